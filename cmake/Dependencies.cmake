@@ -1,0 +1,20 @@
+# Third-party code comes from Debian's packages only; nothing is copied into the tree.
+
+# nlohmann JSON (nlohmann-json3-dev) is header-only. Both builds see it through a link in the build
+# folder, so the cross build does not put the host's /usr/include on its include path.
+find_path(VANDREL_NLOHMANN_INCLUDE nlohmann/json.hpp
+          PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(_json_include ${CMAKE_BINARY_DIR}/deps/include)
+file(MAKE_DIRECTORY ${_json_include})
+file(CREATE_LINK ${VANDREL_NLOHMANN_INCLUDE}/nlohmann ${_json_include}/nlohmann SYMBOLIC)
+add_library(nlohmann_json INTERFACE)
+target_include_directories(nlohmann_json SYSTEM INTERFACE ${_json_include})
+
+# GoogleTest from the googletest source package, built once per toolchain.
+set(VANDREL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+if(WIN32)
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+endif()
+add_subdirectory(${VANDREL_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)

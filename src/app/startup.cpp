@@ -1,0 +1,188 @@
+#include "app/startup.h"
+
+// gdiplus.h wants min and max from windows.h, which the build turns off.
+#include <algorithm>
+namespace Gdiplus {
+using std::max;
+using std::min;
+}  // namespace Gdiplus
+#include <objidl.h>
+#include <gdiplus.h>
+#include <knownfolders.h>
+
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "app/main_window.h"
+#include "config/app_config.h"
+#include "installer/runtime_installer.h"
+#include "util/com_ptr.h"
+#include "util/dpi_win.h"
+#include "util/files.h"
+#include "util/icon.h"
+#include "util/text.h"
+#include "webview/vandrel_webview.h"
+
+namespace vandrel {
+
+VandrelWebView* currentHost = nullptr;
+
+namespace {
+
+constexpr wchar_t kFixedCaption[] = L"Windows WebView2 wrapper";
+constexpr wchar_t kLoadFailedText[] =
+    L"Failed to load package.json. Check the file is in the same folder as the app.";
+constexpr wchar_t kParseFailedText[] =
+    L"Failed to parse package.json. Check the file has valid JSON and that all parameters are "
+    L"correct.";
+constexpr wchar_t kFixedRuntimeMissingText[] =
+    L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to "
+    L"initialize. Check there is a valid fixed distribution of Microsoft Edge WebView2 runtime in "
+    L"the \"webview2\" subfolder.";
+constexpr wchar_t kRegisterClassFailedText[] = L"Failed to register window class";
+constexpr wchar_t kCreateWindowFailedText[] = L"Failed to create window";
+constexpr wchar_t kFixedRuntimeFolder[] = L"webview2";
+constexpr char kWebSubfolder[] = "www\\";
+
+constexpr DWORD kResizableStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kFixedSizeStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+void ShowMessage(const wchar_t* text, const wchar_t* caption, UINT icon) {
+    MessageBoxW(nullptr, text, caption, MB_OK | icon);
+}
+
+// True when the loader finds a usable runtime; only the returned version text decides.
+bool RuntimeAvailable(const wchar_t* browserFolder) {
+    CoTaskString version;
+    GetAvailableCoreWebView2BrowserVersionString(browserFolder, version.Put());
+    return static_cast<bool>(version);
+}
+
+// GDI+ for the whole run; shut down explicitly at its place in the shutdown order.
+class GdiplusSession {
+public:
+    GdiplusSession() {
+        Gdiplus::GdiplusStartupInput input;  // version 1, no debug hook, own background thread
+        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+    ~GdiplusSession() { Shutdown(); }
+    void Shutdown() {
+        if (token_ != 0) {
+            Gdiplus::GdiplusShutdown(token_);
+            token_ = 0;
+        }
+    }
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+}  // namespace
+
+int RunHost(HINSTANCE instance) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    const std::string exePath = GetExePath();
+    const size_t lastSlash = exePath.rfind('\\');
+    const std::string exeFolder =
+        lastSlash == std::string::npos ? exePath : exePath.substr(0, lastSlash + 1);
+
+    const std::string packageText = ReadWholeFile(exeFolder + "package.json");
+    if (packageText.empty()) {
+        ShowMessage(kLoadFailedText, kFixedCaption, MB_ICONERROR);
+        return 1;
+    }
+
+    AppConfig config;
+    try {
+        LoadAppConfig(packageText, config);
+    } catch (...) {
+        ShowMessage(kParseFailedText, kFixedCaption, MB_ICONERROR);
+        return 1;
+    }
+
+    const std::string userDataFolder = GetKnownFolder(FOLDERID_LocalAppData) + "\\" + config.name;
+
+    // Destroyed last of all, after GDI+ has been shut down.
+    std::unique_ptr<VandrelWebView> host;
+    GdiplusSession gdiplus;
+
+    HICON icon = nullptr;
+    if (!config.icon.empty()) {
+        icon = LoadIconFromImage(exeFolder + config.icon);
+    }
+    if (icon == nullptr) {
+        icon = LoadIconW(nullptr, IDI_APPLICATION);
+    }
+    config.iconHandle = icon;
+
+    const std::wstring title = Utf8ToWide(config.title);
+    const wchar_t* browserFolder = nullptr;
+
+    if (config.distributionMode == DistributionMode::Evergreen) {
+        if (!RuntimeAvailable(nullptr)) {
+            const std::wstring installText = Utf8ToWide(config.installWebView2Message);
+            const std::wstring failedText = Utf8ToWide(config.installWebView2FailedMessage);
+            ShowMessage(installText.c_str(), title.c_str(), MB_ICONINFORMATION);
+            RunRuntimeInstaller(instance, userDataFolder, config);
+            if (!RuntimeAvailable(nullptr)) {
+                ShowMessage(failedText.c_str(), title.c_str(), MB_ICONERROR);
+                return 1;
+            }
+        }
+    } else {
+        browserFolder = kFixedRuntimeFolder;
+        if (!RuntimeAvailable(browserFolder)) {
+            ShowMessage(kFixedRuntimeMissingText, title.c_str(), MB_ICONERROR);
+            return 1;
+        }
+    }
+
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = icon;
+    windowClass.hIconSm = icon;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kMainWindowClass;
+    if (RegisterClassExW(&windowClass) == 0) {
+        ShowMessage(kRegisterClassFailedText, kFixedCaption, MB_ICONERROR);
+        return 1;
+    }
+
+    const DWORD style = config.resizable ? kResizableStyle : kFixedSizeStyle;
+    RECT frame{0, 0, ScaleForDpi(config.width), ScaleForDpi(config.height)};
+    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    HWND window = CreateWindowExW(0, kMainWindowClass, title.c_str(), style, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                                  nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        ShowMessage(kCreateWindowFailedText, kFixedCaption, MB_ICONERROR);
+        return 1;
+    }
+
+    host = std::make_unique<VandrelWebView>(&config, window, exeFolder, kWebSubfolder,
+                                            browserFolder, userDataFolder);
+    currentHost = host.get();
+    host->Init();
+
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+
+    currentHost = nullptr;
+    gdiplus.Shutdown();
+    const int exitCode = static_cast<int>(message.wParam);
+    host.reset();
+    return exitCode;
+}
+
+}  // namespace vandrel

@@ -1,0 +1,334 @@
+#include "host_driver.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace vandrel::testing {
+
+namespace {
+
+constexpr DWORD kPollMs = 20;
+
+struct WindowQuery {
+    DWORD processId;
+    const wchar_t* className;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    auto* query = reinterpret_cast<WindowQuery*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != query->processId || (query->visibleOnly && !IsWindowVisible(window))) {
+        return TRUE;
+    }
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, ARRAYSIZE(name));
+    if (wcscmp(name, query->className) != 0) {
+        return TRUE;
+    }
+    query->found = window;
+    return FALSE;
+}
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool visibleOnly) {
+    WindowQuery query{processId, className, visibleOnly, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[4096] = {};
+    // WM_GETTEXT reaches windows of another process, as GetWindowTextW does not for controls.
+    SendMessageTimeoutW(window, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+struct BoxParts {
+    std::wstring text;
+    HWND iconControl = nullptr;
+};
+
+BOOL CALLBACK ReadBoxChild(HWND child, LPARAM param) {
+    auto* parts = reinterpret_cast<BoxParts*>(param);
+    wchar_t name[64] = {};
+    GetClassNameW(child, name, ARRAYSIZE(name));
+    if (_wcsicmp(name, L"Static") != 0) {
+        return TRUE;
+    }
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        parts->iconControl = child;
+    } else if (parts->text.empty()) {
+        parts->text = WindowText(child);
+    }
+    return TRUE;
+}
+
+// Pixels of `size` by `size` at `origin` on the screen, as 0x00RRGGBB values.
+std::vector<DWORD> ScreenPixels(POINT origin, int size) {
+    std::vector<DWORD> pixels(static_cast<size_t>(size) * size);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, size, size, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// The icon drawn over a plain background colour, as 0x00RRGGBB values.
+std::vector<DWORD> DrawnIcon(HICON icon, int size, COLORREF background) {
+    std::vector<DWORD> pixels(static_cast<size_t>(size) * size);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT all{0, 0, size, size};
+    HBRUSH brush = CreateSolidBrush(background);
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Which standard icon the message box shows, read off the screen: the icons' opaque pixels are
+// compared with what the icon control displays.
+UINT RecogniseIcon(HWND iconControl) {
+    if (iconControl == nullptr) {
+        return 0;
+    }
+    const int size = GetSystemMetrics(SM_CXICON);
+    RECT rect{};
+    GetWindowRect(iconControl, &rect);
+    const std::vector<DWORD> shown = ScreenPixels({rect.left, rect.top}, size);
+    const std::pair<UINT, LPCWSTR> standard[] = {{MB_ICONERROR, IDI_ERROR},
+                                                 {MB_ICONINFORMATION, IDI_INFORMATION},
+                                                 {MB_ICONWARNING, IDI_WARNING},
+                                                 {MB_ICONQUESTION, IDI_QUESTION}};
+    for (const auto& [flag, id] : standard) {
+        HICON icon = LoadIconW(nullptr, id);
+        const std::vector<DWORD> onBlack = DrawnIcon(icon, size, RGB(0, 0, 0));
+        const std::vector<DWORD> onWhite = DrawnIcon(icon, size, RGB(255, 255, 255));
+        size_t opaque = 0;
+        size_t same = 0;
+        for (size_t i = 0; i < shown.size(); ++i) {
+            if ((onBlack[i] & 0xFFFFFF) != (onWhite[i] & 0xFFFFFF)) {
+                continue;  // (partly) transparent: the background shows through
+            }
+            ++opaque;
+            same += (onBlack[i] & 0xFFFFFF) == (shown[i] & 0xFFFFFF) ? 1 : 0;
+        }
+        if (opaque > 0 && same * 100 >= opaque * 95) {
+            return flag;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::wstring TestBinaryFolder() {
+    wchar_t path[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    std::wstring folder(path);
+    return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+AppFolder::AppFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(ARRAYSIZE(temp), temp);
+    static unsigned counter = 0;
+    for (;;) {
+        std::wstringstream name;
+        name << temp << L"vandrel-test-" << GetCurrentProcessId() << L"-" << ++counter << L"\\";
+        if (CreateDirectoryW(name.str().c_str(), nullptr)) {
+            path_ = name.str();
+            break;
+        }
+    }
+    const std::wstring bin = TestBinaryFolder();
+    CopyFileW((bin + L"vandrel-host.exe").c_str(), (path_ + L"vandrel-host.exe").c_str(), FALSE);
+    CopyFileW((bin + L"testruntime\\WebView2Loader.dll").c_str(),
+              (path_ + L"WebView2Loader.dll").c_str(), FALSE);
+}
+
+AppFolder::~AppFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(path_), ignored);
+}
+
+void AppFolder::Write(const std::wstring& relative, const std::string& bytes) const {
+    std::ofstream out(std::filesystem::path(path_ + relative), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void AppFolder::MakeFolder(const std::wstring& relative) const {
+    std::filesystem::create_directories(std::filesystem::path(path_ + relative));
+}
+
+void AppFolder::InstallEvergreenRuntime() const { Write(L"evergreen-runtime.txt", ""); }
+
+std::vector<nlohmann::json> AppFolder::RuntimeCalls() const {
+    std::vector<nlohmann::json> calls;
+    std::ifstream in(std::filesystem::path(path_ + L"webview2-calls.log"), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty()) {
+            calls.push_back(nlohmann::json::parse(line));
+        }
+    }
+    return calls;
+}
+
+std::vector<nlohmann::json> AppFolder::RuntimeCalls(const std::string& call) const {
+    std::vector<nlohmann::json> matching;
+    for (auto& entry : RuntimeCalls()) {
+        if (entry.value("call", "") == call) {
+            matching.push_back(std::move(entry));
+        }
+    }
+    return matching;
+}
+
+HostProcess::HostProcess(const AppFolder& folder) {
+    std::wstring commandLine = L"\"" + folder.PathOf(L"vandrel-host.exe") + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.Path().c_str(), &startup, &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        id_ = info.dwProcessId;
+    }
+}
+
+HostProcess::~HostProcess() {
+    if (process_ == nullptr) {
+        return;
+    }
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 255);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+std::optional<MessageBoxSeen> HostProcess::WaitForMessageBox(DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (process_ != nullptr) {
+        if (HWND box = FindProcessWindow(id_, L"#32770", true)) {
+            lastBox_ = box;
+            MessageBoxSeen seen;
+            seen.caption = WindowText(box);
+            BoxParts parts;
+            EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&parts));
+            seen.text = parts.text;
+            seen.icon = RecogniseIcon(parts.iconControl);
+            return seen;
+        }
+        if (WaitForSingleObject(process_, kPollMs) == WAIT_OBJECT_0 ||
+            GetTickCount64() > deadline) {
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+void HostProcess::PressOk() {
+    if (lastBox_ == nullptr) {
+        return;
+    }
+    HWND ok = GetDlgItem(lastBox_, IDOK);
+    PostMessageW(lastBox_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    // Wait until the box is gone, so that the next wait finds the next box.
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (IsWindow(lastBox_) && IsWindowVisible(lastBox_) && GetTickCount64() < deadline) {
+        Sleep(kPollMs);
+    }
+    lastBox_ = nullptr;
+}
+
+std::optional<MessageBoxSeen> HostProcess::DismissMessageBox(DWORD timeoutMs) {
+    auto seen = WaitForMessageBox(timeoutMs);
+    if (seen) {
+        PressOk();
+    }
+    return seen;
+}
+
+HWND HostProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) const {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (process_ != nullptr) {
+        if (HWND window = FindProcessWindow(id_, className, false)) {
+            return window;
+        }
+        if (WaitForSingleObject(process_, kPollMs) == WAIT_OBJECT_0 ||
+            GetTickCount64() > deadline) {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<DWORD> HostProcess::WaitForExit(DWORD timeoutMs) const {
+    if (process_ == nullptr || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+}  // namespace vandrel::testing

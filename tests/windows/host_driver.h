@@ -1,0 +1,80 @@
+#pragma once
+
+#include <windows.h>
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vandrel::testing {
+
+// Folder of the running test executable, with a trailing backslash.
+std::wstring TestBinaryFolder();
+
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+
+// A fresh app folder under %TEMP% holding vandrel-host.exe and the stand-in WebView2Loader.dll,
+// removed again at the end of the test.
+class AppFolder {
+public:
+    AppFolder();
+    ~AppFolder();
+    AppFolder(const AppFolder&) = delete;
+    AppFolder& operator=(const AppFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }  // with a trailing backslash
+    std::wstring PathOf(const std::wstring& relative) const { return path_ + relative; }
+
+    void Write(const std::wstring& relative, const std::string& bytes) const;
+    void MakeFolder(const std::wstring& relative) const;
+    // Makes the stand-in runtime report the installed (evergreen) runtime.
+    void InstallEvergreenRuntime() const;
+    // Every call the stand-in runtime recorded so far, in order.
+    std::vector<nlohmann::json> RuntimeCalls() const;
+    // The recorded calls named `call`.
+    std::vector<nlohmann::json> RuntimeCalls(const std::string& call) const;
+
+private:
+    std::wstring path_;
+};
+
+struct MessageBoxSeen {
+    std::wstring caption;
+    std::wstring text;
+    // The standard icon shown: MB_ICONERROR, MB_ICONINFORMATION, ..., or 0 when none was recognised.
+    UINT icon = 0;
+};
+
+// vandrel-host.exe started in an app folder, and what a user would see of it.
+class HostProcess {
+public:
+    explicit HostProcess(const AppFolder& folder);
+    ~HostProcess();  // ends the process if it is still running
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    DWORD Id() const { return id_; }
+
+    // Waits for a message box of the process and reads it; nullopt on time-out or exit.
+    std::optional<MessageBoxSeen> WaitForMessageBox(DWORD timeoutMs = 15000);
+    // Presses OK on the message box last returned by WaitForMessageBox.
+    void PressOk();
+    // Waits for a message box, reads it and presses OK.
+    std::optional<MessageBoxSeen> DismissMessageBox(DWORD timeoutMs = 15000);
+
+    // The process's top-level window of this class, visible or not; null on time-out.
+    HWND WaitForWindow(const wchar_t* className, DWORD timeoutMs = 15000) const;
+
+    // The exit code, or nullopt when the process is still running after the time-out.
+    std::optional<DWORD> WaitForExit(DWORD timeoutMs = 15000) const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+    HWND lastBox_ = nullptr;
+};
+
+}  // namespace vandrel::testing
