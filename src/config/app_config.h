@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vandrel {
+
+// Which WebView2 runtime the host uses: the machine-wide one (downloaded when missing) or a
+// fixed-version runtime shipped in the "webview2" sub-folder.
+enum class DistributionMode : int32_t { Evergreen, Fixed };
+
+// How the WebView is hosted; WindowToVisual forces the runtime's window-to-visual hosting.
+enum class HostingMode : int32_t { Windowed, WindowToVisual };
+
+// Where the page comes from: served by the host from the bundle or the www folder, or a remote URL.
+enum class ContentMode : int32_t { Bundle, Remote };
+
+// Defaults of package.json. The title doubles as the caption of start-up message boxes shown
+// before (or without) a configured title.
+inline constexpr char kDefaultMain[] = "index.html";
+inline constexpr char kDefaultWindowTitle[] = "Windows WebView2 wrapper";
+inline constexpr int32_t kDefaultWindowWidth = 1024;
+inline constexpr int32_t kDefaultWindowHeight = 768;
+inline constexpr char kDefaultInstallWebView2Message[] =
+    "This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and installed "
+    "for you now.";
+inline constexpr char kDefaultDownloadingMessage[] = "Downloading...";
+inline constexpr char kDefaultInstallWebView2FailedMessage[] =
+    "Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
+    "install it, and that your Internet connection is working. Run the app again to try again.";
+
+// The settings read from package.json. Strings are UTF-8. Sizes are logical pixels at 96 DPI and
+// are not range-checked.
+struct AppConfig {
+    std::string name;  // user-data sub-folder under Local AppData; never empty once loaded
+    std::string main;  // start page: a path under the app origin, or a full URL in Remote mode
+    std::string title;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::string icon;  // image file relative to the executable's folder; empty for the stock icon
+    // The window icon (an HICON on Windows). Filled in by the start-up, never by LoadAppConfig;
+    // the record does not own it.
+    void* iconHandle = nullptr;
+    bool resizable = false;
+    std::string chromiumArgs;  // extra browser arguments for the WebView2 environment
+    ContentMode contentMode = ContentMode::Bundle;
+    DistributionMode distributionMode = DistributionMode::Evergreen;
+    HostingMode hostingMode = HostingMode::Windowed;
+    bool enableDevtools = false;
+    std::string installWebView2Message;
+    std::string downloadingMessage;
+    std::string installWebView2FailedMessage;
+};
+
+// Parses `text` (the whole package.json) and fills every field of `config` except iconHandle,
+// taking the default for every key that is missing or has the wrong JSON type.
+//
+// The text is read up to its first zero byte; a leading UTF-8 byte-order mark is accepted;
+// comments and trailing content are syntax errors; a duplicated key keeps its last value.
+//
+// Throws:
+// - nlohmann::json::exception (parse_error, or out_of_range for a number too large for a double)
+//   when the text is not valid JSON;
+// - std::runtime_error with exactly "invalid name", "invalid distribution mode",
+//   "invalid hosting mode" or "invalid content mode", checked in that order.
+// After a throw `config` may be partly filled and should be discarded.
+void LoadAppConfig(const std::string& text, AppConfig& config);
+
+}  // namespace vandrel
