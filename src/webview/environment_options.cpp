@@ -28,7 +28,9 @@ HRESULT CopyIn(LPCWSTR value, std::wstring& text) {
 
 }  // namespace
 
-EnvironmentOptions* EnvironmentOptions::Create() { return new (std::nothrow) EnvironmentOptions(); }
+EnvironmentOptions* EnvironmentOptions::Create() {
+    return new (std::nothrow) EnvironmentOptions();
+}
 
 HRESULT EnvironmentOptions::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -43,7 +45,9 @@ HRESULT EnvironmentOptions::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG EnvironmentOptions::AddRef() { return ++references_; }
+ULONG EnvironmentOptions::AddRef() {
+    return ++references_;
+}
 
 ULONG EnvironmentOptions::Release() {
     const ULONG left = --references_;
@@ -59,8 +63,12 @@ HRESULT EnvironmentOptions::get_AdditionalBrowserArguments(LPWSTR* value) {
 HRESULT EnvironmentOptions::put_AdditionalBrowserArguments(LPCWSTR value) {
     return CopyIn(value, additionalBrowserArguments_);
 }
-HRESULT EnvironmentOptions::get_Language(LPWSTR* value) { return CopyOut(language_, value); }
-HRESULT EnvironmentOptions::put_Language(LPCWSTR value) { return CopyIn(value, language_); }
+HRESULT EnvironmentOptions::get_Language(LPWSTR* value) {
+    return CopyOut(language_, value);
+}
+HRESULT EnvironmentOptions::put_Language(LPCWSTR value) {
+    return CopyIn(value, language_);
+}
 HRESULT EnvironmentOptions::get_TargetCompatibleBrowserVersion(LPWSTR* value) {
     return CopyOut(targetCompatibleBrowserVersion_, value);
 }

@@ -39,7 +39,8 @@ void VandrelWebView::Init() {
                                              handler.Get());
 }
 
-HRESULT VandrelWebView::OnEnvironmentCreated(HRESULT /*result*/, ICoreWebView2Environment* created) {
+HRESULT VandrelWebView::OnEnvironmentCreated(HRESULT /*result*/,
+                                             ICoreWebView2Environment* created) {
     environment = ComPtr<ICoreWebView2Environment>::Share(created);
     return S_OK;
 }

@@ -159,8 +159,8 @@ std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) {
         return {};
     }
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
     return out;
@@ -217,7 +217,9 @@ void AppFolder::MakeFolder(const std::wstring& relative) const {
     std::filesystem::create_directories(std::filesystem::path(path_ + relative));
 }
 
-void AppFolder::InstallEvergreenRuntime() const { Write(L"evergreen-runtime.txt", ""); }
+void AppFolder::InstallEvergreenRuntime() const {
+    Write(L"evergreen-runtime.txt", "");
+}
 
 std::vector<nlohmann::json> AppFolder::RuntimeCalls() const {
     std::vector<nlohmann::json> calls;

@@ -43,7 +43,8 @@ private:
 struct MessageBoxSeen {
     std::wstring caption;
     std::wstring text;
-    // The standard icon shown: MB_ICONERROR, MB_ICONINFORMATION, ..., or 0 when none was recognised.
+    // The standard icon shown: MB_ICONERROR, MB_ICONINFORMATION, ..., or 0 when none was
+    // recognised.
     UINT icon = 0;
 };
 

@@ -35,7 +35,9 @@ struct FailedStart {
     std::wstring text;
 };
 
-void PrintTo(const FailedStart& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailedStart& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StartupFailure : public ::testing::TestWithParam<FailedStart> {};
 
@@ -58,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailedStart{"Missing", [](AppFolder&) {}, kFixedCaption, kLoadFailed},
         FailedStart{"Empty", [](AppFolder& a) { a.Write(L"package.json", ""); }, kFixedCaption,
                     kLoadFailed},
-        FailedStart{"Directory", [](AppFolder& a) { a.MakeFolder(L"package.json"); },
-                    kFixedCaption, kLoadFailed},
+        FailedStart{"Directory", [](AppFolder& a) { a.MakeFolder(L"package.json"); }, kFixedCaption,
+                    kLoadFailed},
         FailedStart{"InvalidJson",
                     [](AppFolder& a) { a.Write(L"package.json", "{\"name\":\"x\",}"); },
                     kFixedCaption, kParseFailed},
@@ -138,7 +140,9 @@ struct RunningStart {
     const char* arguments;
 };
 
-void PrintTo(const RunningStart& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RunningStart& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RunningHost : public ::testing::TestWithParam<RunningStart> {};
 
@@ -201,8 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
                      R"("window":{"width":640.7,"height":480,"resizable":false}})",
                      false, 640, 480, false, nullptr, "sized", "--disable-gpu --lang=fr"},
         RunningStart{"FixedRuntime",
-                     R"({"name":"fixed app","settings":{"distribution-mode":"fixed"}})", true,
-                     1024, 768, true, "webview2", "fixed app", ""}),
+                     R"({"name":"fixed app","settings":{"distribution-mode":"fixed"}})", true, 1024,
+                     768, true, "webview2", "fixed app", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Startup, WindowToVisualHostingSetsTheForcedModeBeforeTheEnvironment) {
@@ -219,6 +223,108 @@ TEST(Startup, WindowToVisualHostingSetsTheForcedModeBeforeTheEnvironment) {
     }
     ASSERT_EQ(created.size(), 1u);
     EXPECT_EQ(created[0]["forcedHostingMode"], "COREWEBVIEW2_HOSTING_MODE_WINDOW_TO_VISUAL");
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(host.WaitForExit(), 0u);
+}
+
+}  // namespace
+}  // namespace vandrel::testing
+
+namespace vandrel::testing {
+namespace {
+
+// A bundle that cannot be read is reported once; the host then goes on to its window.
+struct BadBundle {
+    const char* name;
+    void (*prepare)(AppFolder&);
+};
+
+void PrintTo(const BadBundle& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class UnreadableBundle : public ::testing::TestWithParam<BadBundle> {};
+
+TEST_P(UnreadableBundle, IsReportedOnceThenTheWindowComes) {
+    AppFolder app;
+    app.InstallEvergreenRuntime();
+    app.Write(L"package.json", R"({"name":"bundled"})");
+    app.MakeFolder(L"www");
+    GetParam().prepare(app);
+    HostProcess host(app);
+    auto box = host.DismissMessageBox();
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->caption, kFixedCaption);
+    EXPECT_EQ(box->text, L"Error reading asset bundle");
+    EXPECT_EQ(box->icon, static_cast<UINT>(MB_ICONERROR));
+    HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(host.WaitForMessageBox(300).has_value()) << "a second message";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(host.WaitForExit(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bundle, UnreadableBundle,
+    ::testing::Values(
+        BadBundle{"Empty", [](AppFolder& a) { a.Write(L"www\\assets.dat", ""); }},
+        BadBundle{"Directory", [](AppFolder& a) { a.MakeFolder(L"www\\assets.dat"); }},
+        BadBundle{"WrongMagic", [](AppFolder& a) { a.Write(L"www\\assets.dat", "not a bundle"); }},
+        BadBundle{"CutShort",
+                  [](AppFolder& a) {
+                      // A valid header whose only chunk runs past the end of the file.
+                      a.Write(L"www\\assets.dat",
+                              std::string("vdab\0\0\0\0\0\0\0\x10\0\0\0\0blob\0\0\0\0\0\0\0\x09xy",
+                                          30));
+                  }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Startup, NoBundleAndAMissingIconGiveNoMessage) {
+    AppFolder app;
+    app.InstallEvergreenRuntime();
+    app.Write(L"package.json", R"({"name":"plain","window":{"icon":"icons/missing.png"}})");
+    app.MakeFolder(L"www");
+    app.Write(L"www\\index.html", "<p>hi</p>");
+    HostProcess host(app);
+    HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(host.WaitForMessageBox(300).has_value());
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(host.WaitForExit(), 0u);
+}
+
+}  // namespace
+}  // namespace vandrel::testing
+
+namespace vandrel::testing {
+namespace {
+
+std::string BigEndian(uint64_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+TEST(Startup, AReadableBundleGivesNoMessage) {
+    const std::string name = "index.html";
+    const std::string blob = "<p>hi</p>";
+    std::string directory = BigEndian(1, 4) + BigEndian(0, 4) + BigEndian(0, 4) + BigEndian(0, 8) +
+                            BigEndian(blob.size(), 8) + BigEndian(0, 8) + BigEndian(0, 1) +
+                            BigEndian(name.size(), 4) + name;
+    const std::string bundle = "vdab" + BigEndian(0, 4) + BigEndian(16, 4) + BigEndian(0, 4) +
+                               "blob" + BigEndian(blob.size(), 8) + blob + "fdir" +
+                               BigEndian(directory.size(), 8) + directory;
+    AppFolder app;
+    app.InstallEvergreenRuntime();
+    app.Write(L"package.json", R"({"name":"bundled"})");
+    app.MakeFolder(L"www");
+    app.Write(L"www\\assets.dat", bundle);
+    HostProcess host(app);
+    HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(host.WaitForMessageBox(300).has_value());
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(host.WaitForExit(), 0u);
 }

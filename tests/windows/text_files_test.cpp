@@ -1,7 +1,7 @@
 // The Win32 side of the shared utilities, on Wine's real file system and conversions.
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +11,15 @@
 #include "util/files.h"
 #include "util/icon.h"
 #include "util/text.h"
+
+// gdiplus.h wants min and max from windows.h, which the build turns off.
+#include <algorithm>
+namespace Gdiplus {
+using std::max;
+using std::min;
+}  // namespace Gdiplus
+#include <gdiplus.h>
+#include <objidl.h>
 
 namespace vandrel {
 namespace {
@@ -29,7 +38,7 @@ TEST(TextConversion, MalformedInputBecomesReplacementCharacters) {
          L"A\uFFFDB"},
         {"\xE2\x82\xAC", L"\u20AC"},
         {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},  // zero bytes are carried
-        {"\xF0\x9F\x8E\xAE", L"\U0001F3AE"},                    // outside the BMP: a surrogate pair
+        {"\xF0\x9F\x8E\xAE", L"\U0001F3AE"},                 // outside the BMP: a surrogate pair
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Utf8ToWide(c.utf8), c.wide) << c.utf8;
@@ -109,8 +118,10 @@ TEST_F(FilesTest, PathsLongerThanMaxPathWork) {
     for (int i = 0; i < 12; ++i) {
         relative += L"a-rather-long-folder-name-" + std::to_wstring(i) + L"\\";
     }
-    ASSERT_TRUE(std::filesystem::create_directories(std::filesystem::path(L"\\\\?\\" + app.Path() + relative)));
-    std::ofstream(std::filesystem::path(L"\\\\?\\" + app.Path() + relative + L"file.txt")) << "deep";
+    ASSERT_TRUE(std::filesystem::create_directories(
+        std::filesystem::path(L"\\\\?\\" + app.Path() + relative)));
+    std::ofstream(std::filesystem::path(L"\\\\?\\" + app.Path() + relative + L"file.txt"))
+        << "deep";
     const std::string path = Path(relative + L"file.txt");
     ASSERT_GT(path.size(), 260u);
     EXPECT_TRUE(FileExists(path));
@@ -137,6 +148,70 @@ TEST(Platform, ScaleForDpiIsTheIdentityAt96Dpi) {
     ASSERT_EQ(dpi, 96) << "the test display runs at 96 DPI";
     for (int v : {0, 1, 801, 1024, -10}) {
         EXPECT_EQ(ScaleForDpi(v), v);
+    }
+}
+
+// A 24-bit bottom-up BMP of width by height, every pixel the same colour.
+std::string SolidBitmap(int width, int height, unsigned char r, unsigned char g, unsigned char b) {
+    const int stride = (width * 3 + 3) & ~3;
+    const int pixelBytes = stride * height;
+    std::string bmp(54 + pixelBytes, '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bmp[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, static_cast<uint32_t>(bmp.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    bmp[26] = 1;
+    bmp[28] = 24;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const size_t at = 54 + static_cast<size_t>(y) * stride + x * 3;
+            bmp[at] = static_cast<char>(b);
+            bmp[at + 1] = static_cast<char>(g);
+            bmp[at + 2] = static_cast<char>(r);
+        }
+    }
+    return bmp;
+}
+
+class IconTest : public FilesTest {
+protected:
+    void SetUp() override {
+        Gdiplus::GdiplusStartupInput input;
+        ASSERT_EQ(Gdiplus::GdiplusStartup(&token_, &input, nullptr), Gdiplus::Ok);
+    }
+    void TearDown() override { Gdiplus::GdiplusShutdown(token_); }
+    ULONG_PTR token_ = 0;
+};
+
+TEST_F(IconTest, MakesAnIconAtTheImagesOwnSize) {
+    app.MakeFolder(L"img");
+    app.Write(L"img\\red.bmp", SolidBitmap(20, 12, 255, 0, 0));
+    HICON icon = LoadIconFromImage(Path(L"img/red.bmp"));  // forward slashes are fine
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, 20);
+    EXPECT_EQ(bitmap.bmHeight, 12);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+}
+
+TEST_F(IconTest, MissingOrUndecodableFilesGiveNoIcon) {
+    app.Write(L"not-an-image.png", "this is text, not an image");
+    app.Write(L"empty.png", "");
+    app.MakeFolder(L"folder.png");
+    for (const wchar_t* name : {L"missing.png", L"not-an-image.png", L"empty.png", L"folder.png"}) {
+        EXPECT_EQ(LoadIconFromImage(Path(name)), nullptr) << testing::Utf8(name);
     }
 }
 
