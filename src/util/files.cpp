@@ -23,7 +23,9 @@ bool QueryAttributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
 
 }  // namespace
 
-std::wstring ToApiPath(const std::string& path) { return AddLongPathPrefix(Utf8ToWide(path)); }
+std::wstring ToApiPath(const std::string& path) {
+    return AddLongPathPrefix(Utf8ToWide(path));
+}
 
 std::string GetExePath() {
     static std::string cache;

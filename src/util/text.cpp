@@ -25,7 +25,8 @@ std::string WideToUtf8(const std::wstring& text) {
         return {};
     }
     const int length = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
     if (n <= 0) {
         return {};
     }

@@ -24,7 +24,9 @@ std::string Utf8(const wchar_t* text) {
     return out;
 }
 
-json OptionalText(const wchar_t* text) { return text == nullptr ? json(nullptr) : json(Utf8(text)); }
+json OptionalText(const wchar_t* text) {
+    return text == nullptr ? json(nullptr) : json(Utf8(text));
+}
 
 // Folder of this DLL, with a trailing backslash.
 std::wstring OwnFolder() {
@@ -78,8 +80,9 @@ bool RuntimePresent(PCWSTR browserFolder) {
     return Exists(folder + L"msedgewebview2.exe");
 }
 
-std::string ReadOption(ICoreWebView2EnvironmentOptions* options,
-                       HRESULT (STDMETHODCALLTYPE ICoreWebView2EnvironmentOptions::*getter)(LPWSTR*)) {
+std::string ReadOption(
+    ICoreWebView2EnvironmentOptions* options,
+    HRESULT (STDMETHODCALLTYPE ICoreWebView2EnvironmentOptions::*getter)(LPWSTR*)) {
     LPWSTR value = nullptr;
     if (options == nullptr || FAILED((options->*getter)(&value))) {
         return {};
@@ -120,7 +123,8 @@ HRESULT STDAPICALLTYPE CreateCoreWebView2EnvironmentWithOptions(
          {"browserFolder", OptionalText(browserFolder)},
          {"userDataFolder", OptionalText(userDataFolder)},
          {"hasOptions", options != nullptr},
-         {"additionalBrowserArguments", ReadOption(options, &Options::get_AdditionalBrowserArguments)},
+         {"additionalBrowserArguments",
+          ReadOption(options, &Options::get_AdditionalBrowserArguments)},
          {"language", ReadOption(options, &Options::get_Language)},
          {"targetCompatibleBrowserVersion",
           ReadOption(options, &Options::get_TargetCompatibleBrowserVersion)},
