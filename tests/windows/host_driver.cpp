@@ -267,6 +267,39 @@ HostProcess::~HostProcess() {
     CloseHandle(process_);
 }
 
+// Tests run side by side, and every message box opens in the middle of the one screen. Before its
+// icon is read off the screen, a box is moved to a screen slot that no other test holds, on top.
+class ScreenSlot {
+public:
+    ScreenSlot() {
+        for (int slot = 0; slot < kSlots && mutex_ == nullptr; ++slot) {
+            const std::wstring name = L"vandrel-test-screen-slot-" + std::to_wstring(slot);
+            HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+            if (mutex != nullptr && WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0) {
+                mutex_ = mutex;
+                origin_ = {(slot % 3) * 640, (slot / 3) * 360};
+            } else if (mutex != nullptr) {
+                CloseHandle(mutex);
+            }
+        }
+    }
+    ~ScreenSlot() {
+        if (mutex_ != nullptr) {
+            ReleaseMutex(mutex_);
+            CloseHandle(mutex_);
+        }
+    }
+    ScreenSlot(const ScreenSlot&) = delete;
+    ScreenSlot& operator=(const ScreenSlot&) = delete;
+    bool Held() const { return mutex_ != nullptr; }
+    POINT Origin() const { return origin_; }
+
+private:
+    static constexpr int kSlots = 9;
+    HANDLE mutex_ = nullptr;
+    POINT origin_{};
+};
+
 std::optional<MessageBoxSeen> HostProcess::WaitForMessageBox(DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (process_ != nullptr) {
@@ -277,7 +310,16 @@ std::optional<MessageBoxSeen> HostProcess::WaitForMessageBox(DWORD timeoutMs) {
             BoxParts parts;
             EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&parts));
             seen.text = parts.text;
-            seen.icon = RecogniseIcon(parts.iconControl);
+            ScreenSlot slot;
+            if (slot.Held()) {
+                SetWindowPos(box, HWND_TOPMOST, slot.Origin().x, slot.Origin().y, 0, 0,
+                             SWP_NOSIZE | SWP_NOACTIVATE);
+                // The box may still be painting: look again for a while.
+                for (int attempt = 0; attempt < 50 && seen.icon == 0; ++attempt) {
+                    Sleep(kPollMs);
+                    seen.icon = RecogniseIcon(parts.iconControl);
+                }
+            }
             return seen;
         }
         if (WaitForSingleObject(process_, kPollMs) == WAIT_OBJECT_0 ||
