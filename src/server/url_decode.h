@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vandrel {
+
+// UTF-16 units that the decoded request path may use, its terminator included.
+inline constexpr size_t kDecodedPathUnits = 2048;
+
+// Decodes the path part of a request URI (UTF-8 in, UTF-8 out) the way UrlUnescapeW with
+// URL_UNESCAPE_AS_UTF8 does on the path's UTF-16 form:
+//   - the raw path is first read as UTF-8 (as its conversion to UTF-16 would), each malformed
+//     sequence becoming U+FFFD;
+//   - each "%" followed by two hexadecimal digits (either case) becomes the byte they spell; a "%"
+//     without two hex digits after it stays as it is, and "+" stays "+";
+//   - the resulting bytes are read as UTF-8, each malformed sequence becoming one U+FFFD;
+//   - when the result would not fit in kDecodedPathUnits UTF-16 units with its terminator (code
+//     points above U+FFFF count 2), the raw path is returned unchanged.
+// A decoded U+0000 ("%00") ends the result, as it ends the null-terminated text that every
+// Windows call after the decoding sees; the size check still counts the whole decoded text.
+std::string PercentDecodePath(std::string_view raw);
+
+// UTF-8 to UTF-16. Malformed input is never rejected: each maximal subpart of an ill-formed
+// sequence (a byte that cannot start a sequence, a truncated prefix, an overlong form, a
+// surrogate, a value above U+10FFFF) becomes one U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+
+// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD (EF BF BD).
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// The number of UTF-16 units the UTF-8 text takes once malformed sequences are replaced as
+// Utf8ToUtf16 replaces them.
+size_t Utf16Length(std::string_view utf8);
+
+}  // namespace vandrel
