@@ -1,0 +1,228 @@
+#pragma once
+
+// Helpers shared by the bundle tool's tests: scratch folders, whole-file I/O, and a bundle
+// encoder and decoder of their own, written apart from the tool so they can check it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vandrel::tool::testing_util {
+
+namespace fs = std::filesystem;
+
+// A fresh, empty folder, removed with everything in it at the end of the test.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        static int counter = 0;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = "vandrel_tool_";
+        if (info != nullptr) {
+            name += std::string(info->test_suite_name()) + "_" + info->name();
+        }
+        for (char& c : name) {
+            if (c == '/') {
+                c = '_';
+            }
+        }
+        path_ = fs::path(::testing::TempDir()) / (name + "_" + std::to_string(++counter));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const fs::path& Path() const { return path_; }
+    fs::path operator/(const std::string& relative) const {
+        return path_ / fs::path(std::u8string(relative.begin(), relative.end()));
+    }
+
+private:
+    fs::path path_;
+};
+
+inline void WriteFile(const fs::path& path, const std::string& content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every regular file under `root` (following no links), by relative UTF-8 name.
+inline std::map<std::string, std::string> TreeFiles(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file() && !entry.is_symlink()) {
+            const std::u8string name = entry.path().lexically_relative(root).generic_u8string();
+            files[std::string(name.begin(), name.end())] = ReadFile(entry.path());
+        }
+    }
+    return files;
+}
+
+// Names of everything directly or indirectly under `root`.
+inline std::vector<std::string> TreeNames(const fs::path& root) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        names.push_back(entry.path().lexically_relative(root).generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline void PutU32(std::string& out, uint32_t value) {
+    for (int i = 3; i >= 0; --i) {
+        out.push_back(static_cast<char>(value >> (8 * i)));
+    }
+}
+
+inline void PutU64(std::string& out, uint64_t value) {
+    for (int i = 7; i >= 0; --i) {
+        out.push_back(static_cast<char>(value >> (8 * i)));
+    }
+}
+
+inline uint32_t GetU32(const std::string& in, size_t at) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        value = (value << 8) | static_cast<uint8_t>(in.at(at + i));
+    }
+    return value;
+}
+
+inline uint64_t GetU64(const std::string& in, size_t at) {
+    return (uint64_t{GetU32(in, at)} << 32) | GetU32(in, at + 4);
+}
+
+// One directory entry as it is to be encoded; any field can be set to a wrong value.
+struct RawEntry {
+    std::string name;
+    uint64_t offset = 0;
+    uint64_t size = 0;
+    uint32_t reserved0 = 0;
+    uint32_t reserved1 = 0;
+    uint64_t extra = 0;
+    uint8_t compression = 0;
+    std::optional<uint32_t> nameLength;  // the name's real length when unset
+};
+
+inline std::string EncodeEntry(const RawEntry& entry) {
+    std::string out;
+    PutU32(out, entry.reserved0);
+    PutU32(out, entry.reserved1);
+    PutU64(out, entry.offset);
+    PutU64(out, entry.size);
+    PutU64(out, entry.extra);
+    out.push_back(static_cast<char>(entry.compression));
+    PutU32(out, entry.nameLength.value_or(static_cast<uint32_t>(entry.name.size())));
+    out += entry.name;
+    return out;
+}
+
+// A bundle: header, "blob" with `blob`, "fdir" with `entries`.
+inline std::string EncodeBundle(const std::string& blob, const std::vector<RawEntry>& entries) {
+    std::string out = "vdab";
+    PutU32(out, 0);
+    PutU32(out, 16);
+    PutU32(out, 0);
+    out += "blob";
+    PutU64(out, blob.size());
+    out += blob;
+    std::string directory;
+    PutU32(directory, static_cast<uint32_t>(entries.size()));
+    for (const RawEntry& entry : entries) {
+        directory += EncodeEntry(entry);
+    }
+    out += "fdir";
+    PutU64(out, directory.size());
+    out += directory;
+    return out;
+}
+
+// A bundle of whole files laid out back to back, entries in the order given.
+inline std::string EncodeFiles(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string blob;
+    std::vector<RawEntry> entries;
+    for (const auto& [name, content] : files) {
+        RawEntry entry;
+        entry.name = name;
+        entry.offset = blob.size();
+        entry.size = content.size();
+        blob += content;
+        entries.push_back(entry);
+    }
+    return EncodeBundle(blob, entries);
+}
+
+// The layout the tool writes, decoded strictly: any deviation fails the calling test.
+struct DecodedBundle {
+    std::string blob;
+    uint64_t blobPosition = 0;
+    uint64_t directoryPosition = 0;  // of the fdir payload
+    std::vector<RawEntry> entries;   // in file order
+    std::string Content(const RawEntry& entry) const {
+        return blob.substr(static_cast<size_t>(entry.offset), static_cast<size_t>(entry.size));
+    }
+};
+
+inline DecodedBundle DecodeStrict(const std::string& bytes) {
+    DecodedBundle decoded;
+    EXPECT_GE(bytes.size(), 32u);
+    if (bytes.size() < 32) {
+        return decoded;
+    }
+    EXPECT_EQ(bytes.substr(0, 4), "vdab");
+    EXPECT_EQ(GetU32(bytes, 4), 0u) << "version";
+    EXPECT_EQ(GetU32(bytes, 8), 16u) << "chunk start";
+    EXPECT_EQ(GetU32(bytes, 12), 0u) << "flags";
+    EXPECT_EQ(bytes.substr(16, 4), "blob");
+    const uint64_t blobSize = GetU64(bytes, 20);
+    decoded.blobPosition = 28;
+    EXPECT_LE(28 + blobSize + 16, bytes.size());
+    decoded.blob = bytes.substr(28, static_cast<size_t>(blobSize));
+    size_t at = static_cast<size_t>(28 + blobSize);
+    EXPECT_EQ(bytes.substr(at, 4), "fdir");
+    const uint64_t directorySize = GetU64(bytes, at + 4);
+    decoded.directoryPosition = at + 12;
+    EXPECT_EQ(at + 12 + directorySize, bytes.size()) << "nothing may follow the fdir chunk";
+    at += 12;
+    const uint32_t count = GetU32(bytes, at);
+    at += 4;
+    for (uint32_t i = 0; i < count; ++i) {
+        RawEntry entry;
+        entry.reserved0 = GetU32(bytes, at);
+        entry.reserved1 = GetU32(bytes, at + 4);
+        entry.offset = GetU64(bytes, at + 8);
+        entry.size = GetU64(bytes, at + 16);
+        entry.extra = GetU64(bytes, at + 24);
+        entry.compression = static_cast<uint8_t>(bytes.at(at + 32));
+        const uint32_t nameLength = GetU32(bytes, at + 33);
+        entry.name = bytes.substr(at + 37, nameLength);
+        at += 37 + nameLength;
+        decoded.entries.push_back(entry);
+    }
+    EXPECT_EQ(at, bytes.size()) << "the directory must end the file";
+    return decoded;
+}
+
+}  // namespace vandrel::tool::testing_util

@@ -1,0 +1,500 @@
+#include "file_io.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <iterator>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace vandrel::tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quoted(const fs::path& path) {
+    return "'" + PathToUtf8(path) + "'";
+}
+
+// Unique suffix for temporary files: process id, a clock reading and a counter.
+std::string UniqueSuffix() {
+    static std::atomic<uint32_t> counter{0};
+#ifdef _WIN32
+    const unsigned long pid = GetCurrentProcessId();
+#else
+    const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+    const auto ticks = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    return std::to_string(pid) + "-" + std::to_string(ticks % 1000000007ULL) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+fs::path TempNameBeside(const fs::path& target) {
+    fs::path name = fs::path(".") += target.filename();
+    name += ".vandrel-" + UniqueSuffix() + ".tmp";
+    return target.parent_path() / name;
+}
+
+#ifdef _WIN32
+
+std::string WideToUtf8(const wchar_t* text, int length) {
+    if (length <= 0) {
+        return {};
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) {
+        return {};
+    }
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string WindowsErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text;
+    if (length > 0 && buffer != nullptr) {
+        text = WideToUtf8(buffer, static_cast<int>(length));
+    }
+    if (buffer != nullptr) {
+        LocalFree(buffer);
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                             text.back() == '.')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        text = "system error " + std::to_string(code);
+    }
+    return text;
+}
+
+// Absolute, normalised wide path; long ones get the \\?\ prefix so that they pass MAX_PATH.
+std::wstring WidePath(const fs::path& path) {
+    std::error_code ec;
+    fs::path full = fs::absolute(path, ec);
+    if (ec) {
+        full = path;
+    }
+    std::wstring text = full.lexically_normal().wstring();
+    for (wchar_t& c : text) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    if (text.size() >= 240 && text.rfind(L"\\\\?\\", 0) != 0) {
+        if (text.rfind(L"\\\\", 0) == 0) {
+            text = L"\\\\?\\UNC\\" + text.substr(2);
+        } else {
+            text = L"\\\\?\\" + text;
+        }
+    }
+    return text;
+}
+
+bool ReadAtHandle(HANDLE handle, uint64_t offset, void* buffer, size_t n) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (n > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const DWORD want = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(handle, out, want, &got, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                return false;
+            }
+            throw ToolError(LastErrorText());
+        }
+        if (got == 0) {
+            return false;
+        }
+        out += got;
+        offset += got;
+        n -= got;
+    }
+    return true;
+}
+
+#else
+
+bool ReadAtFd(int fd, uint64_t offset, void* buffer, size_t n) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (n > 0) {
+        const ssize_t got = pread(fd, out, n, static_cast<off_t>(offset));
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw ToolError(LastErrorText());
+        }
+        if (got == 0) {
+            return false;
+        }
+        out += got;
+        offset += static_cast<uint64_t>(got);
+        n -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+#endif
+
+// The temporary file being written, removed when the user interrupts the program (Ctrl+C, or a
+// termination signal) so that no half-written file stays behind. Only one exists at a time.
+#ifdef _WIN32
+wchar_t interruptPath[32768];
+#else
+char interruptPath[4096];
+#endif
+volatile std::sig_atomic_t interruptArmed = 0;
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleInterrupt(DWORD) {
+    if (interruptArmed) {
+        // The file was opened with FILE_SHARE_DELETE: it goes when the process ends.
+        DeleteFileW(interruptPath);
+    }
+    return FALSE;  // on to the default handler, which ends the process
+}
+#else
+void OnInterrupt(int signal) {
+    if (interruptArmed) {
+        unlink(interruptPath);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+#endif
+
+void ArmInterruptCleanup(const fs::path& path) {
+    static bool installed = false;
+    if (!installed) {
+        installed = true;
+#ifdef _WIN32
+        SetConsoleCtrlHandler(OnConsoleInterrupt, TRUE);
+#else
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction previous {};
+            if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+                struct sigaction action {};
+                action.sa_handler = OnInterrupt;
+                sigemptyset(&action.sa_mask);
+                sigaction(signal, &action, nullptr);
+            }
+        }
+#endif
+    }
+    interruptArmed = 0;
+#ifdef _WIN32
+    const std::wstring text = WidePath(path);
+#else
+    const std::string& text = path.native();
+#endif
+    if (text.size() < std::size(interruptPath)) {
+        std::copy(text.begin(), text.end(), interruptPath);
+        interruptPath[text.size()] = 0;
+        interruptArmed = 1;
+    }
+}
+
+void DisarmInterruptCleanup() {
+    interruptArmed = 0;
+}
+
+}  // namespace
+
+fs::path PathFromUtf8(std::string_view utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string PathToUtf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string LastErrorText() {
+#ifdef _WIN32
+    return WindowsErrorText(GetLastError());
+#else
+    return std::strerror(errno);
+#endif
+}
+
+std::string ErrorCodeText(const std::error_code& code) {
+#ifdef _WIN32
+    if (code.category() == std::system_category()) {
+        return WindowsErrorText(static_cast<DWORD>(code.value()));
+    }
+#endif
+    return code.message();
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+StdioFile OpenStdioForRead(const fs::path& path) {
+#ifdef _WIN32
+    std::FILE* stream = _wfopen(WidePath(path).c_str(), L"rb");
+#else
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+#endif
+    if (stream == nullptr) {
+        throw ToolError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+    }
+    return StdioFile(stream);
+}
+
+// ---- InputFile
+
+InputFile::InputFile(const fs::path& path) : path_(path) {
+#ifdef _WIN32
+    HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        throw ToolError("cannot read " + Quoted(path) + ": " + LastErrorText());
+    }
+    handle_ = handle;
+#else
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        throw ToolError("cannot read " + Quoted(path) + ": " + LastErrorText());
+    }
+#endif
+}
+
+InputFile::~InputFile() {
+    Close();
+}
+
+void InputFile::Close() {
+#ifdef _WIN32
+    if (handle_ != nullptr) {
+        ::CloseHandle(static_cast<HANDLE>(handle_));
+        handle_ = nullptr;
+    }
+#else
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+#endif
+}
+
+size_t InputFile::Read(void* buffer, size_t n) {
+#ifdef _WIN32
+    const DWORD want = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(static_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) {
+        throw ToolError("cannot read " + Quoted(path_) + ": " + LastErrorText());
+    }
+    return got;
+#else
+    for (;;) {
+        const ssize_t got = read(fd_, buffer, n);
+        if (got >= 0) {
+            return static_cast<size_t>(got);
+        }
+        if (errno != EINTR) {
+            throw ToolError("cannot read " + Quoted(path_) + ": " + LastErrorText());
+        }
+    }
+#endif
+}
+
+bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
+    try {
+#ifdef _WIN32
+        return ReadAtHandle(static_cast<HANDLE>(handle_), offset, buffer, n);
+#else
+        return ReadAtFd(fd_, offset, buffer, n);
+#endif
+    } catch (const ToolError& error) {
+        throw ToolError("cannot read " + Quoted(path_) + ": " + error.what());
+    }
+}
+
+uint64_t InputFile::Size() {
+#ifdef _WIN32
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(static_cast<HANDLE>(handle_), &size)) {
+        throw ToolError("cannot read " + Quoted(path_) + ": " + LastErrorText());
+    }
+    return static_cast<uint64_t>(size.QuadPart);
+#else
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) {
+        throw ToolError("cannot read " + Quoted(path_) + ": " + LastErrorText());
+    }
+    return static_cast<uint64_t>(info.st_size);
+#endif
+}
+
+// ---- TempOutputFile
+
+TempOutputFile::TempOutputFile(const fs::path& target) : target_(target) {
+    for (int attempt = 0;; ++attempt) {
+        tempPath_ = TempNameBeside(target);
+#ifdef _WIN32
+        HANDLE handle = CreateFileW(WidePath(tempPath_).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            handle_ = handle;
+            ArmInterruptCleanup(tempPath_);
+            return;
+        }
+        const bool exists = GetLastError() == ERROR_FILE_EXISTS;
+#else
+        fd_ = open(tempPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            ArmInterruptCleanup(tempPath_);
+            return;
+        }
+        const bool exists = errno == EEXIST;
+#endif
+        if (!exists || attempt >= 100) {
+            throw ToolError("cannot write " + Quoted(target_) + ": " + LastErrorText());
+        }
+    }
+}
+
+TempOutputFile::~TempOutputFile() {
+    CloseHandle();
+    if (!committed_) {
+        std::error_code ignored;
+        fs::remove(tempPath_, ignored);
+    }
+    DisarmInterruptCleanup();
+}
+
+void TempOutputFile::CloseHandle() {
+#ifdef _WIN32
+    if (handle_ != nullptr) {
+        ::CloseHandle(static_cast<HANDLE>(handle_));
+        handle_ = nullptr;
+    }
+#else
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+#endif
+}
+
+void TempOutputFile::Fail(const char* what) {
+    throw ToolError(std::string("cannot ") + what + " " + Quoted(target_) + ": " + LastErrorText());
+}
+
+void TempOutputFile::WriteAt(uint64_t offset, const void* data, size_t n) {
+    const auto* in = static_cast<const uint8_t*>(data);
+    while (n > 0) {
+#ifdef _WIN32
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const DWORD want = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
+        DWORD done = 0;
+        if (!WriteFile(static_cast<HANDLE>(handle_), in, want, &done, &at) || done == 0) {
+            Fail("write");
+        }
+#else
+        const ssize_t done = pwrite(fd_, in, n, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            if (done == 0) {
+                errno = EIO;
+            }
+            Fail("write");
+        }
+#endif
+        in += done;
+        offset += static_cast<uint64_t>(done);
+        n -= static_cast<size_t>(done);
+    }
+}
+
+void TempOutputFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
+    bool complete = false;
+    try {
+#ifdef _WIN32
+        complete = ReadAtHandle(static_cast<HANDLE>(handle_), offset, buffer, n);
+#else
+        complete = ReadAtFd(fd_, offset, buffer, n);
+#endif
+    } catch (const ToolError& error) {
+        throw ToolError("cannot read back " + Quoted(tempPath_) + ": " + error.what());
+    }
+    if (!complete) {
+        throw ToolError("cannot read back " + Quoted(tempPath_) + ": file ends early");
+    }
+}
+
+void TempOutputFile::Truncate(uint64_t length) {
+#ifdef _WIN32
+    FILE_END_OF_FILE_INFO info{};
+    info.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+    if (!SetFileInformationByHandle(static_cast<HANDLE>(handle_), FileEndOfFileInfo, &info,
+                                    sizeof info)) {
+        Fail("write");
+    }
+#else
+    while (ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+        if (errno != EINTR) {
+            Fail("write");
+        }
+    }
+#endif
+}
+
+void TempOutputFile::Commit() {
+#ifdef _WIN32
+    const BOOL closed = ::CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    if (!closed) {
+        Fail("write");
+    }
+    // MoveFileExW replaces an existing target, which a plain rename may refuse to do.
+    if (!MoveFileExW(WidePath(tempPath_).c_str(), WidePath(target_).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Fail("write");
+    }
+#else
+    const int result = close(fd_);
+    fd_ = -1;
+    if (result != 0) {
+        Fail("write");
+    }
+    if (std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+        Fail("write");
+    }
+#endif
+    committed_ = true;
+    DisarmInterruptCleanup();
+}
+
+}  // namespace vandrel::tool

@@ -1,0 +1,108 @@
+#pragma once
+
+// The few file operations the bundle tool needs, over the platform's own calls (POSIX file
+// descriptors, or Win32 handles with wide UTF-16 paths), so that reads and writes go straight to
+// the system in large blocks. Every failure throws ToolError with a message that names the file.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vandrel::tool {
+
+// A failure to report to the user: the message is one line without the program name.
+class ToolError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Paths <-> UTF-8 bytes. On POSIX the bytes are the file system's own; on Windows they are the
+// UTF-8 form of the UTF-16 names.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string PathToUtf8(const std::filesystem::path& path);
+
+// Text of the last system error (errno, or GetLastError on Windows), e.g. "No such file or
+// directory".
+std::string LastErrorText();
+// Text of a std::error_code, with the same wording as LastErrorText where possible.
+std::string ErrorCodeText(const std::error_code& code);
+
+// True when the process's standard error is a terminal (a console on Windows).
+bool StderrIsTerminal();
+
+// A C stdio stream opened for binary reading.
+struct StdioCloser {
+    void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using StdioFile = std::unique_ptr<std::FILE, StdioCloser>;
+// Throws ToolError("cannot read 'path': reason").
+StdioFile OpenStdioForRead(const std::filesystem::path& path);
+
+// A file opened for reading.
+class InputFile {
+public:
+    InputFile() = default;
+    // Throws ToolError("cannot read 'path': reason").
+    explicit InputFile(const std::filesystem::path& path);
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    // Reads up to `n` bytes at the current position; returns 0 at the end of the file.
+    size_t Read(void* buffer, size_t n);
+    // Reads exactly `n` bytes at `offset` (does not move the current position); false when the
+    // file ends first.
+    bool ReadAt(uint64_t offset, void* buffer, size_t n);
+    uint64_t Size();
+    void Close();
+
+private:
+    std::filesystem::path path_;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// A new file created beside `target` under a unique temporary name, written at explicit
+// positions. Unless Commit is called, the destructor closes and removes it, so a failure at any
+// point leaves nothing behind.
+class TempOutputFile {
+public:
+    // Throws ToolError("cannot write 'target': reason").
+    explicit TempOutputFile(const std::filesystem::path& target);
+    TempOutputFile(const TempOutputFile&) = delete;
+    TempOutputFile& operator=(const TempOutputFile&) = delete;
+    ~TempOutputFile();
+
+    void WriteAt(uint64_t offset, const void* data, size_t n);
+    // Reads back exactly `n` bytes written earlier.
+    void ReadAt(uint64_t offset, void* buffer, size_t n);
+    // Sets the file's length (drops bytes past `length`).
+    void Truncate(uint64_t length);
+    // Closes the file and renames it over the target, replacing an existing file.
+    void Commit();
+
+    const std::filesystem::path& TempPath() const { return tempPath_; }
+    const std::filesystem::path& Target() const { return target_; }
+
+private:
+    [[noreturn]] void Fail(const char* what);
+    void CloseHandle();
+
+    std::filesystem::path target_;
+    std::filesystem::path tempPath_;
+    bool committed_ = false;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+}  // namespace vandrel::tool
