@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vandrel {
+
+// What a message from the page asks the host to do.
+enum class PageCommandKind {
+    None,  // malformed, not an object, or no listed "type": dropped
+    WrapperInit,
+    SetFullScreen,
+    SetWindowSize,
+    SetWindowPosition,
+    ExtensionMessage,
+};
+
+struct PageCommand {
+    PageCommandKind kind = PageCommandKind::None;
+    bool fullscreen = false;  // "fullscreen": only the literals true and false count
+    int32_t width = 0;        // "windowWidth"
+    int32_t height = 0;       // "windowHeight"
+    int32_t x = 0;            // "windowX"
+    int32_t y = 0;            // "windowY"
+};
+
+// Reads one message text (UTF-8; it ends at its first NUL byte) as strict JSON and decides what
+// it asks for. Never throws: anything malformed is PageCommandKind::None.
+PageCommand ParsePageMessage(std::string_view text);
+
+// The thirteen folder tokens, in the order of the handles the page receives.
+inline constexpr const char* kFolderTokens[] = {
+    "<app>",       "<web-resource>", "<current-app-data>", "<local-app-data>", "<roaming-app-data>",
+    "<desktop>",   "<documents>",    "<downloads>",        "<pictures>",       "<profile>",
+    "<saved-games>", "<screenshots>", "<videos>",
+};
+inline constexpr size_t kFolderTokenCount = sizeof(kFolderTokens) / sizeof(kFolderTokens[0]);
+
+// {"type":"directory-handles"}
+std::string DirectoryHandlesMessage();
+
+// {"registeredComponentIds":[...],"type":"wrapper-init-response"}. An id that is not valid UTF-8
+// is sent with each malformed sequence replaced by U+FFFD, so that the reply always goes out.
+std::string WrapperInitReply(const std::vector<std::string>& componentIds);
+
+}  // namespace vandrel

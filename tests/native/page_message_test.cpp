@@ -1,0 +1,108 @@
+#include "bridge/page_message.h"
+
+#include <gtest/gtest.h>
+
+namespace vandrel {
+namespace {
+
+using K = PageCommandKind;
+
+struct MessageCase {
+    std::string text;
+    PageCommandKind kind;
+    bool fullscreen = false;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+void Expect(const MessageCase& c) {
+    SCOPED_TRACE(c.text);
+    const PageCommand command = ParsePageMessage(c.text);
+    EXPECT_EQ(command.kind, c.kind);
+    EXPECT_EQ(command.fullscreen, c.fullscreen);
+    EXPECT_EQ(command.width, c.width);
+    EXPECT_EQ(command.height, c.height);
+    EXPECT_EQ(command.x, c.x);
+    EXPECT_EQ(command.y, c.y);
+}
+
+TEST(PageMessage, EachTypeWithGoodMissingAndWrongTypedMembers) {
+    const MessageCase cases[] = {
+        {R"({"type":"wrapper-init"})", K::WrapperInit},
+        {R"({"type":"wrapper-init","extra":[1,2]})", K::WrapperInit},
+        {R"({"type":"set-fullscreen","fullscreen":true})", K::SetFullScreen, true},
+        {R"({"type":"set-fullscreen","fullscreen":false})", K::SetFullScreen, false},
+        {R"({"type":"set-fullscreen"})", K::SetFullScreen, false},
+        {R"({"type":"set-fullscreen","fullscreen":1})", K::SetFullScreen, false},
+        {R"({"type":"set-fullscreen","fullscreen":"true"})", K::SetFullScreen, false},
+        {R"({"type":"set-window-size","windowWidth":800,"windowHeight":600})", K::SetWindowSize,
+         false, 800, 600},
+        {R"({"type":"set-window-size","windowWidth":800})", K::SetWindowSize, false, 800, 0},
+        {R"({"type":"set-window-size","windowWidth":"800","windowHeight":600})", K::SetWindowSize,
+         false, 0, 600},
+        {R"({"type":"set-window-size","windowWidth":800.9,"windowHeight":-2.5})",
+         K::SetWindowSize, false, 800, -2},
+        {R"({"type":"set-window-size","windowWidth":4294967297,"windowHeight":null})",
+         K::SetWindowSize, false, 1, 0},
+        {R"({"type":"set-window-position","windowX":10.9,"windowY":-5})", K::SetWindowPosition,
+         false, 0, 0, 10, -5},
+        {R"({"type":"set-window-position"})", K::SetWindowPosition},
+        {R"({"type":"set-window-position","windowX":true,"windowY":[1]})", K::SetWindowPosition},
+        {R"({"type":"extension-message","payload":{"a":1}})", K::ExtensionMessage},
+    };
+    for (const MessageCase& c : cases) {
+        Expect(c);
+    }
+}
+
+TEST(PageMessage, AnythingMalformedOrUnlistedIsDropped) {
+    const char* texts[] = {
+        R"({"type":"Wrapper-Init"})",  // letter case matters
+        R"({"type":"SET-FULLSCREEN","fullscreen":true})",
+        R"({"type":"wrapper-init "})",
+        R"({"type":"unknown"})",
+        R"({"type":5})",
+        R"({"kind":"wrapper-init"})",
+        R"({"type":"wrapper-init",})",  // trailing comma
+        R"({"type":"wrapper-init"} // comment)",
+        R"(/* c */ {"type":"wrapper-init"})",
+        R"({"type":"wrapper-init"} {"type":"wrapper-init"})",  // a second value
+        R"(["wrapper-init"])",
+        R"("wrapper-init")",
+        "42",
+        "null",
+        "",
+        "   ",
+        "{",
+    };
+    for (const char* text : texts) {
+        Expect({text, K::None});
+    }
+}
+
+TEST(PageMessage, TextEndsAtItsFirstNulByte) {
+    Expect({std::string("{\"type\":\"wrapper-init\"}\0garbage", 31), K::WrapperInit});
+    Expect({std::string("{\"type\":\"wrap\0per-init\"}", 24), K::None});
+}
+
+TEST(PageMessage, RepliesAreCompactWithMembersInByteOrder) {
+    EXPECT_EQ(DirectoryHandlesMessage(), R"({"type":"directory-handles"})");
+    EXPECT_EQ(WrapperInitReply({}), R"({"registeredComponentIds":[],"type":"wrapper-init-response"})");
+    EXPECT_EQ(WrapperInitReply({"a", "b", "a", ""}),
+              R"({"registeredComponentIds":["a","b","a",""],"type":"wrapper-init-response"})");
+    // Standard escapes; non-ASCII text stays UTF-8.
+    EXPECT_EQ(WrapperInitReply({"q\"b\\s\n\x01", "caf\xC3\xA9"}),
+              "{\"registeredComponentIds\":[\"q\\\"b\\\\s\\n\\u0001\",\"caf\xC3\xA9\"],"
+              "\"type\":\"wrapper-init-response\"}");
+}
+
+TEST(PageMessage, MalformedComponentIdsAreRepairedNotFatal) {
+    EXPECT_EQ(WrapperInitReply({"ok", "bad\xFF", "x\xC3"}),
+              "{\"registeredComponentIds\":[\"ok\",\"bad\xEF\xBF\xBD\",\"x\xEF\xBF\xBD\"],"
+              "\"type\":\"wrapper-init-response\"}");
+}
+
+}  // namespace
+}  // namespace vandrel
