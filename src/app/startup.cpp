@@ -6,20 +6,23 @@ namespace Gdiplus {
 using std::max;
 using std::min;
 }  // namespace Gdiplus
-#include <objidl.h>
 #include <gdiplus.h>
 #include <knownfolders.h>
+#include <objidl.h>
 
 #include <exception>
 #include <memory>
 #include <string>
 
 #include "app/main_window.h"
+#include "bundle/asset_bundle.h"
 #include "config/app_config.h"
+#include "extensions/extension_manager.h"
 #include "installer/runtime_installer.h"
 #include "util/com_ptr.h"
 #include "util/dpi_win.h"
 #include "util/files.h"
+#include "util/handles.h"
 #include "util/icon.h"
 #include "util/text.h"
 #include "webview/vandrel_webview.h"
@@ -40,6 +43,7 @@ constexpr wchar_t kFixedRuntimeMissingText[] =
     L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to "
     L"initialize. Check there is a valid fixed distribution of Microsoft Edge WebView2 runtime in "
     L"the \"webview2\" subfolder.";
+constexpr wchar_t kBundleFailedText[] = L"Error reading asset bundle";
 constexpr wchar_t kRegisterClassFailedText[] = L"Failed to register window class";
 constexpr wchar_t kCreateWindowFailedText[] = L"Failed to create window";
 constexpr wchar_t kFixedRuntimeFolder[] = L"webview2";
@@ -79,6 +83,51 @@ public:
 private:
     ULONG_PTR token_ = 0;
 };
+
+// The bundle file, its mapping and its view, held for the whole run.
+struct MappedBundle {
+    UniqueFile file;
+    UniqueKernelHandle mapping;
+    UniqueView view;
+
+    void Release() {
+        view.Reset();
+        mapping.Reset();
+        file.Reset();
+    }
+};
+
+// Maps www\assets.dat and reads its directory. Returns false when the file exists but cannot be
+// opened, mapped or parsed; what was acquired stays held, and the entries read before a failure
+// stay findable.
+bool OpenBundle(const std::string& path, MappedBundle& mapped, AssetBundle& bundle) {
+    mapped.file.Reset(CreateFileW(ToApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!mapped.file) {
+        return false;
+    }
+    mapped.mapping.Reset(
+        CreateFileMappingW(mapped.file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapped.mapping) {
+        return false;  // an empty file cannot be mapped
+    }
+    mapped.view.Reset(MapViewOfFile(mapped.mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    if (!mapped.view) {
+        return false;
+    }
+    // The length is that of the file as mapped. A bundle of 2 GiB or more is attached as an
+    // empty image, which the reader rejects.
+    LARGE_INTEGER size{};
+    const uint64_t length =
+        GetFileSizeEx(mapped.file.Get(), &size) && size.QuadPart <= 0x7FFFFFFF ? size.QuadPart : 0;
+    try {
+        bundle.AttachMemory(static_cast<const uint8_t*>(mapped.view.Get()), length);
+        bundle.Parse();
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -141,6 +190,18 @@ int RunHost(HINSTANCE instance) {
         }
     }
 
+    AssetBundle bundle;
+    MappedBundle mappedBundle;
+    const std::string bundlePath = exeFolder + kWebSubfolder + "assets.dat";
+    if (FileExists(bundlePath) && !OpenBundle(bundlePath, mappedBundle, bundle)) {
+        ShowMessage(kBundleFailedText, kFixedCaption, MB_ICONERROR);
+    }
+
+    // The optional extension library; "Init" runs before any window exists.
+    auto extensions = std::make_unique<ExtensionManager>(exeFolder, kWebSubfolder, userDataFolder);
+    currentExtensionManager = extensions.get();
+    extensions->LoadExtension();
+
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -167,7 +228,11 @@ int RunHost(HINSTANCE instance) {
         return 1;
     }
 
-    host = std::make_unique<VandrelWebView>(&config, window, exeFolder, kWebSubfolder,
+    if (extensions->onMainWindowCreatedProc != nullptr) {
+        extensions->onMainWindowCreatedProc(window);
+    }
+
+    host = std::make_unique<VandrelWebView>(&config, &bundle, window, exeFolder, kWebSubfolder,
                                             browserFolder, userDataFolder);
     currentHost = host.get();
     host->Init();
@@ -178,9 +243,22 @@ int RunHost(HINSTANCE instance) {
         DispatchMessageW(&message);
     }
 
+    host->UnmapAllFiles();
     currentHost = nullptr;
+    if (extensions->releaseProc != nullptr) {
+        extensions->releaseProc();
+    }
+    if (extensions->module != nullptr) {
+        FreeLibrary(extensions->module);
+        extensions->module = nullptr;
+    }
+    extensions.reset();
+    currentExtensionManager = nullptr;
+    bundle.Clear();
+    mappedBundle.Release();
     gdiplus.Shutdown();
-    const int exitCode = static_cast<int>(message.wParam);
+    // A browser view that could not be started has been reported; the run counts as failed.
+    const int exitCode = host->startFailed ? 1 : static_cast<int>(message.wParam);
     host.reset();
     return exitCode;
 }

@@ -58,7 +58,9 @@ PageCommand ParsePageMessage(std::string_view text) {
     return command;
 }
 
-std::string DirectoryHandlesMessage() { return json{{"type", "directory-handles"}}.dump(); }
+std::string DirectoryHandlesMessage() {
+    return json{{"type", "directory-handles"}}.dump();
+}
 
 std::string WrapperInitReply(const std::vector<std::string>& componentIds) {
     json ids = json::array();

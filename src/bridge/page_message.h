@@ -32,9 +32,19 @@ PageCommand ParsePageMessage(std::string_view text);
 
 // The thirteen folder tokens, in the order of the handles the page receives.
 inline constexpr const char* kFolderTokens[] = {
-    "<app>",       "<web-resource>", "<current-app-data>", "<local-app-data>", "<roaming-app-data>",
-    "<desktop>",   "<documents>",    "<downloads>",        "<pictures>",       "<profile>",
-    "<saved-games>", "<screenshots>", "<videos>",
+    "<app>",
+    "<web-resource>",
+    "<current-app-data>",
+    "<local-app-data>",
+    "<roaming-app-data>",
+    "<desktop>",
+    "<documents>",
+    "<downloads>",
+    "<pictures>",
+    "<profile>",
+    "<saved-games>",
+    "<screenshots>",
+    "<videos>",
 };
 inline constexpr size_t kFolderTokenCount = sizeof(kFolderTokens) / sizeof(kFolderTokens[0]);
 

@@ -1,50 +1,75 @@
-// A stand-in for WebView2Loader.dll. It answers the runtime check from files that the test lays
-// out, and records every call it receives, one JSON object a line, in webview2-calls.log beside
-// itself. See README.md in this folder.
 #include <windows.h>
 
-#include <nlohmann/json.hpp>
-#include <string>
+#include "runtime.h"
 
-#include "webview/webview2.h"
+#include <cstdio>
+
+#include "browser.h"
+
+namespace vandrel::testruntime {
 
 namespace {
 
-using nlohmann::json;
+constexpr wchar_t kWindowClass[] = L"VandrelTestRuntimeWindow";
+constexpr UINT kRunTask = WM_APP + 1;
+constexpr UINT_PTR kScenarioTimer = 1;
+constexpr UINT kScenarioPollMs = 10;
 
-std::string Utf8(const wchar_t* text) {
-    if (text == nullptr || *text == L'\0') {
-        return {};
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
     }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
-    if (n > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        text.append(buffer, read);
     }
-    return out;
+    CloseHandle(file);
+    return text;
 }
 
-json OptionalText(const wchar_t* text) {
-    return text == nullptr ? json(nullptr) : json(Utf8(text));
+// An HRESULT given as text ("0x80004005") or as a number.
+HRESULT ParseHresult(const json& value) {
+    if (value.is_string()) {
+        return static_cast<HRESULT>(std::stoul(value.get<std::string>(), nullptr, 0));
+    }
+    return static_cast<HRESULT>(static_cast<uint32_t>(value.get<int64_t>()));
 }
 
-// Folder of this DLL, with a trailing backslash.
-std::wstring OwnFolder() {
+}  // namespace
+
+// Unloaded by FreeLibrary (not at process exit): the window class goes with the code.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        UnregisterClassW(kWindowClass, instance);
+    }
+    return TRUE;
+}
+
+HMODULE OwnModule() {
     HMODULE self = nullptr;
     GetModuleHandleExW(
         GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCWSTR>(&OwnFolder), &self);
+        reinterpret_cast<LPCWSTR>(&OwnModule), &self);
+    return self;
+}
+
+std::wstring OwnFolder() {
     wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(self, path, ARRAYSIZE(path));
+    GetModuleFileNameW(OwnModule(), path, ARRAYSIZE(path));
     std::wstring folder(path);
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
 void Log(const json& entry) {
-    const std::string line = entry.dump() + "\n";
+    const std::string line = entry.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
     HANDLE file = CreateFileW((OwnFolder() + L"webview2-calls.log").c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }
@@ -53,108 +78,175 @@ void Log(const json& entry) {
     CloseHandle(file);
 }
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-LPWSTR CoTaskCopy(const std::wstring& text) {
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    auto* out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-    if (out != nullptr) {
-        memcpy(out, text.c_str(), bytes);
-    }
-    return out;
-}
-
-// The installed runtime is present when evergreen-runtime.txt lies beside this DLL; a runtime
-// folder is usable when it holds msedgewebview2.exe (a relative folder is taken from the current
-// directory, as the loader does).
-bool RuntimePresent(PCWSTR browserFolder) {
-    if (browserFolder == nullptr) {
-        return Exists(OwnFolder() + L"evergreen-runtime.txt");
-    }
-    std::wstring folder(browserFolder);
-    if (!folder.empty() && folder.back() != L'\\') {
-        folder += L'\\';
-    }
-    return Exists(folder + L"msedgewebview2.exe");
-}
-
-std::string ReadOption(
-    ICoreWebView2EnvironmentOptions* options,
-    HRESULT (STDMETHODCALLTYPE ICoreWebView2EnvironmentOptions::*getter)(LPWSTR*)) {
-    LPWSTR value = nullptr;
-    if (options == nullptr || FAILED((options->*getter)(&value))) {
-        return {};
-    }
-    std::string text = Utf8(value);
-    CoTaskMemFree(value);
+std::string HresultText(HRESULT result) {
+    char text[16];
+    snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(result));
     return text;
 }
 
-std::string EnvironmentVariable(const wchar_t* name) {
-    wchar_t value[1024] = {};
-    const DWORD n = GetEnvironmentVariableW(name, value, ARRAYSIZE(value));
-    return n > 0 && n < ARRAYSIZE(value) ? Utf8(value) : std::string();
-}
-
-}  // namespace
-
-extern "C" {
-
-HRESULT STDAPICALLTYPE GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserFolder,
-                                                                    LPWSTR* versionInfo) {
-    const bool present = RuntimePresent(browserFolder);
-    Log({{"call", "GetAvailableCoreWebView2BrowserVersionString"},
-         {"browserFolder", OptionalText(browserFolder)},
-         {"found", present}});
-    if (versionInfo == nullptr) {
-        return E_POINTER;
+RuntimeOptions RuntimeOptions::Read() {
+    RuntimeOptions options;
+    const auto text = ReadWholeFile(OwnFolder() + L"runtime-options.json");
+    if (!text) {
+        return options;
     }
-    *versionInfo = present ? CoTaskCopy(L"134.0.3124.44") : nullptr;
-    return present ? S_OK : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-}
-
-HRESULT STDAPICALLTYPE CreateCoreWebView2EnvironmentWithOptions(
-    PCWSTR browserFolder, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* options,
-    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
-    using Options = ICoreWebView2EnvironmentOptions;
-    Log({{"call", "CreateCoreWebView2EnvironmentWithOptions"},
-         {"browserFolder", OptionalText(browserFolder)},
-         {"userDataFolder", OptionalText(userDataFolder)},
-         {"hasOptions", options != nullptr},
-         {"additionalBrowserArguments",
-          ReadOption(options, &Options::get_AdditionalBrowserArguments)},
-         {"language", ReadOption(options, &Options::get_Language)},
-         {"targetCompatibleBrowserVersion",
-          ReadOption(options, &Options::get_TargetCompatibleBrowserVersion)},
-         {"hasHandler", handler != nullptr},
-         {"forcedHostingMode", EnvironmentVariable(L"COREWEBVIEW2_FORCED_HOSTING_MODE")}});
-    return S_OK;
-}
-
-HRESULT STDAPICALLTYPE CreateCoreWebView2Environment(
-    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* /*handler*/) {
-    Log({{"call", "CreateCoreWebView2Environment"}});
-    return E_NOTIMPL;
-}
-
-HRESULT STDAPICALLTYPE CompareBrowserVersions(PCWSTR /*version1*/, PCWSTR /*version2*/,
-                                              int* result) {
-    Log({{"call", "CompareBrowserVersions"}});
-    if (result != nullptr) {
-        *result = 0;
+    try {
+        const json given = json::parse(*text);
+        if (given.contains("environmentResult")) {
+            options.environmentResult = ParseHresult(given["environmentResult"]);
+        }
+        options.environmentObject = given.value("environmentObject", true);
+        if (given.contains("controllerResult")) {
+            options.controllerResult = ParseHresult(given["controllerResult"]);
+        }
+        options.controllerObject = given.value("controllerObject", true);
+        for (const auto& name : given.value("withhold", json::array())) {
+            options.withheld.insert(name.get<std::string>());
+        }
+    } catch (const std::exception& error) {
+        Log({{"event", "error"},
+             {"message", std::string("runtime-options.json: ") + error.what()}});
+        return RuntimeOptions();
     }
-    return E_NOTIMPL;
+    return options;
 }
 
-HRESULT STDAPICALLTYPE GetAvailableCoreWebView2BrowserVersionStringWithOptions(
-    PCWSTR /*browserFolder*/, ICoreWebView2EnvironmentOptions* /*options*/, LPWSTR* versionInfo) {
-    Log({{"call", "GetAvailableCoreWebView2BrowserVersionStringWithOptions"}});
-    if (versionInfo != nullptr) {
-        *versionInfo = nullptr;
+std::shared_ptr<Runtime> Runtime::Create(RuntimeOptions options) {
+    static const ATOM windowClass = [] {
+        WNDCLASSEXW description{};
+        description.cbSize = sizeof(description);
+        description.lpfnWndProc = &Runtime::WindowProc;
+        description.hInstance = OwnModule();
+        description.lpszClassName = kWindowClass;
+        return RegisterClassExW(&description);
+    }();
+    if (windowClass == 0) {
+        return nullptr;
     }
-    return E_NOTIMPL;
+    std::shared_ptr<Runtime> runtime(new Runtime(std::move(options)));
+    runtime->window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                       OwnModule(), nullptr);
+    if (runtime->window_ == nullptr) {
+        return nullptr;
+    }
+    SetWindowLongPtrW(runtime->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(runtime.get()));
+    return runtime;
 }
 
-}  // extern "C"
+Runtime::~Runtime() {
+    if (window_ != nullptr) {
+        // Should the window outlive this (released on another thread), it no longer finds it.
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
+
+void Runtime::Post(std::function<void()> task) {
+    tasks_.push_back(std::move(task));
+    PostMessageW(window_, kRunTask, 0, 0);
+}
+
+void Runtime::Play(WebView* webview) {
+    if (playing_ == nullptr) {
+        SetTimer(window_, kScenarioTimer, kScenarioPollMs, nullptr);
+    }
+    playing_ = webview;
+}
+
+void Runtime::Stop(WebView* webview) {
+    if (playing_ == webview) {
+        playing_ = nullptr;
+        KillTimer(window_, kScenarioTimer);
+    }
+}
+
+LRESULT CALLBACK Runtime::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* runtime = reinterpret_cast<Runtime*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    // Each branch leaves `runtime` alone once the work is done: the last reference to it may go
+    // with the work, destroying it and this window.
+    if (message == kRunTask && runtime != nullptr && !runtime->tasks_.empty()) {
+        std::function<void()> task = std::move(runtime->tasks_.front());
+        runtime->tasks_.pop_front();
+        task();
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == kScenarioTimer && runtime != nullptr) {
+        runtime->Tick();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Runtime::ReadNewLines() {
+    HANDLE file = CreateFileW((OwnFolder() + L"scenario.jsonl").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    LARGE_INTEGER offset{};
+    offset.QuadPart = readOffset_;
+    SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        partial_.append(buffer, read);
+        readOffset_ += read;
+    }
+    CloseHandle(file);
+    for (size_t end = partial_.find('\n'); end != std::string::npos; end = partial_.find('\n')) {
+        std::string line = partial_.substr(0, end);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines_.push_back(std::move(line));
+        partial_.erase(0, end + 1);
+    }
+}
+
+void Runtime::Tick() {
+    if (busy_ || playing_ == nullptr) {
+        return;
+    }
+    // Declared first, released last: playing may drop every other reference to this runtime.
+    const std::shared_ptr<Runtime> self = shared_from_this();
+    if (sleeping_) {
+        if (GetTickCount64() < wakeAt_) {
+            return;
+        }
+        Log({{"event", "done"}, {"index", *sleeping_}});
+        sleeping_.reset();
+    }
+    ReadNewLines();
+    busy_ = true;
+    const auto webview = Ref<WebView>::Share(playing_);
+    while (!lines_.empty() && playing_ == webview.Get() && !sleeping_) {
+        const size_t index = nextIndex_++;
+        const std::string line = std::move(lines_.front());
+        lines_.pop_front();
+        if (line.find_first_not_of(" \t") != std::string::npos) {
+            const json command = json::parse(line, nullptr, false);
+            std::string error;
+            try {
+                if (!command.is_object()) {
+                    error = "not a JSON object";
+                } else if (command.value("cmd", "") == "sleep") {
+                    wakeAt_ = GetTickCount64() + command.value("ms", 0u);
+                    sleeping_ = index;
+                    continue;
+                } else {
+                    error = webview->Play(command);
+                }
+            } catch (const json::exception& problem) {
+                error = problem.what();
+            }
+            if (!error.empty()) {
+                Log({{"event", "error"}, {"index", index}, {"message", error}});
+            }
+        }
+        Log({{"event", "done"}, {"index", index}});
+    }
+    busy_ = false;
+}
+
+}  // namespace vandrel::testruntime

@@ -225,7 +225,8 @@ std::vector<nlohmann::json> AppFolder::RuntimeCalls() const {
     std::vector<nlohmann::json> calls;
     std::ifstream in(std::filesystem::path(path_ + L"webview2-calls.log"), std::ios::binary);
     std::string line;
-    while (std::getline(in, line)) {
+    // A last line without its line end is still being written.
+    while (std::getline(in, line) && !in.eof()) {
         if (!line.empty()) {
             calls.push_back(nlohmann::json::parse(line));
         }
@@ -241,6 +242,66 @@ std::vector<nlohmann::json> AppFolder::RuntimeCalls(const std::string& call) con
         }
     }
     return matching;
+}
+
+void AppFolder::WriteRuntimeOptions(const nlohmann::json& options) const {
+    Write(L"runtime-options.json", options.dump());
+}
+
+size_t AppFolder::Play(const nlohmann::json& command) const {
+    const std::wstring path = PathOf(L"scenario.jsonl");
+    size_t index = 0;
+    {
+        std::ifstream in(std::filesystem::path(path), std::ios::binary);
+        std::string line;
+        while (std::getline(in, line)) {
+            ++index;
+        }
+    }
+    const std::string line = command.dump() + "\n";
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    return index;
+}
+
+std::optional<nlohmann::json> AppFolder::WaitForCall(
+    std::function<bool(const nlohmann::json&)> match, DWORD timeoutMs, size_t after) const {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const std::vector<nlohmann::json> calls = RuntimeCalls();
+        for (size_t i = after; i < calls.size(); ++i) {
+            if (match(calls[i])) {
+                return calls[i];
+            }
+        }
+        if (GetTickCount64() > deadline) {
+            return std::nullopt;
+        }
+        Sleep(kPollMs);
+    }
+}
+
+std::optional<std::vector<nlohmann::json>> AppFolder::PlayAndWait(const nlohmann::json& command,
+                                                                  DWORD timeoutMs) const {
+    const size_t before = RuntimeCalls().size();
+    const size_t index = Play(command);
+    const auto isDone = [index](const nlohmann::json& entry) {
+        return entry.value("event", "") == "done" && entry.value("index", size_t{0}) == index;
+    };
+    if (!WaitForCall(isDone, timeoutMs, before)) {
+        return std::nullopt;
+    }
+    std::vector<nlohmann::json> calls = RuntimeCalls();
+    std::vector<nlohmann::json> between;
+    for (size_t i = before; i < calls.size() && !isDone(calls[i]); ++i) {
+        between.push_back(std::move(calls[i]));
+    }
+    return between;
 }
 
 HostProcess::HostProcess(const AppFolder& folder) {

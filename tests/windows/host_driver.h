@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -35,6 +36,21 @@ public:
     std::vector<nlohmann::json> RuntimeCalls() const;
     // The recorded calls named `call`.
     std::vector<nlohmann::json> RuntimeCalls(const std::string& call) const;
+
+    // The stand-in runtime's switches (runtime-options.json), read when the host asks for an
+    // environment. See tests/runtime/README.md.
+    void WriteRuntimeOptions(const nlohmann::json& options) const;
+    // Appends one scenario command to scenario.jsonl, as a whole line in one write; returns its
+    // index, under which the runtime logs {"event":"done","index":N} once it has played it.
+    size_t Play(const nlohmann::json& command) const;
+    // The first log entry from position `after` on that `match` accepts, polling the log; nullopt
+    // on time-out.
+    std::optional<nlohmann::json> WaitForCall(std::function<bool(const nlohmann::json&)> match,
+                                              DWORD timeoutMs = 10000, size_t after = 0) const;
+    // Plays `command` and waits until it is done; the entries logged from the moment it was
+    // written up to its "done" entry, or nullopt on time-out.
+    std::optional<std::vector<nlohmann::json>> PlayAndWait(const nlohmann::json& command,
+                                                           DWORD timeoutMs = 10000) const;
 
 private:
     std::wstring path_;

@@ -1,0 +1,563 @@
+#include <windows.h>
+
+#include "browser.h"
+
+#include "event_args.h"
+#include "web_resource.h"
+
+namespace vandrel::testruntime {
+
+namespace {
+
+// Later interfaces are listed so that QueryInterface logs them by name, and so that offering one
+// is a matter of implementing its methods and marking it offered.
+const KnownInterface kEnvironmentInterfaces[] = {
+    {&IID_ICoreWebView2Environment, "ICoreWebView2Environment", true},
+    {&IID_ICoreWebView2Environment2, "ICoreWebView2Environment2", false},
+    {&IID_ICoreWebView2Environment3, "ICoreWebView2Environment3", false},
+    {&IID_ICoreWebView2Environment4, "ICoreWebView2Environment4", false},
+    {&IID_ICoreWebView2Environment5, "ICoreWebView2Environment5", false},
+    {&IID_ICoreWebView2Environment6, "ICoreWebView2Environment6", false},
+    {&IID_ICoreWebView2Environment7, "ICoreWebView2Environment7", false},
+    {&IID_ICoreWebView2Environment8, "ICoreWebView2Environment8", false},
+    {&IID_ICoreWebView2Environment9, "ICoreWebView2Environment9", false},
+    {&IID_ICoreWebView2Environment10, "ICoreWebView2Environment10", false},
+    {&IID_ICoreWebView2Environment11, "ICoreWebView2Environment11", false},
+    {&IID_ICoreWebView2Environment12, "ICoreWebView2Environment12", false},
+    {&IID_ICoreWebView2Environment13, "ICoreWebView2Environment13", false},
+    {&IID_ICoreWebView2Environment14, "ICoreWebView2Environment14", false},
+};
+
+const KnownInterface kControllerInterfaces[] = {
+    {&IID_ICoreWebView2Controller, "ICoreWebView2Controller", true},
+};
+
+const KnownInterface kWebViewInterfaces[] = {
+    {&IID_ICoreWebView2, "ICoreWebView2", true},
+    {&IID_ICoreWebView2_2, "ICoreWebView2_2", true},
+    {&IID_ICoreWebView2_3, "ICoreWebView2_3", false},
+    {&IID_ICoreWebView2_4, "ICoreWebView2_4", false},
+    {&IID_ICoreWebView2_5, "ICoreWebView2_5", false},
+    {&IID_ICoreWebView2_6, "ICoreWebView2_6", false},
+    {&IID_ICoreWebView2_7, "ICoreWebView2_7", false},
+    {&IID_ICoreWebView2_8, "ICoreWebView2_8", false},
+    {&IID_ICoreWebView2_9, "ICoreWebView2_9", false},
+    {&IID_ICoreWebView2_10, "ICoreWebView2_10", false},
+    {&IID_ICoreWebView2_11, "ICoreWebView2_11", false},
+    {&IID_ICoreWebView2_12, "ICoreWebView2_12", false},
+    {&IID_ICoreWebView2_13, "ICoreWebView2_13", false},
+    {&IID_ICoreWebView2_14, "ICoreWebView2_14", false},
+    {&IID_ICoreWebView2_15, "ICoreWebView2_15", false},
+    {&IID_ICoreWebView2_16, "ICoreWebView2_16", false},
+    {&IID_ICoreWebView2_17, "ICoreWebView2_17", false},
+    {&IID_ICoreWebView2_18, "ICoreWebView2_18", false},
+    {&IID_ICoreWebView2_19, "ICoreWebView2_19", false},
+    {&IID_ICoreWebView2_20, "ICoreWebView2_20", false},
+    {&IID_ICoreWebView2_21, "ICoreWebView2_21", false},
+    {&IID_ICoreWebView2_22, "ICoreWebView2_22", false},
+    {&IID_ICoreWebView2_23, "ICoreWebView2_23", false},
+};
+
+const KnownInterface kSettingsInterfaces[] = {
+    {&IID_ICoreWebView2Settings, "ICoreWebView2Settings", true},
+    {&IID_ICoreWebView2Settings2, "ICoreWebView2Settings2", true},
+    {&IID_ICoreWebView2Settings3, "ICoreWebView2Settings3", true},
+};
+
+std::string GuidText(REFIID iid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(iid, text, ARRAYSIZE(text));
+    return Utf8(text);
+}
+
+json OptionalText(LPCWSTR text) {
+    return text == nullptr ? json(nullptr) : json(Utf8(text));
+}
+
+json WindowNumber(HWND window) {
+    return reinterpret_cast<uintptr_t>(window);
+}
+
+// A logged BOOL property of the settings.
+HRESULT GetSwitch(const char* on, const char* call, BOOL field, BOOL* value) {
+    Log({{"call", call}, {"on", on}, {"value", field != FALSE}});
+    return GiveValue(field, value);
+}
+
+HRESULT PutSwitch(const char* on, const char* call, BOOL value, BOOL& field) {
+    Log({{"call", call}, {"on", on}, {"value", value != FALSE}});
+    field = value;
+    return S_OK;
+}
+
+}  // namespace
+
+bool Answer(const Runtime& runtime, const char* on, REFIID iid,
+            std::span<const KnownInterface> known) {
+    std::string name = iid == IID_IUnknown ? "IUnknown" : "";
+    bool answered = iid == IID_IUnknown;
+    for (const KnownInterface& candidate : known) {
+        if (*candidate.iid == iid) {
+            name = candidate.name;
+            answered = candidate.offered && !runtime.Options().withheld.contains(name);
+        }
+    }
+    Log({{"call", "QueryInterface"},
+         {"on", on},
+         {"interface", name.empty() ? GuidText(iid) : name},
+         {"answered", answered}});
+    return answered;
+}
+
+HRESULT NotImplemented(const char* on, const char* call) {
+    Log({{"call", call}, {"on", on}, {"implemented", false}});
+    return E_NOTIMPL;
+}
+
+// Environment
+
+Environment::Environment(std::shared_ptr<Runtime> runtime) : runtime_(std::move(runtime)) {}
+
+Environment::~Environment() {
+    Log({{"call", "destroyed"}, {"object", "environment"}});
+}
+
+bool Environment::Answers(REFIID iid) {
+    return Answer(*runtime_, "environment", iid, kEnvironmentInterfaces);
+}
+
+HRESULT Environment::CreateCoreWebView2Controller(
+    HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) {
+    Log({{"call", "CreateCoreWebView2Controller"},
+         {"on", "environment"},
+         {"parentWindow", WindowNumber(parentWindow)},
+         {"hasHandler", handler != nullptr}});
+    if (handler == nullptr) {
+        return E_POINTER;
+    }
+    auto self = Ref<ICoreWebView2Environment>::Share(this);
+    auto completed = Ref<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>::Share(handler);
+    runtime_->Post([runtime = runtime_, self, completed, parentWindow] {
+        const RuntimeOptions& options = runtime->Options();
+        Ref<ICoreWebView2Controller> controller;
+        if (SUCCEEDED(options.controllerResult) && options.controllerObject) {
+            controller =
+                Ref<ICoreWebView2Controller>::Adopt(new Controller(runtime, self, parentWindow));
+        }
+        Log({{"event", "controller-created"},
+             {"result", HresultText(options.controllerResult)},
+             {"delivered", static_cast<bool>(controller)}});
+        completed->Invoke(options.controllerResult, controller.Get());
+    });
+    return S_OK;
+}
+
+HRESULT Environment::CreateWebResourceResponse(IStream* content, int statusCode,
+                                               LPCWSTR reasonPhrase, LPCWSTR headers,
+                                               ICoreWebView2WebResourceResponse** response) {
+    Log({{"call", "CreateWebResourceResponse"},
+         {"on", "environment"},
+         {"hasContent", content != nullptr},
+         {"status", statusCode},
+         {"reason", OptionalText(reasonPhrase)},
+         {"headers", OptionalText(headers)}});
+    return testruntime::CreateWebResourceResponse(content, statusCode, reasonPhrase, headers,
+                                                  response);
+}
+
+HRESULT Environment::get_BrowserVersionString(LPWSTR* versionInfo) {
+    Log({{"call", "get_BrowserVersionString"}, {"on", "environment"}});
+    return CoTaskCopy(kBrowserVersion, versionInfo);
+}
+
+// Controller
+
+Controller::Controller(std::shared_ptr<Runtime> runtime, Ref<ICoreWebView2Environment> environment,
+                       HWND parent)
+    : runtime_(runtime),
+      webview_(Ref<WebView>::Adopt(new WebView(runtime, std::move(environment), this))),
+      parent_(parent) {}
+
+Controller::~Controller() {
+    webview_->DetachController();
+    Log({{"call", "destroyed"}, {"object", "controller"}});
+}
+
+bool Controller::Answers(REFIID iid) {
+    return Answer(*runtime_, "controller", iid, kControllerInterfaces);
+}
+
+bool Controller::PressKey(UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind) {
+    const auto args = MakeAcceleratorKeyPressedArgs(virtualKey, kind);
+    acceleratorKeyPressed_.Raise(static_cast<ICoreWebView2Controller*>(this), args.Get());
+    BOOL handled = FALSE;
+    args->get_Handled(&handled);
+    return handled != FALSE;
+}
+
+HRESULT Controller::get_IsVisible(BOOL* isVisible) {
+    return GetSwitch("controller", "get_IsVisible", visible_, isVisible);
+}
+
+HRESULT Controller::put_IsVisible(BOOL isVisible) {
+    return PutSwitch("controller", "put_IsVisible", isVisible, visible_);
+}
+
+HRESULT Controller::get_Bounds(RECT* bounds) {
+    Log({{"call", "get_Bounds"}, {"on", "controller"}});
+    return GiveValue(bounds_, bounds);
+}
+
+HRESULT Controller::put_Bounds(RECT bounds) {
+    Log({{"call", "put_Bounds"},
+         {"on", "controller"},
+         {"left", bounds.left},
+         {"top", bounds.top},
+         {"right", bounds.right},
+         {"bottom", bounds.bottom}});
+    bounds_ = bounds;
+    return S_OK;
+}
+
+HRESULT Controller::get_ZoomFactor(double* zoomFactor) {
+    Log({{"call", "get_ZoomFactor"}, {"on", "controller"}});
+    return GiveValue(zoomFactor_, zoomFactor);
+}
+
+HRESULT Controller::put_ZoomFactor(double zoomFactor) {
+    Log({{"call", "put_ZoomFactor"}, {"on", "controller"}, {"value", zoomFactor}});
+    zoomFactor_ = zoomFactor;
+    return S_OK;
+}
+
+HRESULT Controller::SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) {
+    Log({{"call", "SetBoundsAndZoomFactor"},
+         {"on", "controller"},
+         {"left", bounds.left},
+         {"top", bounds.top},
+         {"right", bounds.right},
+         {"bottom", bounds.bottom},
+         {"zoomFactor", zoomFactor}});
+    bounds_ = bounds;
+    zoomFactor_ = zoomFactor;
+    return S_OK;
+}
+
+HRESULT Controller::MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) {
+    Log({{"call", "MoveFocus"}, {"on", "controller"}, {"reason", static_cast<int>(reason)}});
+    return S_OK;
+}
+
+HRESULT Controller::add_AcceleratorKeyPressed(
+    ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler, EventRegistrationToken* token) {
+    return acceleratorKeyPressed_.Add("controller", "add_AcceleratorKeyPressed", eventHandler,
+                                      token);
+}
+
+HRESULT Controller::remove_AcceleratorKeyPressed(EventRegistrationToken token) {
+    return acceleratorKeyPressed_.Remove("controller", "remove_AcceleratorKeyPressed", token);
+}
+
+HRESULT Controller::get_ParentWindow(HWND* parentWindow) {
+    Log({{"call", "get_ParentWindow"}, {"on", "controller"}});
+    return GiveValue(parent_, parentWindow);
+}
+
+HRESULT Controller::put_ParentWindow(HWND parentWindow) {
+    Log({{"call", "put_ParentWindow"},
+         {"on", "controller"},
+         {"value", WindowNumber(parentWindow)}});
+    parent_ = parentWindow;
+    return S_OK;
+}
+
+HRESULT Controller::NotifyParentWindowPositionChanged() {
+    Log({{"call", "NotifyParentWindowPositionChanged"}, {"on", "controller"}});
+    return S_OK;
+}
+
+HRESULT Controller::Close() {
+    Log({{"call", "Close"}, {"on", "controller"}});
+    acceleratorKeyPressed_.Clear();
+    webview_->Close();
+    return S_OK;
+}
+
+HRESULT Controller::get_CoreWebView2(ICoreWebView2** coreWebView2) {
+    Log({{"call", "get_CoreWebView2"}, {"on", "controller"}});
+    return GiveOut<ICoreWebView2>(webview_.Get(), coreWebView2);
+}
+
+// Settings
+
+bool Settings::Answers(REFIID iid) {
+    return Answer(*runtime_, "settings", iid, kSettingsInterfaces);
+}
+
+HRESULT Settings::get_IsScriptEnabled(BOOL* value) {
+    return GetSwitch("settings", "get_IsScriptEnabled", isScriptEnabled_, value);
+}
+HRESULT Settings::put_IsScriptEnabled(BOOL value) {
+    return PutSwitch("settings", "put_IsScriptEnabled", value, isScriptEnabled_);
+}
+HRESULT Settings::get_IsWebMessageEnabled(BOOL* value) {
+    return GetSwitch("settings", "get_IsWebMessageEnabled", isWebMessageEnabled_, value);
+}
+HRESULT Settings::put_IsWebMessageEnabled(BOOL value) {
+    return PutSwitch("settings", "put_IsWebMessageEnabled", value, isWebMessageEnabled_);
+}
+HRESULT Settings::get_AreDefaultScriptDialogsEnabled(BOOL* value) {
+    return GetSwitch("settings", "get_AreDefaultScriptDialogsEnabled",
+                     areDefaultScriptDialogsEnabled_, value);
+}
+HRESULT Settings::put_AreDefaultScriptDialogsEnabled(BOOL value) {
+    return PutSwitch("settings", "put_AreDefaultScriptDialogsEnabled", value,
+                     areDefaultScriptDialogsEnabled_);
+}
+HRESULT Settings::get_IsStatusBarEnabled(BOOL* value) {
+    return GetSwitch("settings", "get_IsStatusBarEnabled", isStatusBarEnabled_, value);
+}
+HRESULT Settings::put_IsStatusBarEnabled(BOOL value) {
+    return PutSwitch("settings", "put_IsStatusBarEnabled", value, isStatusBarEnabled_);
+}
+HRESULT Settings::get_AreDevToolsEnabled(BOOL* value) {
+    return GetSwitch("settings", "get_AreDevToolsEnabled", areDevToolsEnabled_, value);
+}
+HRESULT Settings::put_AreDevToolsEnabled(BOOL value) {
+    return PutSwitch("settings", "put_AreDevToolsEnabled", value, areDevToolsEnabled_);
+}
+HRESULT Settings::get_AreDefaultContextMenusEnabled(BOOL* value) {
+    return GetSwitch("settings", "get_AreDefaultContextMenusEnabled",
+                     areDefaultContextMenusEnabled_, value);
+}
+HRESULT Settings::put_AreDefaultContextMenusEnabled(BOOL value) {
+    return PutSwitch("settings", "put_AreDefaultContextMenusEnabled", value,
+                     areDefaultContextMenusEnabled_);
+}
+HRESULT Settings::get_AreHostObjectsAllowed(BOOL* value) {
+    return GetSwitch("settings", "get_AreHostObjectsAllowed", areHostObjectsAllowed_, value);
+}
+HRESULT Settings::put_AreHostObjectsAllowed(BOOL value) {
+    return PutSwitch("settings", "put_AreHostObjectsAllowed", value, areHostObjectsAllowed_);
+}
+HRESULT Settings::get_IsZoomControlEnabled(BOOL* value) {
+    return GetSwitch("settings", "get_IsZoomControlEnabled", isZoomControlEnabled_, value);
+}
+HRESULT Settings::put_IsZoomControlEnabled(BOOL value) {
+    return PutSwitch("settings", "put_IsZoomControlEnabled", value, isZoomControlEnabled_);
+}
+HRESULT Settings::get_IsBuiltInErrorPageEnabled(BOOL* value) {
+    return GetSwitch("settings", "get_IsBuiltInErrorPageEnabled", isBuiltInErrorPageEnabled_,
+                     value);
+}
+HRESULT Settings::put_IsBuiltInErrorPageEnabled(BOOL value) {
+    return PutSwitch("settings", "put_IsBuiltInErrorPageEnabled", value,
+                     isBuiltInErrorPageEnabled_);
+}
+HRESULT Settings::get_UserAgent(LPWSTR* value) {
+    Log({{"call", "get_UserAgent"}, {"on", "settings2"}});
+    return CoTaskCopy(userAgent_, value);
+}
+HRESULT Settings::put_UserAgent(LPCWSTR value) {
+    Log({{"call", "put_UserAgent"}, {"on", "settings2"}, {"value", OptionalText(value)}});
+    if (value == nullptr) {
+        return E_POINTER;
+    }
+    userAgent_ = value;
+    return S_OK;
+}
+HRESULT Settings::get_AreBrowserAcceleratorKeysEnabled(BOOL* value) {
+    return GetSwitch("settings3", "get_AreBrowserAcceleratorKeysEnabled",
+                     areBrowserAcceleratorKeysEnabled_, value);
+}
+HRESULT Settings::put_AreBrowserAcceleratorKeysEnabled(BOOL value) {
+    return PutSwitch("settings3", "put_AreBrowserAcceleratorKeysEnabled", value,
+                     areBrowserAcceleratorKeysEnabled_);
+}
+
+// WebView
+
+WebView::WebView(std::shared_ptr<Runtime> runtime, Ref<ICoreWebView2Environment> environment,
+                 Controller* controller)
+    : runtime_(runtime),
+      environment_(std::move(environment)),
+      controller_(controller),
+      settings_(Ref<Settings>::Adopt(new Settings(runtime))) {}
+
+WebView::~WebView() {
+    runtime_->Stop(this);
+    Log({{"call", "destroyed"}, {"object", "webview"}});
+}
+
+bool WebView::Answers(REFIID iid) {
+    return Answer(*runtime_, "webview", iid, kWebViewInterfaces);
+}
+
+void WebView::Close() {
+    runtime_->Stop(this);
+    navigationStarting_.Clear();
+    permissionRequested_.Clear();
+    webMessageReceived_.Clear();
+    newWindowRequested_.Clear();
+    documentTitleChanged_.Clear();
+    containsFullScreenElementChanged_.Clear();
+    webResourceRequested_.Clear();
+    windowCloseRequested_.Clear();
+    domContentLoaded_.Clear();
+}
+
+HRESULT WebView::get_Settings(ICoreWebView2Settings** settings) {
+    Log({{"call", "get_Settings"}, {"on", "webview"}});
+    return GiveOut<ICoreWebView2Settings>(settings_.Get(), settings);
+}
+
+HRESULT WebView::get_Source(LPWSTR* uri) {
+    Log({{"call", "get_Source"}, {"on", "webview"}});
+    return CoTaskCopy(source_, uri);
+}
+
+HRESULT WebView::Navigate(LPCWSTR uri) {
+    Log({{"call", "Navigate"}, {"on", "webview"}, {"uri", OptionalText(uri)}});
+    if (uri == nullptr) {
+        return E_POINTER;
+    }
+    source_ = uri;
+    ++lastNavigationId_;
+    runtime_->Play(this);
+    return S_OK;
+}
+
+HRESULT WebView::add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
+                                        EventRegistrationToken* token) {
+    return navigationStarting_.Add("webview", "add_NavigationStarting", eventHandler, token);
+}
+HRESULT WebView::remove_NavigationStarting(EventRegistrationToken token) {
+    return navigationStarting_.Remove("webview", "remove_NavigationStarting", token);
+}
+HRESULT WebView::add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler,
+                                         EventRegistrationToken* token) {
+    return permissionRequested_.Add("webview", "add_PermissionRequested", eventHandler, token);
+}
+HRESULT WebView::remove_PermissionRequested(EventRegistrationToken token) {
+    return permissionRequested_.Remove("webview", "remove_PermissionRequested", token);
+}
+
+HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
+    Log({{"call", "PostWebMessageAsJson"},
+         {"on", "webview"},
+         {"json", OptionalText(webMessageAsJson)}});
+    return webMessageAsJson == nullptr ? E_POINTER : S_OK;
+}
+
+HRESULT WebView::PostWebMessageAsString(LPCWSTR webMessageAsString) {
+    Log({{"call", "PostWebMessageAsString"},
+         {"on", "webview"},
+         {"string", OptionalText(webMessageAsString)}});
+    return webMessageAsString == nullptr ? E_POINTER : S_OK;
+}
+
+HRESULT WebView::add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
+                                        EventRegistrationToken* token) {
+    return webMessageReceived_.Add("webview", "add_WebMessageReceived", handler, token);
+}
+HRESULT WebView::remove_WebMessageReceived(EventRegistrationToken token) {
+    return webMessageReceived_.Remove("webview", "remove_WebMessageReceived", token);
+}
+HRESULT WebView::add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* eventHandler,
+                                        EventRegistrationToken* token) {
+    return newWindowRequested_.Add("webview", "add_NewWindowRequested", eventHandler, token);
+}
+HRESULT WebView::remove_NewWindowRequested(EventRegistrationToken token) {
+    return newWindowRequested_.Remove("webview", "remove_NewWindowRequested", token);
+}
+HRESULT WebView::add_DocumentTitleChanged(
+    ICoreWebView2DocumentTitleChangedEventHandler* eventHandler, EventRegistrationToken* token) {
+    return documentTitleChanged_.Add("webview", "add_DocumentTitleChanged", eventHandler, token);
+}
+HRESULT WebView::remove_DocumentTitleChanged(EventRegistrationToken token) {
+    return documentTitleChanged_.Remove("webview", "remove_DocumentTitleChanged", token);
+}
+
+HRESULT WebView::get_DocumentTitle(LPWSTR* title) {
+    Log({{"call", "get_DocumentTitle"}, {"on", "webview"}, {"value", Utf8(title_)}});
+    return CoTaskCopy(title_, title);
+}
+
+HRESULT WebView::OpenDevToolsWindow() {
+    Log({{"call", "OpenDevToolsWindow"}, {"on", "webview"}});
+    return S_OK;
+}
+
+HRESULT WebView::add_ContainsFullScreenElementChanged(
+    ICoreWebView2ContainsFullScreenElementChangedEventHandler* eventHandler,
+    EventRegistrationToken* token) {
+    return containsFullScreenElementChanged_.Add("webview", "add_ContainsFullScreenElementChanged",
+                                                 eventHandler, token);
+}
+HRESULT WebView::remove_ContainsFullScreenElementChanged(EventRegistrationToken token) {
+    return containsFullScreenElementChanged_.Remove(
+        "webview", "remove_ContainsFullScreenElementChanged", token);
+}
+
+HRESULT WebView::get_ContainsFullScreenElement(BOOL* containsFullScreenElement) {
+    return GetSwitch("webview", "get_ContainsFullScreenElement", containsFullScreenElement_,
+                     containsFullScreenElement);
+}
+
+HRESULT WebView::add_WebResourceRequested(
+    ICoreWebView2WebResourceRequestedEventHandler* eventHandler, EventRegistrationToken* token) {
+    return webResourceRequested_.Add("webview", "add_WebResourceRequested", eventHandler, token);
+}
+HRESULT WebView::remove_WebResourceRequested(EventRegistrationToken token) {
+    return webResourceRequested_.Remove("webview", "remove_WebResourceRequested", token);
+}
+
+HRESULT WebView::AddWebResourceRequestedFilter(
+    LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) {
+    Log({{"call", "AddWebResourceRequestedFilter"},
+         {"on", "webview"},
+         {"uri", OptionalText(uri)},
+         {"context", static_cast<int>(resourceContext)}});
+    if (uri == nullptr) {
+        return E_POINTER;
+    }
+    filters_.emplace_back(uri, resourceContext);
+    return S_OK;
+}
+
+HRESULT WebView::RemoveWebResourceRequestedFilter(
+    LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) {
+    Log({{"call", "RemoveWebResourceRequestedFilter"},
+         {"on", "webview"},
+         {"uri", OptionalText(uri)},
+         {"context", static_cast<int>(resourceContext)}});
+    if (uri == nullptr) {
+        return E_POINTER;
+    }
+    std::erase(filters_,
+               std::pair<std::wstring, COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(uri, resourceContext));
+    return S_OK;
+}
+
+HRESULT WebView::add_WindowCloseRequested(
+    ICoreWebView2WindowCloseRequestedEventHandler* eventHandler, EventRegistrationToken* token) {
+    return windowCloseRequested_.Add("webview", "add_WindowCloseRequested", eventHandler, token);
+}
+HRESULT WebView::remove_WindowCloseRequested(EventRegistrationToken token) {
+    return windowCloseRequested_.Remove("webview", "remove_WindowCloseRequested", token);
+}
+
+HRESULT WebView::add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* eventHandler,
+                                      EventRegistrationToken* token) {
+    return domContentLoaded_.Add("webview2", "add_DOMContentLoaded", eventHandler, token);
+}
+HRESULT WebView::remove_DOMContentLoaded(EventRegistrationToken token) {
+    return domContentLoaded_.Remove("webview2", "remove_DOMContentLoaded", token);
+}
+
+HRESULT WebView::get_Environment(ICoreWebView2Environment** environment) {
+    Log({{"call", "get_Environment"}, {"on", "webview2"}});
+    return GiveOut(environment_.Get(), environment);
+}
+
+}  // namespace vandrel::testruntime

@@ -1,0 +1,427 @@
+// The runtime's browser objects: environment, controller, webview and settings. Each logs every
+// call it receives; methods the stand-in does not implement log and answer E_NOTIMPL.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "com_support.h"
+#include "runtime.h"
+
+namespace vandrel::testruntime {
+
+// What GetAvailableCoreWebView2BrowserVersionString and get_BrowserVersionString report.
+inline constexpr wchar_t kBrowserVersion[] = L"134.0.3124.44";
+
+// An interface a runtime object knows by name.
+struct KnownInterface {
+    const IID* iid;
+    const char* name;
+    bool offered;  // answered by QueryInterface unless the options withhold it
+};
+
+// Decides a QueryInterface on the object named `on`, and logs it: IUnknown is always answered;
+// an interface of `known` when it is offered and not withheld.
+bool Answer(const Runtime& runtime, const char* on, REFIID iid,
+            std::span<const KnownInterface> known);
+
+// Logs the call of a method that the stand-in does not implement; answers E_NOTIMPL.
+HRESULT NotImplemented(const char* on, const char* call);
+
+// The handlers registered for one event, each with a reference held until it is removed or the
+// object that raised it goes.
+template <typename Handler>
+class EventHandlers {
+public:
+    // A null handler or token pointer registers nothing and fails with E_POINTER.
+    HRESULT Add(const char* on, const char* call, Handler* handler, EventRegistrationToken* token) {
+        const bool registered = handler != nullptr && token != nullptr;
+        Log({{"call", call}, {"on", on}, {"registered", registered}});
+        if (!registered) {
+            return E_POINTER;
+        }
+        token->value = ++lastToken_;
+        entries_.emplace_back(lastToken_, Ref<Handler>::Share(handler));
+        return S_OK;
+    }
+    HRESULT Remove(const char* on, const char* call, EventRegistrationToken token) {
+        Log({{"call", call}, {"on", on}, {"token", token.value}});
+        std::erase_if(entries_, [&](const auto& entry) { return entry.first == token.value; });
+        return S_OK;
+    }
+    // Calls every handler in the order of registration; results are ignored.
+    template <typename... Args>
+    void Raise(Args... args) const {
+        std::vector<Ref<Handler>> handlers;  // kept alive while they run
+        for (const auto& entry : entries_) {
+            handlers.push_back(entry.second);
+        }
+        for (const auto& handler : handlers) {
+            handler->Invoke(args...);
+        }
+    }
+    void Clear() { entries_.clear(); }
+
+private:
+    std::vector<std::pair<INT64, Ref<Handler>>> entries_;
+    INT64 lastToken_ = 0;
+};
+
+class Environment : public ComObject<ICoreWebView2Environment, IID_ICoreWebView2Environment> {
+public:
+    explicit Environment(std::shared_ptr<Runtime> runtime);
+
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND parentWindow,
+        ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
+    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
+        IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers,
+        ICoreWebView2WebResourceResponse** response) override;
+    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override;
+    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
+        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("environment", "add_NewBrowserVersionAvailable");
+    }
+    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
+        return NotImplemented("environment", "remove_NewBrowserVersionAvailable");
+    }
+
+private:
+    ~Environment() override;
+    bool Answers(REFIID iid) override;
+
+    std::shared_ptr<Runtime> runtime_;
+};
+
+class WebView;
+
+class Controller : public ComObject<ICoreWebView2Controller, IID_ICoreWebView2Controller> {
+public:
+    Controller(std::shared_ptr<Runtime> runtime, Ref<ICoreWebView2Environment> environment,
+               HWND parent);
+
+    // Raises AcceleratorKeyPressed; whether a handler marked the key handled.
+    bool PressKey(UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind);
+
+    HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override;
+    HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override;
+    HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) override;
+    HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override;
+    HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override;
+    HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) override;
+    HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler*,
+                                                    EventRegistrationToken*) override {
+        return NotImplemented("controller", "add_ZoomFactorChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken) override {
+        return NotImplemented("controller", "remove_ZoomFactorChanged");
+    }
+    HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) override;
+    HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) override;
+    HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler*,
+                                                     EventRegistrationToken*) override {
+        return NotImplemented("controller", "add_MoveFocusRequested");
+    }
+    HRESULT STDMETHODCALLTYPE remove_MoveFocusRequested(EventRegistrationToken) override {
+        return NotImplemented("controller", "remove_MoveFocusRequested");
+    }
+    HRESULT STDMETHODCALLTYPE add_GotFocus(ICoreWebView2FocusChangedEventHandler*,
+                                           EventRegistrationToken*) override {
+        return NotImplemented("controller", "add_GotFocus");
+    }
+    HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken) override {
+        return NotImplemented("controller", "remove_GotFocus");
+    }
+    HRESULT STDMETHODCALLTYPE add_LostFocus(ICoreWebView2FocusChangedEventHandler*,
+                                            EventRegistrationToken*) override {
+        return NotImplemented("controller", "add_LostFocus");
+    }
+    HRESULT STDMETHODCALLTYPE remove_LostFocus(EventRegistrationToken) override {
+        return NotImplemented("controller", "remove_LostFocus");
+    }
+    HRESULT STDMETHODCALLTYPE
+    add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler,
+                              EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_AcceleratorKeyPressed(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override;
+    HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND parentWindow) override;
+    HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override;
+    HRESULT STDMETHODCALLTYPE Close() override;
+    HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override;
+
+private:
+    ~Controller() override;
+    bool Answers(REFIID iid) override;
+
+    std::shared_ptr<Runtime> runtime_;
+    Ref<WebView> webview_;
+    HWND parent_;
+    RECT bounds_{};
+    BOOL visible_ = TRUE;
+    double zoomFactor_ = 1.0;
+    EventHandlers<ICoreWebView2AcceleratorKeyPressedEventHandler> acceleratorKeyPressed_;
+};
+
+class Settings : public ComObject<ICoreWebView2Settings3, IID_ICoreWebView2Settings3> {
+public:
+    explicit Settings(std::shared_ptr<Runtime> runtime) : runtime_(std::move(runtime)) {}
+
+    HRESULT STDMETHODCALLTYPE get_IsScriptEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_IsScriptEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_IsWebMessageEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_IsWebMessageEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_AreDefaultScriptDialogsEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_AreDefaultScriptDialogsEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_IsStatusBarEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_IsStatusBarEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_AreDevToolsEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_AreDevToolsEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_AreDefaultContextMenusEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_AreDefaultContextMenusEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_AreHostObjectsAllowed(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_AreHostObjectsAllowed(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_IsZoomControlEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_IsZoomControlEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_IsBuiltInErrorPageEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_IsBuiltInErrorPageEnabled(BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_UserAgent(LPWSTR* value) override;
+    HRESULT STDMETHODCALLTYPE put_UserAgent(LPCWSTR value) override;
+    HRESULT STDMETHODCALLTYPE get_AreBrowserAcceleratorKeysEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_AreBrowserAcceleratorKeysEnabled(BOOL value) override;
+
+private:
+    bool Answers(REFIID iid) override;
+
+    std::shared_ptr<Runtime> runtime_;
+    // Every switch starts on, as in the runtime.
+    BOOL isScriptEnabled_ = TRUE;
+    BOOL isWebMessageEnabled_ = TRUE;
+    BOOL areDefaultScriptDialogsEnabled_ = TRUE;
+    BOOL isStatusBarEnabled_ = TRUE;
+    BOOL areDevToolsEnabled_ = TRUE;
+    BOOL areDefaultContextMenusEnabled_ = TRUE;
+    BOOL areHostObjectsAllowed_ = TRUE;
+    BOOL isZoomControlEnabled_ = TRUE;
+    BOOL isBuiltInErrorPageEnabled_ = TRUE;
+    BOOL areBrowserAcceleratorKeysEnabled_ = TRUE;
+    std::wstring userAgent_;
+};
+
+class WebView : public ComObject<ICoreWebView2_2, IID_ICoreWebView2_2> {
+public:
+    WebView(std::shared_ptr<Runtime> runtime, Ref<ICoreWebView2Environment> environment,
+            Controller* controller);
+
+    // The controller is going; key commands find no handlers from now on.
+    void DetachController() { controller_ = nullptr; }
+    // The controller was closed: no more events, and the handlers are released.
+    void Close();
+    // Plays one scenario command (scenario.cpp); an error text, or empty.
+    std::string Play(const json& command);
+
+    // ICoreWebView2
+    HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
+    HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) override;
+    HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
+    HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR) override {
+        return NotImplemented("webview", "NavigateToString");
+    }
+    HRESULT STDMETHODCALLTYPE
+    add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
+                           EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler*,
+                                                 EventRegistrationToken*) override {
+        return NotImplemented("webview", "add_ContentLoading");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ContentLoading(EventRegistrationToken) override {
+        return NotImplemented("webview", "remove_ContentLoading");
+    }
+    HRESULT STDMETHODCALLTYPE add_SourceChanged(ICoreWebView2SourceChangedEventHandler*,
+                                                EventRegistrationToken*) override {
+        return NotImplemented("webview", "add_SourceChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_SourceChanged(EventRegistrationToken) override {
+        return NotImplemented("webview", "remove_SourceChanged");
+    }
+    HRESULT STDMETHODCALLTYPE add_HistoryChanged(ICoreWebView2HistoryChangedEventHandler*,
+                                                 EventRegistrationToken*) override {
+        return NotImplemented("webview", "add_HistoryChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_HistoryChanged(EventRegistrationToken) override {
+        return NotImplemented("webview", "remove_HistoryChanged");
+    }
+    HRESULT STDMETHODCALLTYPE add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler*,
+                                                      EventRegistrationToken*) override {
+        return NotImplemented("webview", "add_NavigationCompleted");
+    }
+    HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken) override {
+        return NotImplemented("webview", "remove_NavigationCompleted");
+    }
+    HRESULT STDMETHODCALLTYPE add_FrameNavigationStarting(
+        ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview", "add_FrameNavigationStarting");
+    }
+    HRESULT STDMETHODCALLTYPE remove_FrameNavigationStarting(EventRegistrationToken) override {
+        return NotImplemented("webview", "remove_FrameNavigationStarting");
+    }
+    HRESULT STDMETHODCALLTYPE add_FrameNavigationCompleted(
+        ICoreWebView2NavigationCompletedEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview", "add_FrameNavigationCompleted");
+    }
+    HRESULT STDMETHODCALLTYPE remove_FrameNavigationCompleted(EventRegistrationToken) override {
+        return NotImplemented("webview", "remove_FrameNavigationCompleted");
+    }
+    HRESULT STDMETHODCALLTYPE add_ScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventHandler*,
+                                                      EventRegistrationToken*) override {
+        return NotImplemented("webview", "add_ScriptDialogOpening");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ScriptDialogOpening(EventRegistrationToken) override {
+        return NotImplemented("webview", "remove_ScriptDialogOpening");
+    }
+    HRESULT STDMETHODCALLTYPE
+    add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler,
+                            EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler*,
+                                                EventRegistrationToken*) override {
+        return NotImplemented("webview", "add_ProcessFailed");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken) override {
+        return NotImplemented("webview", "remove_ProcessFailed");
+    }
+    HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
+        LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
+        return NotImplemented("webview", "AddScriptToExecuteOnDocumentCreated");
+    }
+    HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR) override {
+        return NotImplemented("webview", "RemoveScriptToExecuteOnDocumentCreated");
+    }
+    HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR,
+                                            ICoreWebView2ExecuteScriptCompletedHandler*) override {
+        return NotImplemented("webview", "ExecuteScript");
+    }
+    HRESULT STDMETHODCALLTYPE
+    CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*,
+                   ICoreWebView2CapturePreviewCompletedHandler*) override {
+        return NotImplemented("webview", "CapturePreview");
+    }
+    HRESULT STDMETHODCALLTYPE Reload() override { return NotImplemented("webview", "Reload"); }
+    HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) override;
+    HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) override;
+    HRESULT STDMETHODCALLTYPE
+    add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
+                           EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
+        LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
+        return NotImplemented("webview", "CallDevToolsProtocolMethod");
+    }
+    HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32*) override {
+        return NotImplemented("webview", "get_BrowserProcessId");
+    }
+    HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL*) override {
+        return NotImplemented("webview", "get_CanGoBack");
+    }
+    HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL*) override {
+        return NotImplemented("webview", "get_CanGoForward");
+    }
+    HRESULT STDMETHODCALLTYPE GoBack() override { return NotImplemented("webview", "GoBack"); }
+    HRESULT STDMETHODCALLTYPE GoForward() override {
+        return NotImplemented("webview", "GoForward");
+    }
+    HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(
+        LPCWSTR, ICoreWebView2DevToolsProtocolEventReceiver**) override {
+        return NotImplemented("webview", "GetDevToolsProtocolEventReceiver");
+    }
+    HRESULT STDMETHODCALLTYPE Stop() override { return NotImplemented("webview", "Stop"); }
+    HRESULT STDMETHODCALLTYPE
+    add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* eventHandler,
+                           EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE
+    add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler* eventHandler,
+                             EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_DocumentTitleChanged(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) override;
+    HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) override {
+        return NotImplemented("webview", "AddHostObjectToScript");
+    }
+    HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR) override {
+        return NotImplemented("webview", "RemoveHostObjectFromScript");
+    }
+    HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() override;
+    HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(
+        ICoreWebView2ContainsFullScreenElementChangedEventHandler* eventHandler,
+        EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE
+    remove_ContainsFullScreenElementChanged(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE
+    get_ContainsFullScreenElement(BOOL* containsFullScreenElement) override;
+    HRESULT STDMETHODCALLTYPE
+    add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* eventHandler,
+                             EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
+        LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) override;
+    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(
+        LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) override;
+    HRESULT STDMETHODCALLTYPE
+    add_WindowCloseRequested(ICoreWebView2WindowCloseRequestedEventHandler* eventHandler,
+                             EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken token) override;
+
+    // ICoreWebView2_2
+    HRESULT STDMETHODCALLTYPE add_WebResourceResponseReceived(
+        ICoreWebView2WebResourceResponseReceivedEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview2", "add_WebResourceResponseReceived");
+    }
+    HRESULT STDMETHODCALLTYPE remove_WebResourceResponseReceived(EventRegistrationToken) override {
+        return NotImplemented("webview2", "remove_WebResourceResponseReceived");
+    }
+    HRESULT STDMETHODCALLTYPE
+    NavigateWithWebResourceRequest(ICoreWebView2WebResourceRequest*) override {
+        return NotImplemented("webview2", "NavigateWithWebResourceRequest");
+    }
+    HRESULT STDMETHODCALLTYPE
+    add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* eventHandler,
+                         EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_DOMContentLoaded(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE get_CookieManager(ICoreWebView2CookieManager**) override {
+        return NotImplemented("webview2", "get_CookieManager");
+    }
+    HRESULT STDMETHODCALLTYPE get_Environment(ICoreWebView2Environment** environment) override;
+
+private:
+    ~WebView() override;
+    bool Answers(REFIID iid) override;
+    // Whether a filter takes a request for `uri` in `context`.
+    bool Filtered(const std::wstring& uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) const;
+
+    std::shared_ptr<Runtime> runtime_;
+    Ref<ICoreWebView2Environment> environment_;
+    Controller* controller_;  // not owned; the controller owns this webview
+    Ref<Settings> settings_;
+    std::wstring source_;
+    std::wstring title_;
+    BOOL containsFullScreenElement_ = FALSE;
+    UINT64 lastNavigationId_ = 0;
+    std::vector<std::pair<std::wstring, COREWEBVIEW2_WEB_RESOURCE_CONTEXT>> filters_;
+    EventHandlers<ICoreWebView2NavigationStartingEventHandler> navigationStarting_;
+    EventHandlers<ICoreWebView2PermissionRequestedEventHandler> permissionRequested_;
+    EventHandlers<ICoreWebView2WebMessageReceivedEventHandler> webMessageReceived_;
+    EventHandlers<ICoreWebView2NewWindowRequestedEventHandler> newWindowRequested_;
+    EventHandlers<ICoreWebView2DocumentTitleChangedEventHandler> documentTitleChanged_;
+    EventHandlers<ICoreWebView2ContainsFullScreenElementChangedEventHandler>
+        containsFullScreenElementChanged_;
+    EventHandlers<ICoreWebView2WebResourceRequestedEventHandler> webResourceRequested_;
+    EventHandlers<ICoreWebView2WindowCloseRequestedEventHandler> windowCloseRequested_;
+    EventHandlers<ICoreWebView2DOMContentLoadedEventHandler> domContentLoaded_;
+};
+
+}  // namespace vandrel::testruntime

@@ -1,0 +1,166 @@
+// What the stand-in runtime's COM objects share: a reference-counted base, an owning interface
+// pointer, and text conversions.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "webview/webview2.h"
+
+namespace vandrel::testruntime {
+
+// One owned reference to a COM object, or null.
+template <typename T>
+class Ref {
+public:
+    Ref() = default;
+    Ref(std::nullptr_t) {}
+    Ref(const Ref& other) : object_(other.object_) {
+        if (object_ != nullptr) {
+            object_->AddRef();
+        }
+    }
+    Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    Ref& operator=(Ref other) noexcept {
+        std::swap(object_, other.object_);
+        return *this;
+    }
+    ~Ref() {
+        if (object_ != nullptr) {
+            object_->Release();
+        }
+    }
+
+    // Takes over a reference that the caller owns, such as a new object's first one.
+    static Ref Adopt(T* object) {
+        Ref ref;
+        ref.object_ = object;
+        return ref;
+    }
+    // Adds a reference of its own.
+    static Ref Share(T* object) {
+        if (object != nullptr) {
+            object->AddRef();
+        }
+        return Adopt(object);
+    }
+
+    T* Get() const { return object_; }
+    T* operator->() const { return object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+    // For an [out] parameter: drops the current reference and receives the new one.
+    T** Put() {
+        *this = nullptr;
+        return &object_;
+    }
+
+private:
+    T* object_ = nullptr;
+};
+
+// Hands `object` out through an [out] parameter with a reference for the caller.
+template <typename Interface>
+HRESULT GiveOut(Interface* object, Interface** out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    *out = object;
+    if (object != nullptr) {
+        object->AddRef();
+    }
+    return S_OK;
+}
+
+// A COM object implementing `Interface` (and its bases, which share its pointer). It starts with
+// one reference, owned by whoever created it, and deletes itself when the count reaches zero.
+template <typename Interface, const IID& kIid>
+class ComObject : public Interface {
+public:
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (!Answers(iid)) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<Interface*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&references_);
+        if (left == 0) {
+            delete this;
+        }
+        return static_cast<ULONG>(left);
+    }
+
+protected:
+    ComObject() = default;
+    virtual ~ComObject() = default;
+    // Whether QueryInterface answers `iid`: IUnknown and the object's own interface by default.
+    virtual bool Answers(REFIID iid) { return iid == IID_IUnknown || iid == kIid; }
+
+private:
+    LONG references_ = 1;
+};
+
+inline std::string Utf8(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+inline std::wstring Wide(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+// A CoTaskMemAlloc'd copy for an LPWSTR* [out] parameter.
+inline HRESULT CoTaskCopy(std::wstring_view text, LPWSTR* out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+    if (*out == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    memcpy(*out, text.data(), text.size() * sizeof(wchar_t));
+    (*out)[text.size()] = L'\0';
+    return S_OK;
+}
+
+// Sets a plain [out] parameter (BOOL, int, enumeration, ...).
+template <typename T>
+HRESULT GiveValue(T value, T* out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    *out = value;
+    return S_OK;
+}
+
+}  // namespace vandrel::testruntime

@@ -1,0 +1,38 @@
+// The event arguments the stand-in runtime passes to the host's handlers. A test can also call a
+// handler in-process with them and read the outcome back through the interface's getters
+// (get_Cancel, get_State, get_Handled, ...).
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "com_support.h"
+
+namespace vandrel::testruntime {
+
+// Not user-initiated; Cancel starts false.
+Ref<ICoreWebView2NavigationStartingEventArgs> MakeNavigationStartingArgs(const std::wstring& uri,
+                                                                         bool redirected,
+                                                                         UINT64 navigationId);
+
+// Not user-initiated; the state starts at COREWEBVIEW2_PERMISSION_STATE_DEFAULT.
+Ref<ICoreWebView2PermissionRequestedEventArgs> MakePermissionRequestedArgs(
+    const std::wstring& uri, COREWEBVIEW2_PERMISSION_KIND kind);
+
+// Handled starts false; no new window is set.
+Ref<ICoreWebView2NewWindowRequestedEventArgs> MakeNewWindowRequestedArgs(const std::wstring& uri);
+
+// `json` is what get_WebMessageAsJson returns. TryGetWebMessageAsString returns `string` when the
+// message is a string, and fails with E_INVALIDARG otherwise.
+Ref<ICoreWebView2WebMessageReceivedEventArgs> MakeWebMessageReceivedArgs(
+    const std::wstring& source, const std::wstring& json, std::optional<std::wstring> string);
+
+// Handled starts false.
+Ref<ICoreWebView2AcceleratorKeyPressedEventArgs> MakeAcceleratorKeyPressedArgs(
+    UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind);
+
+Ref<ICoreWebView2DOMContentLoadedEventArgs> MakeDOMContentLoadedArgs(UINT64 navigationId);
+
+}  // namespace vandrel::testruntime

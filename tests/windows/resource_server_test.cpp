@@ -1,0 +1,213 @@
+// The host's real request handler, called in-process with request objects of the stand-in
+// runtime, and the whole response read back through the published interfaces.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+
+#include "bundle/asset_bundle.h"
+#include "host_driver.h"
+#include "server/resource_server.h"
+#include "web_resource.h"
+#include "webview/vandrel_webview.h"
+
+namespace vandrel {
+namespace {
+
+using testing::AppFolder;
+using testruntime::MakeResponseEnvironment;
+using testruntime::MakeWebResourceRequestedArgs;
+using testruntime::ReadResponse;
+
+std::string BigEndian(uint64_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+// A bundle image holding the given files, in order.
+std::string Bundle(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string blob;
+    std::string entries;
+    for (const auto& [name, bytes] : files) {
+        entries += BigEndian(0, 4) + BigEndian(0, 4) + BigEndian(blob.size(), 8) +
+                   BigEndian(bytes.size(), 8) + BigEndian(0, 8) + BigEndian(0, 1) +
+                   BigEndian(name.size(), 4) + name;
+        blob += bytes;
+    }
+    const std::string directory = BigEndian(files.size(), 4) + entries;
+    return "vdab" + BigEndian(0, 4) + BigEndian(16, 4) + BigEndian(0, 4) + "blob" +
+           BigEndian(blob.size(), 8) + blob + "fdir" + BigEndian(directory.size(), 8) + directory;
+}
+
+std::string Pattern(size_t size, char seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(seed + i * 7);
+    }
+    return bytes;
+}
+
+class ResourceServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        image = Bundle({{"js/main.js", "console.log('bundle');"},
+                        {"media/clip.mp4", Pattern(1000, 'a')},
+                        {"both.txt", "from the bundle"}});
+        bundle.AttachMemory(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+        bundle.Parse();
+        app.MakeFolder(L"www\\media");
+        app.Write(L"www\\both.txt", "from the folder");
+        app.Write(L"www\\only-folder.css", "body{}");
+        app.Write(L"www\\media\\song.ogg", Pattern(1000, 'k'));
+        app.Write(L"www\\empty.txt", "");
+        config.name = "test";
+        host = std::make_unique<VandrelWebView>(
+            &config, &bundle, nullptr, testing::Utf8(app.Path()), "www\\", nullptr, "C:\\data");
+        host->environment =
+            ComPtr<ICoreWebView2Environment>::Share(MakeResponseEnvironment().Get());
+    }
+
+    testruntime::ResponseSeen Get(const std::string& path, const wchar_t* range = nullptr) {
+        std::vector<std::pair<std::wstring, std::wstring>> headers;
+        if (range != nullptr) {
+            headers.emplace_back(L"Range", range);
+        }
+        auto args =
+            MakeWebResourceRequestedArgs(testing::Wide(std::string(kAppOrigin) + path), headers);
+        EXPECT_EQ(OnWebResourceRequested(*host, args.Get()), S_OK);
+        return ReadResponse(args.Get());
+    }
+
+    AppFolder app;
+    std::string image;
+    AssetBundle bundle;
+    AppConfig config;
+    std::unique_ptr<VandrelWebView> host;
+};
+
+TEST_F(ResourceServerTest, WholeFilesFromTheBundleAndTheFolder) {
+    struct Case {
+        std::string path;
+        std::string type;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"js/main.js", "application/javascript; charset=utf-8", "console.log('bundle');"},
+        {"both.txt", "text/plain; charset=utf-8", "from the bundle"},  // the bundle wins
+        {"only-folder.css", "text/css; charset=utf-8", "body{}"},
+        {"empty.txt", "text/plain; charset=utf-8", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const auto response = Get(c.path);
+        ASSERT_TRUE(response.responded);
+        EXPECT_EQ(response.status, 200);
+        EXPECT_EQ(response.reason, L"OK");
+        EXPECT_EQ(response.headers,
+                  testing::Wide(
+                      "Cache-Control: no-store\nContent-Type: " + c.type +
+                      "\nAccept-Ranges: bytes\nContent-Length: " + std::to_string(c.body.size())));
+        EXPECT_TRUE(response.hasBody);
+        EXPECT_EQ(response.body, c.body);
+    }
+}
+
+TEST_F(ResourceServerTest, RangesOfBundleAndFolderFiles) {
+    struct Case {
+        std::string path;
+        const wchar_t* range;
+        std::string contentRange;
+        std::string body;
+    };
+    const std::string clip = Pattern(1000, 'a');
+    const std::string song = Pattern(1000, 'k');
+    const Case cases[] = {
+        {"media/clip.mp4", L"bytes=100-199", "bytes 100-199/1000", clip.substr(100, 100)},
+        {"media/clip.mp4", L"bytes=-100", "bytes 900-999/1000", clip.substr(900)},
+        {"media/song.ogg", L"bytes=0-0", "bytes 0-0/1000", song.substr(0, 1)},
+        {"media/song.ogg", L"  bytes=10-20 ", "bytes 10-20/1000", song.substr(10, 11)},
+        {"media/song.ogg", L"bytes=0-", "bytes 0-999/1000", song},  // the whole file, streamed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " " + testing::Utf8(c.range));
+        const auto response = Get(c.path, c.range);
+        EXPECT_EQ(response.status, 206);
+        EXPECT_EQ(response.reason, L"Partial Content");
+        const std::string type = c.path.ends_with(".mp4") ? "video/mp4" : "audio/ogg";
+        EXPECT_EQ(response.headers,
+                  testing::Wide("Cache-Control: no-store\nContent-Type: " + type +
+                                "\nAccept-Ranges: bytes\nContent-Range: " + c.contentRange +
+                                "\nContent-Length: " + std::to_string(c.body.size())));
+        EXPECT_EQ(response.body, c.body);
+    }
+}
+
+TEST_F(ResourceServerTest, MissesAndUnsatisfiableRanges) {
+    const auto miss = Get("missing.png");
+    EXPECT_EQ(miss.status, 404);
+    EXPECT_EQ(miss.reason, L"Not Found");
+    EXPECT_EQ(miss.headers, L"Cache-Control: no-store");
+    EXPECT_EQ(miss.body, "File not found");
+
+    const auto directory = Get("media");
+    EXPECT_EQ(directory.status, 404);
+
+    const auto empty = Get("empty.txt", L"bytes=0-");
+    EXPECT_EQ(empty.status, 416);
+    EXPECT_EQ(empty.reason, L"Range Not Satisfiable");
+    EXPECT_EQ(empty.headers,
+              L"Cache-Control: no-store\nContent-Type: text/plain; charset=utf-8\n"
+              L"Accept-Ranges: bytes");
+    EXPECT_FALSE(empty.hasBody);
+
+    EXPECT_EQ(Get("media/clip.mp4", L"bytes=500-1000").status, 416);
+}
+
+TEST_F(ResourceServerTest, FolderRangesReuseOneMappingAndRemapAGrownFile) {
+    const std::string song = Pattern(1000, 'k');
+    EXPECT_EQ(Get("media/song.ogg", L"bytes=0-9").body, song.substr(0, 10));
+    ASSERT_EQ(host->mappedFiles.size(), 1u);
+    const void* view = host->mappedFiles.begin()->second.view.Get();
+    EXPECT_EQ(Get("media/song.ogg", L"bytes=500-509").body, song.substr(500, 10));
+    ASSERT_EQ(host->mappedFiles.size(), 1u);
+    EXPECT_EQ(host->mappedFiles.begin()->second.view.Get(), view);  // the same mapping
+
+    // A cached view that no longer covers the range asked for (the file has grown since it was
+    // mapped) is never read past: the file is mapped again. Here the cache holds a 10-byte view.
+    host->UnmapAllFiles();
+    app.Write(L"www\\ten.bin", "0123456789");
+    uint64_t size = 0;
+    ASSERT_NE(host->MapFile("media/song.ogg", testing::Utf8(app.PathOf(L"www\\ten.bin")), 0, &size),
+              nullptr);
+    ASSERT_EQ(size, 10u);
+    const auto tail = Get("media/song.ogg", L"bytes=990-999");
+    EXPECT_EQ(tail.status, 206);
+    EXPECT_EQ(tail.body, song.substr(990));
+    EXPECT_EQ(host->mappedFiles.at("media/song.ogg").size, 1000u);
+
+    host->UnmapAllFiles();
+    EXPECT_TRUE(host->mappedFiles.empty());
+}
+
+TEST_F(ResourceServerTest, AFolderFileThatCannotBeMappedGives500) {
+    // Held open without sharing, so the host can neither open nor map it.
+    HANDLE lock = CreateFileW(app.PathOf(L"www\\media\\song.ogg").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    const auto response = Get("media/song.ogg", L"bytes=10-19");
+    CloseHandle(lock);
+    EXPECT_EQ(response.status, 500);
+    EXPECT_EQ(response.reason, L"Internal Server Error");
+    EXPECT_EQ(response.headers,
+              L"Cache-Control: no-store\nContent-Type: audio/ogg\nAccept-Ranges: bytes\n"
+              L"Content-Range: bytes 10-19/1000\nContent-Length: 10");
+    EXPECT_FALSE(response.hasBody);
+    EXPECT_TRUE(host->mappedFiles.empty());  // nothing cached for a failure
+}
+
+}  // namespace
+}  // namespace vandrel

@@ -1,0 +1,437 @@
+// The real vandrel-host.exe end to end, with the scripted runtime playing the browser: the
+// WebView's creation and settings, the event handlers, the main window and its geometry.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "host_driver.h"
+
+namespace vandrel::testing {
+namespace {
+
+using nlohmann::json;
+
+constexpr char kOrigin[] = "https://vandrel.localhost/";
+
+bool IsCall(const json& entry, const std::string& call) {
+    return entry.value("call", "") == call;
+}
+
+std::string BigEndian(uint64_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+std::string OneFileBundle(const std::string& name, const std::string& bytes) {
+    const std::string directory = BigEndian(1, 4) + BigEndian(0, 4) + BigEndian(0, 4) +
+                                  BigEndian(0, 8) + BigEndian(bytes.size(), 8) + BigEndian(0, 8) +
+                                  BigEndian(0, 1) + BigEndian(name.size(), 4) + name;
+    return "vdab" + BigEndian(0, 4) + BigEndian(16, 4) + BigEndian(0, 4) + "blob" +
+           BigEndian(bytes.size(), 8) + bytes + "fdir" + BigEndian(directory.size(), 8) + directory;
+}
+
+// A host started in a fresh app folder, run up to its first navigation.
+class RunningApp {
+public:
+    explicit RunningApp(const std::string& package, const json& runtimeOptions = json::object(),
+                        bool waitForNavigation = true) {
+        app.InstallEvergreenRuntime();
+        app.Write(L"package.json", package);
+        app.MakeFolder(L"www");
+        if (!runtimeOptions.empty()) {
+            app.WriteRuntimeOptions(runtimeOptions);
+        }
+        host = std::make_unique<HostProcess>(app);
+        window = host->WaitForWindow(L"WindowsWebview2Wrapper");
+        if (waitForNavigation) {
+            navigation = app.WaitForCall([](const json& e) { return IsCall(e, "Navigate"); });
+        }
+    }
+
+    std::vector<json> Play(const json& command) {
+        auto entries = app.PlayAndWait(command);
+        EXPECT_TRUE(entries.has_value()) << command.dump();
+        return entries.value_or(std::vector<json>{});
+    }
+
+    // Plays a page message from the app's own origin.
+    void Message(const json& message) {
+        Play({{"cmd", "web-message"},
+              {"source", std::string(kOrigin) + "index.html"},
+              {"string", message.dump()}});
+    }
+
+    std::vector<json> Calls(const std::string& call) const { return app.RuntimeCalls(call); }
+
+    void Close() {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(host->WaitForExit(), 0u);
+    }
+
+    AppFolder app;
+    std::unique_ptr<HostProcess> host;
+    HWND window = nullptr;
+    std::optional<json> navigation;
+};
+
+RECT WindowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+TEST(WebViewHost, BundleModeSettingsRegistrationsAndFirstShow) {
+    RunningApp run(R"({"name":"settings","main":"start.html"})");
+    ASSERT_NE(run.window, nullptr);
+    ASSERT_TRUE(run.navigation.has_value());
+    EXPECT_EQ((*run.navigation)["uri"], std::string(kOrigin) + "start.html");
+
+    // What the host asked for, in order, from the controller's arrival to the navigation.
+    std::vector<std::string> seen;
+    bool started = false;
+    for (const json& e : run.app.RuntimeCalls()) {
+        if (e.value("event", "") == "controller-created") {
+            started = true;
+            continue;
+        }
+        if (!started || !e.contains("call")) {
+            continue;
+        }
+        std::string call = e["call"];
+        if (call.starts_with("get_") || call == "QueryInterface") {
+            continue;
+        }
+        if (e.contains("value")) {
+            call += "=" + e["value"].dump();
+        }
+        if (call == "AddWebResourceRequestedFilter") {
+            call += " " + e["uri"].get<std::string>() + " " + e["context"].dump();
+        }
+        if (call.starts_with("add_")) {
+            call += "@" + e.value("on", "");
+        }
+        seen.push_back(call);
+        if (call.starts_with("Navigate")) {
+            break;
+        }
+    }
+    const std::vector<std::string> expected = {
+        "put_IsScriptEnabled=true",
+        "put_AreHostObjectsAllowed=false",
+        "put_AreDefaultScriptDialogsEnabled=true",
+        "put_IsWebMessageEnabled=true",
+        "put_IsZoomControlEnabled=false",
+        "put_AreDefaultContextMenusEnabled=true",
+        "put_AreDevToolsEnabled=true",
+        "put_AreBrowserAcceleratorKeysEnabled=false",
+        "add_AcceleratorKeyPressed@controller",
+        "put_Bounds",
+        "add_DocumentTitleChanged@webview",
+        std::string("AddWebResourceRequestedFilter ") + kOrigin + "* 0",
+        "add_WebResourceRequested@webview",
+        "add_NavigationStarting@webview",
+        "add_PermissionRequested@webview",
+        "add_ContainsFullScreenElementChanged@webview",
+        "add_WindowCloseRequested@webview",
+        "add_NewWindowRequested@webview",
+        "add_WebMessageReceived@webview",
+        "add_DOMContentLoaded@webview2",
+        "Navigate",
+    };
+    EXPECT_EQ(seen, expected);
+
+    // The bounds are the client area.
+    RECT client{};
+    GetClientRect(run.window, &client);
+    const json bounds = run.Calls("put_Bounds").at(0);
+    EXPECT_EQ(bounds["right"], client.right);
+    EXPECT_EQ(bounds["bottom"], client.bottom);
+
+    // Hidden until the DOM has loaded; then shown, the control visible and focused.
+    EXPECT_FALSE(IsWindowVisible(run.window));
+    const auto entries = run.Play({{"cmd", "dom-content-loaded"}});
+    EXPECT_TRUE(IsWindowVisible(run.window));
+    bool visible = false;
+    bool focused = false;
+    for (const json& e : entries) {
+        visible |= IsCall(e, "put_IsVisible") && e["value"] == true;
+        focused |= IsCall(e, "MoveFocus") && e["reason"] == 0;
+    }
+    EXPECT_TRUE(visible);
+    EXPECT_TRUE(focused);
+    run.Close();
+}
+
+TEST(WebViewHost, RemoteModeServesNothingItself) {
+    RunningApp run(
+        R"({"name":"remote","main":"https://example.com/app/","settings":{"content-mode":"remote"}})");
+    ASSERT_TRUE(run.navigation.has_value());
+    EXPECT_EQ((*run.navigation)["uri"], "https://example.com/app/");
+    EXPECT_TRUE(run.Calls("AddWebResourceRequestedFilter").empty());
+    EXPECT_TRUE(run.Calls("add_WebResourceRequested").empty());
+    EXPECT_TRUE(run.Calls("add_NavigationStarting").empty());
+    EXPECT_EQ(run.Calls("add_WebMessageReceived").size(), 1u);
+    run.Close();
+}
+
+TEST(WebViewHost, ARequestIsAnsweredFromTheBundle) {
+    AppFolder* folder = nullptr;
+    RunningApp run(R"({"name":"served"})", json::object(), false);
+    folder = &run.app;
+    // The bundle must be there before the host starts: start a second host on a prepared folder.
+    run.Close();
+    AppFolder& app = *folder;
+    app.Write(L"www\\assets.dat", OneFileBundle("index.html", "<h1>bundled</h1>"));
+    app.Write(L"webview2-calls.log", "");
+    HostProcess host(app);
+    ASSERT_TRUE(app.WaitForCall([](const json& e) { return IsCall(e, "Navigate"); }).has_value());
+    const auto entries =
+        app.PlayAndWait({{"cmd", "request"}, {"uri", std::string(kOrigin) + "index.html"}});
+    ASSERT_TRUE(entries.has_value());
+    json response;
+    for (const json& e : *entries) {
+        if (e.value("event", "") == "response") {
+            response = e;
+        }
+    }
+    ASSERT_TRUE(response.value("responded", false)) << response.dump();
+    EXPECT_EQ(response["status"], 200);
+    EXPECT_EQ(response["reason"], "OK");
+    EXPECT_EQ(response["headers"],
+              "Cache-Control: no-store\nContent-Type: text/html; charset=utf-8\n"
+              "Accept-Ranges: bytes\nContent-Length: 16");
+    EXPECT_EQ(response["bodyHex"], "3c68313e62756e646c65643c2f68313e");
+    PostMessageW(host.WaitForWindow(L"WindowsWebview2Wrapper"), WM_CLOSE, 0, 0);
+    EXPECT_EQ(host.WaitForExit(), 0u);
+}
+
+TEST(WebViewHost, CaptionFollowsTheDocumentTitle) {
+    RunningApp run(R"({"name":"titles","window":{"title":"Configured"}})");
+    wchar_t caption[256] = {};
+    GetWindowTextW(run.window, caption, 256);
+    EXPECT_STREQ(caption, L"Configured");
+    run.Play({{"cmd", "title"}, {"title", "Level 2 \xE2\x80\x94 Caves"}});
+    GetWindowTextW(run.window, caption, 256);
+    EXPECT_STREQ(caption, L"Level 2 \u2014 Caves");
+    run.Play({{"cmd", "title"}, {"title", ""}});
+    GetWindowTextW(run.window, caption, 256);
+    EXPECT_STREQ(caption, L"");
+    run.Close();
+}
+
+TEST(WebViewHost, F12OpensDevToolsOnlyWhenEnabled) {
+    for (bool enabled : {true, false}) {
+        SCOPED_TRACE(enabled);
+        RunningApp run(std::string(R"({"name":"keys","settings":{"enable-devtools":)") +
+                       (enabled ? "true" : "false") + "}}");
+        EXPECT_EQ(run.Calls("put_AreDevToolsEnabled").at(0)["value"], enabled);
+        run.Play({{"cmd", "key"}, {"key", 122}});
+        EXPECT_TRUE(run.Calls("OpenDevToolsWindow").empty());
+        run.Play({{"cmd", "key"}, {"key", 123}, {"kind", 0}});
+        run.Play({{"cmd", "key"}, {"key", 123}, {"kind", 1}});
+        EXPECT_EQ(run.Calls("OpenDevToolsWindow").size(), enabled ? 2u : 0u);
+        run.Close();
+    }
+}
+
+TEST(WebViewHost, WithoutSettings3TheKeysStayTheBrowsers) {
+    RunningApp run(R"({"name":"old"})", {{"withhold", {"ICoreWebView2Settings3"}}});
+    EXPECT_TRUE(run.Calls("put_AreBrowserAcceleratorKeysEnabled").empty());
+    EXPECT_TRUE(run.Calls("add_AcceleratorKeyPressed").empty());
+    EXPECT_EQ(run.Calls("Navigate").size(), 1u);
+    run.Close();
+}
+
+TEST(WebViewHost, NavigationsLeavingTheOriginAreCancelled) {
+    RunningApp run(R"({"name":"nav"})");
+    struct Case {
+        std::string uri;
+        bool cancelled;
+    };
+    const Case cases[] = {
+        {std::string(kOrigin) + "level2.html", false},
+        {std::string(kOrigin), false},
+        {"https://example.com/", true},
+        {"http://vandrel.localhost/index.html", true},
+        {"https://vandrel.localhost.example.com/", true},
+        {"file:///C:/Windows/", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.uri);
+        json outcome;
+        for (const json& e : run.Play({{"cmd", "navigate"}, {"uri", c.uri}})) {
+            if (e.value("event", "") == "navigation-starting") {
+                outcome = e;
+            }
+        }
+        EXPECT_EQ(outcome["cancelled"], c.cancelled);
+    }
+    run.Close();
+}
+
+TEST(WebViewHost, EveryPermissionIsAllowed) {
+    RunningApp run(R"({"name":"perm"})");
+    for (int kind = 0; kind <= 6; ++kind) {
+        json outcome;
+        for (const json& e :
+             run.Play({{"cmd", "permission"}, {"uri", "https://example.com/"}, {"kind", kind}})) {
+            if (e.value("event", "") == "permission") {
+                outcome = e;
+            }
+        }
+        EXPECT_EQ(outcome["state"], 1) << kind;
+    }
+    run.Close();
+}
+
+TEST(WebViewHost, NewWindowsGoToTheShellOnlyForWebAndMail) {
+    RunningApp run(R"({"name":"popups"})");
+    for (const char* uri : {"file:///C:/Windows/System32/calc.exe", "ms-settings:privacy",
+                            "javascript:alert(1)", "https://example.com/"}) {
+        json outcome;
+        for (const json& e : run.Play({{"cmd", "new-window"}, {"uri", uri}})) {
+            if (e.value("event", "") == "new-window") {
+                outcome = e;
+            }
+        }
+        EXPECT_EQ(outcome["handled"], true) << uri;
+    }
+    run.Close();
+}
+
+TEST(WebViewHost, ThePageClosingItsWindowEndsTheAppWithZero) {
+    RunningApp run(R"({"name":"closer"})");
+    run.app.Play({{"cmd", "close"}});
+    EXPECT_EQ(run.host->WaitForExit(), 0u);
+}
+
+TEST(WebViewHost, ABrowserViewThatCannotStartIsReported) {
+    const json failures[] = {{{"environmentResult", "0x80004005"}},
+                             {{"environmentObject", false}},
+                             {{"controllerResult", "0x80070005"}},
+                             {{"withhold", {"ICoreWebView2_2"}}}};
+    for (const json& options : failures) {
+        SCOPED_TRACE(options.dump());
+        RunningApp run(R"({"name":"broken","window":{"title":"Broken Game"}})", options, false);
+        auto box = run.host->DismissMessageBox();
+        ASSERT_TRUE(box.has_value());
+        EXPECT_EQ(box->caption, L"Broken Game");
+        EXPECT_NE(box->text.find(L"could not be started"), std::wstring::npos) << Utf8(box->text);
+        EXPECT_NE(box->text.find(L"0x8"), std::wstring::npos) << Utf8(box->text);
+        EXPECT_EQ(box->icon, static_cast<UINT>(MB_ICONERROR));
+        EXPECT_EQ(run.host->WaitForExit(), 1u);
+    }
+}
+
+TEST(WebViewHost, FullScreenRestoresTheExactWindow) {
+    for (const char* resizable : {"true", "false"}) {
+        SCOPED_TRACE(resizable);
+        RunningApp run(
+            std::string(R"({"name":"fs","window":{"width":640,"height":480,"resizable":)") +
+            resizable + "}}");
+        run.Play({{"cmd", "dom-content-loaded"}});
+        const LONG style = GetWindowLongW(run.window, GWL_STYLE);
+        const LONG exStyle = GetWindowLongW(run.window, GWL_EXSTYLE);
+        const RECT before = WindowRect(run.window);
+
+        run.Play({{"cmd", "fullscreen"}, {"on", true}});
+        const RECT full = WindowRect(run.window);
+        EXPECT_EQ(full.right - full.left, GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_EQ(full.bottom - full.top, GetSystemMetrics(SM_CYSCREEN));
+        EXPECT_EQ(GetWindowLongW(run.window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
+        // The controller follows the new client area.
+        const json lastBounds = run.Calls("put_Bounds").back();
+        EXPECT_EQ(lastBounds["right"], GetSystemMetrics(SM_CXSCREEN));
+
+        // A second enter, and size or position requests while full screen, change nothing.
+        run.Play({{"cmd", "fullscreen"}, {"on", true}});
+        run.Message({{"type", "set-fullscreen"}, {"fullscreen", true}});
+        run.Message({{"type", "set-window-size"}, {"windowWidth", 300}, {"windowHeight", 200}});
+        run.Message({{"type", "set-window-position"}, {"windowX", 5}, {"windowY", 5}});
+        EXPECT_TRUE(SameRect(WindowRect(run.window), full));
+
+        run.Play({{"cmd", "fullscreen"}, {"on", false}});
+        EXPECT_EQ(GetWindowLongW(run.window, GWL_STYLE), style);
+        EXPECT_EQ(GetWindowLongW(run.window, GWL_EXSTYLE), exStyle);
+        EXPECT_TRUE(SameRect(WindowRect(run.window), before));  // the dropped requests stay dropped
+        run.Close();
+    }
+}
+
+TEST(WebViewHost, SizeAndPositionFollowThePagesMessages) {
+    RunningApp run(R"({"name":"geometry"})");
+    run.Play({{"cmd", "dom-content-loaded"}});
+    run.Message({{"type", "set-window-size"}, {"windowWidth", 801}, {"windowHeight", 601}});
+    RECT client{};
+    GetClientRect(run.window, &client);
+    EXPECT_EQ(client.right, 801);  // ScaleForDpi at 96 DPI
+    EXPECT_EQ(client.bottom, 601);
+    EXPECT_EQ(run.Calls("put_Bounds").back()["right"], 801);
+
+    // Wrong types and missing members change nothing.
+    run.Message({{"type", "set-window-size"}, {"windowWidth", "500"}, {"windowHeight", 400}});
+    run.Message({{"type", "set-window-size"}, {"windowWidth", 500}});
+    GetClientRect(run.window, &client);
+    EXPECT_EQ(client.right, 801);
+
+    run.Message({{"type", "set-window-position"}, {"windowX", 10.9}, {"windowY", 20}});
+    RECT outer = WindowRect(run.window);
+    EXPECT_EQ(outer.left, 10);
+    EXPECT_EQ(outer.top, 20);
+
+    // Foreign, non-string and malformed messages are dropped.
+    run.Play({{"cmd", "web-message"},
+              {"source", "https://example.com/"},
+              {"string", R"({"type":"set-window-position","windowX":300,"windowY":300})"}});
+    run.Play({{"cmd", "web-message"},
+              {"source", std::string(kOrigin)},
+              {"json", R"({"type":"set-window-position","windowX":300,"windowY":300})"}});
+    run.Play({{"cmd", "web-message"},
+              {"source", std::string(kOrigin)},
+              {"string", R"({"type":"set-window-position","windowX":300,})"}});
+    outer = WindowRect(run.window);
+    EXPECT_EQ(outer.left, 10);
+    EXPECT_TRUE(run.Calls("PostWebMessageAsJson").empty());
+    run.Close();
+}
+
+TEST(WebViewHost, TheKeyboardCannotOpenTheWindowMenu) {
+    RunningApp run(R"({"name":"menu"})");
+    run.Play({{"cmd", "dom-content-loaded"}});
+    const DWORD thread = GetWindowThreadProcessId(run.window, nullptr);
+    auto inMenu = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(thread, &info);
+        return (info.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE | GUI_POPUPMENUMODE)) != 0;
+    };
+    for (LPARAM lParam : {LPARAM(0), LPARAM(0x20)}) {
+        DWORD_PTR result = 1;
+        SendMessageTimeoutW(run.window, WM_SYSCOMMAND, SC_KEYMENU, lParam, SMTO_ABORTIFHUNG, 2000,
+                            &result);
+        EXPECT_EQ(result, 0u);
+        EXPECT_FALSE(inMenu()) << lParam;
+    }
+    // The mouse still opens it (the command carries the hit-test code of the system menu).
+    RECT outer = WindowRect(run.window);
+    PostMessageW(run.window, WM_SYSCOMMAND, SC_MOUSEMENU | HTSYSMENU,
+                 MAKELPARAM(outer.left + 8, outer.top + 8));
+    bool opened = false;
+    for (int i = 0; i < 100 && !opened; ++i) {
+        Sleep(20);
+        opened = inMenu();
+    }
+    EXPECT_TRUE(opened);
+    PostMessageW(run.window, WM_CANCELMODE, 0, 0);
+    PostMessageW(run.window, WM_KEYDOWN, VK_ESCAPE, 0);
+    run.Close();
+}
+
+}  // namespace
+}  // namespace vandrel::testing
