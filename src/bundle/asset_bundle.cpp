@@ -1,5 +1,6 @@
 #include "bundle/asset_bundle.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -44,7 +45,76 @@ bool SeekStream(std::FILE* stream, uint64_t offset, int origin) {
 #endif
 }
 
+// Fixed part of a directory entry: two reserved u32, three u64, the compression byte and the
+// u32 name length. No entry takes fewer bytes.
+constexpr uint64_t kEntryFixedBytes = 4 + 4 + 8 + 8 + 8 + 1 + 4;
+
+// Room reserved up front for the directory is never more than this many entries; a longer
+// directory grows the vector as it goes. Keeps a bogus count in a huge fdir from reserving memory
+// the entries will never fill.
+constexpr uint64_t kMaxReservedEntries = uint64_t{1} << 17;
+
+bool NameBelow(const BundleFileEntry& entry, std::string_view name) noexcept {
+    return std::string_view(entry.name) < name;
+}
+
+bool ByName(const BundleFileEntry& a, const BundleFileEntry& b) noexcept {
+    return a.name < b.name;
+}
+
+bool SameName(const BundleFileEntry& a, const BundleFileEntry& b) noexcept {
+    return a.name == b.name;
+}
+
 }  // namespace
+
+// ---- BundleFileIndex
+
+const BundleFileEntry* BundleFileIndex::Lookup(std::string_view name) const noexcept {
+    const auto found = std::lower_bound(entries_.begin(), entries_.end(), name, NameBelow);
+    if (found == entries_.end() || std::string_view(found->name) != name) {
+        return nullptr;
+    }
+    return &*found;
+}
+
+const BundleFileEntry& BundleFileIndex::at(std::string_view name) const {
+    const BundleFileEntry* entry = Lookup(name);
+    if (entry == nullptr) {
+        throw std::out_of_range("BundleFileIndex::at");
+    }
+    return *entry;
+}
+
+BundleFileIndex::Builder::Builder(BundleFileIndex& index, size_t expected)
+    : entries_(index.entries_) {
+    entries_.clear();
+    entries_.reserve(expected);
+}
+
+BundleFileIndex::Builder::~Builder() {
+    if (ascending_) {
+        return;
+    }
+    // Neither step can throw: the comparisons cannot, moving an entry cannot, and stable_sort
+    // falls back to sorting in place when it gets no buffer.
+    std::stable_sort(entries_.begin(), entries_.end(), ByName);
+    entries_.erase(std::unique(entries_.begin(), entries_.end(), SameName), entries_.end());
+}
+
+void BundleFileIndex::Builder::Add(std::string name, uint64_t offset, uint64_t size,
+                                   uint64_t extra) {
+    if (ascending_ && !entries_.empty()) {
+        const int order = entries_.back().name.compare(name);
+        if (order == 0) {
+            return;  // the same name as the entry before, which counts
+        }
+        ascending_ = order < 0;
+    }
+    entries_.push_back(BundleFileEntry{std::move(name), 0, offset, size, extra});
+}
+
+// ---- AssetBundle
 
 void AssetBundle::AttachMemory(const uint8_t* imageBase, uint64_t length) {
     readMode = BundleReadMode::Memory;
@@ -118,6 +188,12 @@ void AssetBundle::Parse() {
     endBound = fdir->second.position + fdir->second.size;
     const uint32_t count = ReadU32();
     entryCount = count;
+    // The builder puts the entries in order when it goes out of scope, so those accepted before a
+    // failure stay findable. Every entry takes at least kEntryFixedBytes of the fdir payload, so a
+    // count the payload cannot hold reserves no more than the payload could.
+    const uint64_t fitting = (endBound - position) / kEntryFixedBytes;
+    BundleFileIndex::Builder files(
+        directory, static_cast<size_t>(std::min({uint64_t{count}, fitting, kMaxReservedEntries})));
     for (uint32_t index = 0; index < count; ++index) {
         currentEntry = index;
         const uint32_t reserved0 = ReadU32();
@@ -141,22 +217,17 @@ void AssetBundle::Parse() {
         }
         std::string name(nameLength, '\0');
         ReadBytes(name.data(), nameLength);
-
-        const auto [entry, inserted] = directory.try_emplace(std::move(name));
-        if (inserted) {
-            entry->second = BundleFileEntry{entry->first, 0, offset, size, extra};
-        }
+        files.Add(std::move(name), offset, size, extra);
     }
     currentEntry.reset();
 }
 
 BundleFileInfo AssetBundle::Find(const std::string& name) const {
-    const auto entry = directory.find(name);
-    if (entry == directory.end()) {
+    const BundleFileEntry* file = directory.Lookup(name);
+    if (file == nullptr) {
         return {};
     }
-    const BundleFileEntry& file = entry->second;
-    return BundleFileInfo{file.offset, file.size, file.extra, file.compression, true};
+    return BundleFileInfo{file->offset, file->size, file->extra, file->compression, true};
 }
 
 const uint8_t* AssetBundle::GetFileData(uint64_t offset) const {

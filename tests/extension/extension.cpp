@@ -1,6 +1,7 @@
 // A WV2ExtManager.dll for the tests. It records every call it receives, one JSON object a line,
 // in extension-calls.log beside itself, and behaves as extension-config.json beside it says:
 //   {"componentIds": ["a", "b"]}   what "Init" returns (absent: "Init" returns null)
+//   {"componentIdBytes": [[98, 255]]}  more ids, given byte by byte (for ids that are not UTF-8)
 //   {"throwOnMessage": true}        "OnExtensionMessage" throws after recording the call
 //   {"postDuringInit": "{...}"}     "Init" tries PostJsonToPage with this text
 // An "extension-message" whose "reply" member is a JSON value is answered through the host with
@@ -17,16 +18,18 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-using nlohmann::json;
-
-// The host's callback interface, laid out as the library interface fixes it.
+// The host's callback interface, laid out as the library interface fixes it. It must not be
+// declared in an unnamed namespace: the compiler would then see every class that could implement
+// it, find none, and compile the calls through it away.
 class IWrapperApp {
 public:
     virtual void PostJsonToPage(const char* json) = 0;
     virtual const char* ResolveFolderToken(const char* token) = 0;
 };
+
+namespace {
+
+using nlohmann::json;
 
 IWrapperApp* app = nullptr;
 std::vector<std::string> ids;
@@ -69,6 +72,25 @@ json Config() {
     return json::parse(in, nullptr, false);
 }
 
+// Whether this process has a main window yet.
+bool HasMainWindow() {
+    bool found = false;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, ARRAYSIZE(name));
+            if (process == GetCurrentProcessId() && wcscmp(name, L"WindowsWebview2Wrapper") == 0) {
+                *reinterpret_cast<bool*>(param) = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 json Text(const char* text) {
     return text != nullptr ? json(text) : json(nullptr);
 }
@@ -87,7 +109,7 @@ __declspec(dllexport) const char** Init(const char* exeFolder, const char* webSu
          {"webSubfolder", Text(webSubfolder)},
          {"userDataFolder", Text(userDataFolder)},
          {"app", wrapperApp != nullptr},
-         {"mainWindowExists", FindWindowW(L"WindowsWebview2Wrapper", nullptr) != nullptr}});
+         {"mainWindowExists", HasMainWindow()}});
     if (config.contains("postDuringInit") && app != nullptr) {
         app->PostJsonToPage(config["postDuringInit"].get<std::string>().c_str());
     }
@@ -96,6 +118,13 @@ __declspec(dllexport) const char** Init(const char* exeFolder, const char* webSu
     }
     for (const auto& id : config["componentIds"]) {
         ids.push_back(id.get<std::string>());
+    }
+    for (const auto& bytes : config.value("componentIdBytes", json::array())) {
+        std::string id;
+        for (const auto& byte : bytes) {
+            id += static_cast<char>(byte.get<int>());
+        }
+        ids.push_back(id);
     }
     for (const std::string& id : ids) {
         idPointers.push_back(id.c_str());

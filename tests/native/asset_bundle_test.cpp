@@ -2,16 +2,22 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
+#include <map>
 #include <memory>
 #include <optional>
+#include <random>
+#include <ranges>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -555,6 +561,27 @@ TEST(AssetBundleTest, EntriesKeptAfterAFailureAreServedFromTheBlob) {
     EXPECT_FALSE(bundle.Find("three").found);
 }
 
+TEST(AssetBundleTest, EntriesKeptAfterAFailureAreInNameOrder) {
+    // Out of order and with a repeated name before the failure: what was accepted is still sorted,
+    // the first "two" counts, and every kept name is found.
+    const Bytes image = WithDirectory({{"two", 1, 2},
+                                       {"one", 0, 1},
+                                       {"two", 5, 1, 9},
+                                       {"a/b", 3, 3},
+                                       {"bad", 0, 99},
+                                       {"z", 0, 1}});
+    AssetBundle bundle;
+    EXPECT_EQ(ParseBothWays(image, bundle), Rejected("bad file entry"));
+    EXPECT_EQ(bundle.currentEntry, 4u);
+    EXPECT_EQ(DescribeDirectory(bundle), "a/b@3+3, one@0+1, two@1+2");
+    EXPECT_EQ(bundle.Find("two").offset, 1u);
+    EXPECT_EQ(bundle.Find("two").extra, 0u);
+    EXPECT_TRUE(bundle.Find("one").found);
+    EXPECT_TRUE(bundle.Find("a/b").found);
+    EXPECT_FALSE(bundle.Find("bad").found);
+    EXPECT_FALSE(bundle.Find("z").found);
+}
+
 TEST(AssetBundleTest, FailureInTheChunksKeepsTheChunksReadSoFar) {
     const Bytes image = WithBlob().ChunkHeader(kDirectoryChunkId, 100).bytes;
     AssetBundle bundle;
@@ -656,6 +683,162 @@ TEST(AssetBundleTest, GetFileDataNeedsMemoryMode) {
             EXPECT_STREQ(e.what(), "wrong read mode");
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The directory as a container.
+
+// What the directory must hold after the first `accepted` entries of `entries` were read: a map
+// filled in file order where the first entry with a name counts. Described like DescribeDirectory.
+std::string DescribeExpected(const std::vector<BundleEntrySpec>& entries, size_t accepted) {
+    std::map<std::string, const BundleEntrySpec*> expected;
+    for (size_t i = 0; i < accepted; ++i) {
+        expected.try_emplace(entries[i].name, &entries[i]);
+    }
+    std::string result;
+    for (const auto& [name, entry] : expected) {
+        if (!result.empty()) {
+            result += ", ";
+        }
+        result +=
+            Escape(name) + "@" + std::to_string(entry->offset) + "+" + std::to_string(entry->size);
+        if (entry->extra != 0) {
+            result += "~" + std::to_string(entry->extra);
+        }
+    }
+    return result;
+}
+
+TEST(AssetBundleTest, DirectoryMatchesAMapFilledInFileOrder) {
+    // Names from a few pieces, so that repeats, prefixes, empty names, zero bytes and bytes above
+    // 0x7F (which sort after every ASCII byte) all come up. Entries come shuffled, sorted, sorted
+    // with repeats next to each other, or reversed; some directories fail part way.
+    const std::string pieces[] = {"a", "b", "/", "B", "\x7F", "\x80", "\xC3\xA9", ""s, "\0"s};
+    std::mt19937 random(20240611);
+    const auto below = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    for (int round = 0; round < 400; ++round) {
+        std::vector<BundleEntrySpec> entries;
+        const uint32_t count = below(40);
+        for (uint32_t i = 0; i < count; ++i) {
+            std::string name;
+            for (uint32_t piece = below(4); piece > 0; --piece) {
+                name += pieces[below(std::size(pieces))];
+            }
+            const uint64_t offset = below(11);
+            entries.push_back({name, offset, below(static_cast<uint32_t>(11 - offset)), below(3)});
+        }
+        const uint32_t order = below(4);
+        const auto byName = [](const BundleEntrySpec& a, const BundleEntrySpec& b) {
+            return a.name < b.name;
+        };
+        if (order == 1 || order == 2) {
+            std::stable_sort(entries.begin(), entries.end(), byName);
+        }
+        if (order == 1) {  // strictly ascending: no repeats at all
+            entries.erase(std::unique(entries.begin(), entries.end(),
+                                      [](const BundleEntrySpec& a, const BundleEntrySpec& b) {
+                                          return a.name == b.name;
+                                      }),
+                          entries.end());
+        }
+        if (order == 3) {
+            std::stable_sort(entries.begin(), entries.end(), byName);
+            std::reverse(entries.begin(), entries.end());
+        }
+        // A third of the directories fail at some entry: its range leaves the blob.
+        size_t accepted = entries.size();
+        std::string outcome = "ok";
+        if (!entries.empty() && below(3) == 0) {
+            accepted = below(static_cast<uint32_t>(entries.size()));
+            entries[accepted].size = 11;
+            outcome = Rejected("bad file entry");
+        }
+        SCOPED_TRACE("round " + std::to_string(round));
+
+        AssetBundle bundle;
+        const Bytes image = WithDirectory(entries);
+        ASSERT_EQ(ParseBothWays(image, bundle), outcome);
+        ASSERT_EQ(DescribeDirectory(bundle), DescribeExpected(entries, accepted));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const BundleFileInfo info = bundle.Find(entries[i].name);
+            const auto first =
+                std::find_if(entries.begin(), entries.begin() + accepted,
+                             [&](const BundleEntrySpec& e) { return e.name == entries[i].name; });
+            ASSERT_EQ(info.found, first != entries.begin() + accepted) << Escape(entries[i].name);
+            if (info.found) {
+                EXPECT_EQ(std::tie(info.offset, info.size, info.extra),
+                          std::tie(first->offset, first->size, first->extra));
+            }
+        }
+        EXPECT_TRUE(std::ranges::is_sorted(bundle.directory.entries(), std::less<>(),
+                                           &BundleFileEntry::name));
+    }
+}
+
+TEST(AssetBundleTest, DirectoryReadsLikeAConstMap) {
+    static_assert(std::random_access_iterator<BundleFileIndex::const_iterator>);
+    static_assert(std::ranges::random_access_range<const BundleFileIndex>);
+    static_assert(std::ranges::sized_range<const BundleFileIndex>);
+
+    const Bytes image = SimpleBundle(
+        kBlob,
+        {{"b", 1, 2, 5}, {"\xC3\xA9", 2, 2}, {"a", 0, 1}, {"Z", 9, 1}, {"c/d", 3, 4}, {"a", 4, 4}});
+    AssetBundle bundle;
+    bundle.AttachMemory(image.data(), image.size());
+    ASSERT_EQ(Outcome(bundle), "ok");
+    const BundleFileIndex& directory = bundle.directory;
+
+    EXPECT_EQ(directory.size(), 5u);
+    EXPECT_FALSE(directory.empty());
+    EXPECT_EQ(std::ranges::distance(directory), 5);
+
+    // Iteration: byte order, with bytes above 0x7F last; the name is the entry's own.
+    std::vector<std::string> names;
+    for (const auto& [name, entry] : directory) {
+        names.push_back(name);
+        EXPECT_EQ(&name, &entry.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Z", "a", "b", "c/d", "\xC3\xA9"}));
+    EXPECT_EQ(std::prev(directory.end())->first, "\xC3\xA9");
+    EXPECT_EQ(directory.begin()[3].first, "c/d");
+    EXPECT_EQ(directory.entries()[1].name, "a");
+    EXPECT_EQ(directory.cend() - directory.cbegin(), 5);
+
+    // find, count, contains, at, Lookup: exact names only.
+    const auto b = directory.find("b");
+    ASSERT_NE(b, directory.end());
+    EXPECT_EQ(b - directory.begin(), 2);
+    EXPECT_EQ(b->first, "b");
+    EXPECT_EQ(b->second.offset, 1u);
+    EXPECT_EQ(b->second.extra, 5u);
+    EXPECT_EQ(directory.at("a").offset, 0u) << "the first \"a\" counts";
+    EXPECT_EQ(directory.Lookup("c/d"), &directory.at("c/d"));
+    EXPECT_EQ(directory.count("Z"), 1u);
+    EXPECT_TRUE(directory.contains("\xC3\xA9"));
+    for (const std::string& name :
+         {"B"s, "z"s, ""s, "c"s, "c/"s, "c/d/"s, "a\0"s, "\xC3"s, "bb"s}) {
+        SCOPED_TRACE(Escape(name));
+        EXPECT_EQ(directory.find(name), directory.end());
+        EXPECT_EQ(directory.Lookup(name), nullptr);
+        EXPECT_EQ(directory.count(name), 0u);
+        EXPECT_FALSE(directory.contains(name));
+        EXPECT_THROW(directory.at(name), std::out_of_range);
+    }
+
+    bundle.Clear();
+    EXPECT_TRUE(directory.empty());
+    EXPECT_EQ(directory.begin(), directory.end());
+    EXPECT_EQ(directory.find("a"), directory.end());
+}
+
+TEST(AssetBundleTest, HugeCountsInASmallDirectoryReserveNothingBig) {
+    // The count claims four billion entries; the payload holds two. Parsing fails at the third
+    // entry as it did, without trying to reserve room for the count.
+    const Bytes image = WithDirectory({{"a", 0, 1}, {"b", 1, 1}}, 0xFFFFFFFFu);
+    AssetBundle bundle;
+    EXPECT_EQ(ParseBothWays(image, bundle), ReadError());
+    EXPECT_EQ(bundle.entryCount, 0xFFFFFFFFu);
+    EXPECT_EQ(DescribeDirectory(bundle), "a@0+1, b@1+1");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,65 +3,55 @@
 #include "browser.h"
 
 #include "event_args.h"
+#include "file_system.h"
 #include "web_resource.h"
 
 namespace vandrel::testruntime {
 
 namespace {
 
-// Later interfaces are listed so that QueryInterface logs them by name, and so that offering one
-// is a matter of implementing its methods and marking it offered.
+// The interfaces each object answers, by name (the names `withhold` refuses). An object implements
+// each interface of its list, since every later one derives from the one before.
 const KnownInterface kEnvironmentInterfaces[] = {
-    {&IID_ICoreWebView2Environment, "ICoreWebView2Environment", true},
-    {&IID_ICoreWebView2Environment2, "ICoreWebView2Environment2", false},
-    {&IID_ICoreWebView2Environment3, "ICoreWebView2Environment3", false},
-    {&IID_ICoreWebView2Environment4, "ICoreWebView2Environment4", false},
-    {&IID_ICoreWebView2Environment5, "ICoreWebView2Environment5", false},
-    {&IID_ICoreWebView2Environment6, "ICoreWebView2Environment6", false},
-    {&IID_ICoreWebView2Environment7, "ICoreWebView2Environment7", false},
-    {&IID_ICoreWebView2Environment8, "ICoreWebView2Environment8", false},
-    {&IID_ICoreWebView2Environment9, "ICoreWebView2Environment9", false},
-    {&IID_ICoreWebView2Environment10, "ICoreWebView2Environment10", false},
-    {&IID_ICoreWebView2Environment11, "ICoreWebView2Environment11", false},
-    {&IID_ICoreWebView2Environment12, "ICoreWebView2Environment12", false},
-    {&IID_ICoreWebView2Environment13, "ICoreWebView2Environment13", false},
-    {&IID_ICoreWebView2Environment14, "ICoreWebView2Environment14", false},
+    {&IID_ICoreWebView2Environment, "ICoreWebView2Environment"},
+    {&IID_ICoreWebView2Environment2, "ICoreWebView2Environment2"},
+    {&IID_ICoreWebView2Environment3, "ICoreWebView2Environment3"},
+    {&IID_ICoreWebView2Environment4, "ICoreWebView2Environment4"},
+    {&IID_ICoreWebView2Environment5, "ICoreWebView2Environment5"},
+    {&IID_ICoreWebView2Environment6, "ICoreWebView2Environment6"},
+    {&IID_ICoreWebView2Environment7, "ICoreWebView2Environment7"},
+    {&IID_ICoreWebView2Environment8, "ICoreWebView2Environment8"},
+    {&IID_ICoreWebView2Environment9, "ICoreWebView2Environment9"},
+    {&IID_ICoreWebView2Environment10, "ICoreWebView2Environment10"},
+    {&IID_ICoreWebView2Environment11, "ICoreWebView2Environment11"},
+    {&IID_ICoreWebView2Environment12, "ICoreWebView2Environment12"},
+    {&IID_ICoreWebView2Environment13, "ICoreWebView2Environment13"},
+    {&IID_ICoreWebView2Environment14, "ICoreWebView2Environment14"},
 };
 
 const KnownInterface kControllerInterfaces[] = {
-    {&IID_ICoreWebView2Controller, "ICoreWebView2Controller", true},
+    {&IID_ICoreWebView2Controller, "ICoreWebView2Controller"},
 };
 
 const KnownInterface kWebViewInterfaces[] = {
-    {&IID_ICoreWebView2, "ICoreWebView2", true},
-    {&IID_ICoreWebView2_2, "ICoreWebView2_2", true},
-    {&IID_ICoreWebView2_3, "ICoreWebView2_3", false},
-    {&IID_ICoreWebView2_4, "ICoreWebView2_4", false},
-    {&IID_ICoreWebView2_5, "ICoreWebView2_5", false},
-    {&IID_ICoreWebView2_6, "ICoreWebView2_6", false},
-    {&IID_ICoreWebView2_7, "ICoreWebView2_7", false},
-    {&IID_ICoreWebView2_8, "ICoreWebView2_8", false},
-    {&IID_ICoreWebView2_9, "ICoreWebView2_9", false},
-    {&IID_ICoreWebView2_10, "ICoreWebView2_10", false},
-    {&IID_ICoreWebView2_11, "ICoreWebView2_11", false},
-    {&IID_ICoreWebView2_12, "ICoreWebView2_12", false},
-    {&IID_ICoreWebView2_13, "ICoreWebView2_13", false},
-    {&IID_ICoreWebView2_14, "ICoreWebView2_14", false},
-    {&IID_ICoreWebView2_15, "ICoreWebView2_15", false},
-    {&IID_ICoreWebView2_16, "ICoreWebView2_16", false},
-    {&IID_ICoreWebView2_17, "ICoreWebView2_17", false},
-    {&IID_ICoreWebView2_18, "ICoreWebView2_18", false},
-    {&IID_ICoreWebView2_19, "ICoreWebView2_19", false},
-    {&IID_ICoreWebView2_20, "ICoreWebView2_20", false},
-    {&IID_ICoreWebView2_21, "ICoreWebView2_21", false},
-    {&IID_ICoreWebView2_22, "ICoreWebView2_22", false},
-    {&IID_ICoreWebView2_23, "ICoreWebView2_23", false},
+    {&IID_ICoreWebView2, "ICoreWebView2"},       {&IID_ICoreWebView2_2, "ICoreWebView2_2"},
+    {&IID_ICoreWebView2_3, "ICoreWebView2_3"},   {&IID_ICoreWebView2_4, "ICoreWebView2_4"},
+    {&IID_ICoreWebView2_5, "ICoreWebView2_5"},   {&IID_ICoreWebView2_6, "ICoreWebView2_6"},
+    {&IID_ICoreWebView2_7, "ICoreWebView2_7"},   {&IID_ICoreWebView2_8, "ICoreWebView2_8"},
+    {&IID_ICoreWebView2_9, "ICoreWebView2_9"},   {&IID_ICoreWebView2_10, "ICoreWebView2_10"},
+    {&IID_ICoreWebView2_11, "ICoreWebView2_11"}, {&IID_ICoreWebView2_12, "ICoreWebView2_12"},
+    {&IID_ICoreWebView2_13, "ICoreWebView2_13"}, {&IID_ICoreWebView2_14, "ICoreWebView2_14"},
+    {&IID_ICoreWebView2_15, "ICoreWebView2_15"}, {&IID_ICoreWebView2_16, "ICoreWebView2_16"},
+    {&IID_ICoreWebView2_17, "ICoreWebView2_17"}, {&IID_ICoreWebView2_18, "ICoreWebView2_18"},
+    {&IID_ICoreWebView2_19, "ICoreWebView2_19"}, {&IID_ICoreWebView2_20, "ICoreWebView2_20"},
+    {&IID_ICoreWebView2_21, "ICoreWebView2_21"}, {&IID_ICoreWebView2_22, "ICoreWebView2_22"},
+    {&IID_ICoreWebView2_23, "ICoreWebView2_23"},
 };
 
 const KnownInterface kSettingsInterfaces[] = {
-    {&IID_ICoreWebView2Settings, "ICoreWebView2Settings", true},
-    {&IID_ICoreWebView2Settings2, "ICoreWebView2Settings2", true},
-    {&IID_ICoreWebView2Settings3, "ICoreWebView2Settings3", true},
+    {&IID_ICoreWebView2Settings, "ICoreWebView2Settings"},
+    {&IID_ICoreWebView2Settings2, "ICoreWebView2Settings2"},
+    {&IID_ICoreWebView2Settings3, "ICoreWebView2Settings3"},
 };
 
 std::string GuidText(REFIID iid) {
@@ -90,6 +80,31 @@ HRESULT PutSwitch(const char* on, const char* call, BOOL value, BOOL& field) {
     return S_OK;
 }
 
+// An item of additional objects as the page would get it: null, a file-system handle read back
+// through its published interface, or {} for any other object.
+json DescribeObject(IUnknown* item) {
+    if (item == nullptr) {
+        return nullptr;
+    }
+    Ref<ICoreWebView2FileSystemHandle> handle;
+    if (FAILED(item->QueryInterface(IID_ICoreWebView2FileSystemHandle,
+                                    reinterpret_cast<void**>(handle.Put()))) ||
+        !handle) {
+        return json::object();
+    }
+    COREWEBVIEW2_FILE_SYSTEM_HANDLE_KIND kind{};
+    LPWSTR path = nullptr;
+    COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission{};
+    handle->get_Kind(&kind);
+    handle->get_Path(&path);
+    handle->get_Permission(&permission);
+    json description = {{"kind", static_cast<int>(kind)},
+                        {"path", OptionalText(path)},
+                        {"permission", static_cast<int>(permission)}};
+    CoTaskMemFree(path);
+    return description;
+}
+
 }  // namespace
 
 bool Answer(const Runtime& runtime, const char* on, REFIID iid,
@@ -99,7 +114,7 @@ bool Answer(const Runtime& runtime, const char* on, REFIID iid,
     for (const KnownInterface& candidate : known) {
         if (*candidate.iid == iid) {
             name = candidate.name;
-            answered = candidate.offered && !runtime.Options().withheld.contains(name);
+            answered = !runtime.Options().withheld.contains(name);
         }
     }
     Log({{"call", "QueryInterface"},
@@ -168,6 +183,41 @@ HRESULT Environment::CreateWebResourceResponse(IStream* content, int statusCode,
 HRESULT Environment::get_BrowserVersionString(LPWSTR* versionInfo) {
     Log({{"call", "get_BrowserVersionString"}, {"on", "environment"}});
     return CoTaskCopy(kBrowserVersion, versionInfo);
+}
+
+HRESULT Environment::CreateWebFileSystemFileHandle(
+    LPCWSTR path, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission,
+    ICoreWebView2FileSystemHandle** value) {
+    Log({{"call", "CreateWebFileSystemFileHandle"},
+         {"on", "environment14"},
+         {"path", OptionalText(path)},
+         {"permission", static_cast<int>(permission)}});
+    return CreateFileSystemHandle(kFileHandleKind, path, permission, value);
+}
+
+HRESULT Environment::CreateWebFileSystemDirectoryHandle(
+    LPCWSTR path, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission,
+    ICoreWebView2FileSystemHandle** value) {
+    Log({{"call", "CreateWebFileSystemDirectoryHandle"},
+         {"on", "environment14"},
+         {"path", OptionalText(path)},
+         {"permission", static_cast<int>(permission)}});
+    return CreateFileSystemHandle(kDirectoryHandleKind, path, permission, value);
+}
+
+HRESULT Environment::CreateObjectCollection(UINT32 length, IUnknown** items,
+                                            ICoreWebView2ObjectCollection** objectCollection) {
+    json nulls = json::array();
+    for (UINT32 i = 0; items != nullptr && i < length; ++i) {
+        if (items[i] == nullptr) {
+            nulls.push_back(i);
+        }
+    }
+    Log({{"call", "CreateObjectCollection"},
+         {"on", "environment14"},
+         {"length", length},
+         {"nulls", items == nullptr && length > 0 ? json(nullptr) : nulls}});
+    return testruntime::CreateObjectCollection(length, items, objectCollection);
 }
 
 // Controller
@@ -446,6 +496,26 @@ HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
     Log({{"call", "PostWebMessageAsJson"},
          {"on", "webview"},
          {"json", OptionalText(webMessageAsJson)}});
+    return webMessageAsJson == nullptr ? E_POINTER : S_OK;
+}
+
+HRESULT WebView::PostWebMessageAsJsonWithAdditionalObjects(
+    LPCWSTR webMessageAsJson, ICoreWebView2ObjectCollectionView* additionalObjects) {
+    json objects = nullptr;
+    if (additionalObjects != nullptr) {
+        objects = json::array();
+        UINT32 count = 0;
+        additionalObjects->get_Count(&count);
+        for (UINT32 i = 0; i < count; ++i) {
+            Ref<IUnknown> item;
+            additionalObjects->GetValueAtIndex(i, item.Put());
+            objects.push_back(DescribeObject(item.Get()));
+        }
+    }
+    Log({{"call", "PostWebMessageAsJsonWithAdditionalObjects"},
+         {"on", "webview23"},
+         {"json", OptionalText(webMessageAsJson)},
+         {"objects", objects}});
     return webMessageAsJson == nullptr ? E_POINTER : S_OK;
 }
 

@@ -18,15 +18,14 @@ namespace vandrel::testruntime {
 // What GetAvailableCoreWebView2BrowserVersionString and get_BrowserVersionString report.
 inline constexpr wchar_t kBrowserVersion[] = L"134.0.3124.44";
 
-// An interface a runtime object knows by name.
+// An interface a runtime object answers, unless the options withhold it by name.
 struct KnownInterface {
     const IID* iid;
     const char* name;
-    bool offered;  // answered by QueryInterface unless the options withhold it
 };
 
 // Decides a QueryInterface on the object named `on`, and logs it: IUnknown is always answered;
-// an interface of `known` when it is offered and not withheld.
+// an interface of `known` unless it is withheld.
 bool Answer(const Runtime& runtime, const char* on, REFIID iid,
             std::span<const KnownInterface> known);
 
@@ -72,7 +71,9 @@ private:
     INT64 lastToken_ = 0;
 };
 
-class Environment : public ComObject<ICoreWebView2Environment, IID_ICoreWebView2Environment> {
+// Implements every environment interface up to ICoreWebView2Environment14; the methods of 2 to 13
+// answer E_NOTIMPL.
+class Environment : public ComObject<ICoreWebView2Environment14, IID_ICoreWebView2Environment14> {
 public:
     explicit Environment(std::shared_ptr<Runtime> runtime);
 
@@ -90,6 +91,85 @@ public:
     HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
         return NotImplemented("environment", "remove_NewBrowserVersionAvailable");
     }
+
+    // ICoreWebView2Environment2 ... 13
+    HRESULT STDMETHODCALLTYPE CreateWebResourceRequest(LPCWSTR, LPCWSTR, IStream*, LPCWSTR,
+                                                       ICoreWebView2WebResourceRequest**) override {
+        return NotImplemented("environment2", "CreateWebResourceRequest");
+    }
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2CompositionController(
+        HWND, ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler*) override {
+        return NotImplemented("environment3", "CreateCoreWebView2CompositionController");
+    }
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2PointerInfo(ICoreWebView2PointerInfo**) override {
+        return NotImplemented("environment3", "CreateCoreWebView2PointerInfo");
+    }
+    HRESULT STDMETHODCALLTYPE GetAutomationProviderForWindow(HWND, IUnknown**) override {
+        return NotImplemented("environment4", "GetAutomationProviderForWindow");
+    }
+    HRESULT STDMETHODCALLTYPE add_BrowserProcessExited(
+        ICoreWebView2BrowserProcessExitedEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("environment5", "add_BrowserProcessExited");
+    }
+    HRESULT STDMETHODCALLTYPE remove_BrowserProcessExited(EventRegistrationToken) override {
+        return NotImplemented("environment5", "remove_BrowserProcessExited");
+    }
+    HRESULT STDMETHODCALLTYPE CreatePrintSettings(ICoreWebView2PrintSettings**) override {
+        return NotImplemented("environment6", "CreatePrintSettings");
+    }
+    HRESULT STDMETHODCALLTYPE get_UserDataFolder(LPWSTR*) override {
+        return NotImplemented("environment7", "get_UserDataFolder");
+    }
+    HRESULT STDMETHODCALLTYPE add_ProcessInfosChanged(ICoreWebView2ProcessInfosChangedEventHandler*,
+                                                      EventRegistrationToken*) override {
+        return NotImplemented("environment8", "add_ProcessInfosChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ProcessInfosChanged(EventRegistrationToken) override {
+        return NotImplemented("environment8", "remove_ProcessInfosChanged");
+    }
+    HRESULT STDMETHODCALLTYPE GetProcessInfos(ICoreWebView2ProcessInfoCollection**) override {
+        return NotImplemented("environment8", "GetProcessInfos");
+    }
+    HRESULT STDMETHODCALLTYPE CreateContextMenuItem(LPCWSTR, IStream*,
+                                                    COREWEBVIEW2_CONTEXT_MENU_ITEM_KIND,
+                                                    ICoreWebView2ContextMenuItem**) override {
+        return NotImplemented("environment9", "CreateContextMenuItem");
+    }
+    HRESULT STDMETHODCALLTYPE
+    CreateCoreWebView2ControllerOptions(ICoreWebView2ControllerOptions**) override {
+        return NotImplemented("environment10", "CreateCoreWebView2ControllerOptions");
+    }
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2ControllerWithOptions(
+        HWND, ICoreWebView2ControllerOptions*,
+        ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*) override {
+        return NotImplemented("environment10", "CreateCoreWebView2ControllerWithOptions");
+    }
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2CompositionControllerWithOptions(
+        HWND, ICoreWebView2ControllerOptions*,
+        ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler*) override {
+        return NotImplemented("environment10",
+                              "CreateCoreWebView2CompositionControllerWithOptions");
+    }
+    HRESULT STDMETHODCALLTYPE get_FailureReportFolderPath(LPWSTR*) override {
+        return NotImplemented("environment11", "get_FailureReportFolderPath");
+    }
+    HRESULT STDMETHODCALLTYPE CreateSharedBuffer(UINT64, ICoreWebView2SharedBuffer**) override {
+        return NotImplemented("environment12", "CreateSharedBuffer");
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetProcessExtendedInfos(ICoreWebView2GetProcessExtendedInfosCompletedHandler*) override {
+        return NotImplemented("environment13", "GetProcessExtendedInfos");
+    }
+
+    // ICoreWebView2Environment14
+    HRESULT STDMETHODCALLTYPE CreateWebFileSystemFileHandle(
+        LPCWSTR path, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission,
+        ICoreWebView2FileSystemHandle** value) override;
+    HRESULT STDMETHODCALLTYPE CreateWebFileSystemDirectoryHandle(
+        LPCWSTR path, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission,
+        ICoreWebView2FileSystemHandle** value) override;
+    HRESULT STDMETHODCALLTYPE CreateObjectCollection(
+        UINT32 length, IUnknown** items, ICoreWebView2ObjectCollection** objectCollection) override;
 
 private:
     ~Environment() override;
@@ -212,7 +292,9 @@ private:
     std::wstring userAgent_;
 };
 
-class WebView : public ComObject<ICoreWebView2_2, IID_ICoreWebView2_2> {
+// Implements every webview interface up to ICoreWebView2_23; of those after ICoreWebView2_2 only
+// PostWebMessageAsJsonWithAdditionalObjects works, the rest answer E_NOTIMPL.
+class WebView : public ComObject<ICoreWebView2_23, IID_ICoreWebView2_23> {
 public:
     WebView(std::shared_ptr<Runtime> runtime, Ref<ICoreWebView2Environment> environment,
             Controller* controller);
@@ -396,6 +478,218 @@ public:
         return NotImplemented("webview2", "get_CookieManager");
     }
     HRESULT STDMETHODCALLTYPE get_Environment(ICoreWebView2Environment** environment) override;
+
+    // ICoreWebView2_3 ... _22
+    HRESULT STDMETHODCALLTYPE TrySuspend(ICoreWebView2TrySuspendCompletedHandler*) override {
+        return NotImplemented("webview3", "TrySuspend");
+    }
+    HRESULT STDMETHODCALLTYPE Resume() override { return NotImplemented("webview3", "Resume"); }
+    HRESULT STDMETHODCALLTYPE get_IsSuspended(BOOL*) override {
+        return NotImplemented("webview3", "get_IsSuspended");
+    }
+    HRESULT STDMETHODCALLTYPE SetVirtualHostNameToFolderMapping(
+        LPCWSTR, LPCWSTR, COREWEBVIEW2_HOST_RESOURCE_ACCESS_KIND) override {
+        return NotImplemented("webview3", "SetVirtualHostNameToFolderMapping");
+    }
+    HRESULT STDMETHODCALLTYPE ClearVirtualHostNameToFolderMapping(LPCWSTR) override {
+        return NotImplemented("webview3", "ClearVirtualHostNameToFolderMapping");
+    }
+    HRESULT STDMETHODCALLTYPE add_FrameCreated(ICoreWebView2FrameCreatedEventHandler*,
+                                               EventRegistrationToken*) override {
+        return NotImplemented("webview4", "add_FrameCreated");
+    }
+    HRESULT STDMETHODCALLTYPE remove_FrameCreated(EventRegistrationToken) override {
+        return NotImplemented("webview4", "remove_FrameCreated");
+    }
+    HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler*,
+                                                   EventRegistrationToken*) override {
+        return NotImplemented("webview4", "add_DownloadStarting");
+    }
+    HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken) override {
+        return NotImplemented("webview4", "remove_DownloadStarting");
+    }
+    HRESULT STDMETHODCALLTYPE add_ClientCertificateRequested(
+        ICoreWebView2ClientCertificateRequestedEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview5", "add_ClientCertificateRequested");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ClientCertificateRequested(EventRegistrationToken) override {
+        return NotImplemented("webview5", "remove_ClientCertificateRequested");
+    }
+    HRESULT STDMETHODCALLTYPE OpenTaskManagerWindow() override {
+        return NotImplemented("webview6", "OpenTaskManagerWindow");
+    }
+    HRESULT STDMETHODCALLTYPE PrintToPdf(LPCWSTR, ICoreWebView2PrintSettings*,
+                                         ICoreWebView2PrintToPdfCompletedHandler*) override {
+        return NotImplemented("webview7", "PrintToPdf");
+    }
+    HRESULT STDMETHODCALLTYPE add_IsMutedChanged(ICoreWebView2IsMutedChangedEventHandler*,
+                                                 EventRegistrationToken*) override {
+        return NotImplemented("webview8", "add_IsMutedChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_IsMutedChanged(EventRegistrationToken) override {
+        return NotImplemented("webview8", "remove_IsMutedChanged");
+    }
+    HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL*) override {
+        return NotImplemented("webview8", "get_IsMuted");
+    }
+    HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL) override {
+        return NotImplemented("webview8", "put_IsMuted");
+    }
+    HRESULT STDMETHODCALLTYPE add_IsDocumentPlayingAudioChanged(
+        ICoreWebView2IsDocumentPlayingAudioChangedEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview8", "add_IsDocumentPlayingAudioChanged");
+    }
+    HRESULT STDMETHODCALLTYPE
+    remove_IsDocumentPlayingAudioChanged(EventRegistrationToken) override {
+        return NotImplemented("webview8", "remove_IsDocumentPlayingAudioChanged");
+    }
+    HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL*) override {
+        return NotImplemented("webview8", "get_IsDocumentPlayingAudio");
+    }
+    HRESULT STDMETHODCALLTYPE add_IsDefaultDownloadDialogOpenChanged(
+        ICoreWebView2IsDefaultDownloadDialogOpenChangedEventHandler*,
+        EventRegistrationToken*) override {
+        return NotImplemented("webview9", "add_IsDefaultDownloadDialogOpenChanged");
+    }
+    HRESULT STDMETHODCALLTYPE
+    remove_IsDefaultDownloadDialogOpenChanged(EventRegistrationToken) override {
+        return NotImplemented("webview9", "remove_IsDefaultDownloadDialogOpenChanged");
+    }
+    HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL*) override {
+        return NotImplemented("webview9", "get_IsDefaultDownloadDialogOpen");
+    }
+    HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() override {
+        return NotImplemented("webview9", "OpenDefaultDownloadDialog");
+    }
+    HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() override {
+        return NotImplemented("webview9", "CloseDefaultDownloadDialog");
+    }
+    HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogCornerAlignment(
+        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT*) override {
+        return NotImplemented("webview9", "get_DefaultDownloadDialogCornerAlignment");
+    }
+    HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogCornerAlignment(
+        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT) override {
+        return NotImplemented("webview9", "put_DefaultDownloadDialogCornerAlignment");
+    }
+    HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogMargin(POINT*) override {
+        return NotImplemented("webview9", "get_DefaultDownloadDialogMargin");
+    }
+    HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT) override {
+        return NotImplemented("webview9", "put_DefaultDownloadDialogMargin");
+    }
+    HRESULT STDMETHODCALLTYPE add_BasicAuthenticationRequested(
+        ICoreWebView2BasicAuthenticationRequestedEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview10", "add_BasicAuthenticationRequested");
+    }
+    HRESULT STDMETHODCALLTYPE remove_BasicAuthenticationRequested(EventRegistrationToken) override {
+        return NotImplemented("webview10", "remove_BasicAuthenticationRequested");
+    }
+    HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethodForSession(
+        LPCWSTR, LPCWSTR, LPCWSTR,
+        ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
+        return NotImplemented("webview11", "CallDevToolsProtocolMethodForSession");
+    }
+    HRESULT STDMETHODCALLTYPE add_ContextMenuRequested(
+        ICoreWebView2ContextMenuRequestedEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview11", "add_ContextMenuRequested");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ContextMenuRequested(EventRegistrationToken) override {
+        return NotImplemented("webview11", "remove_ContextMenuRequested");
+    }
+    HRESULT STDMETHODCALLTYPE add_StatusBarTextChanged(
+        ICoreWebView2StatusBarTextChangedEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview12", "add_StatusBarTextChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_StatusBarTextChanged(EventRegistrationToken) override {
+        return NotImplemented("webview12", "remove_StatusBarTextChanged");
+    }
+    HRESULT STDMETHODCALLTYPE get_StatusBarText(LPWSTR*) override {
+        return NotImplemented("webview12", "get_StatusBarText");
+    }
+    HRESULT STDMETHODCALLTYPE get_Profile(ICoreWebView2Profile**) override {
+        return NotImplemented("webview13", "get_Profile");
+    }
+    HRESULT STDMETHODCALLTYPE
+    add_ServerCertificateErrorDetected(ICoreWebView2ServerCertificateErrorDetectedEventHandler*,
+                                       EventRegistrationToken*) override {
+        return NotImplemented("webview14", "add_ServerCertificateErrorDetected");
+    }
+    HRESULT STDMETHODCALLTYPE
+    remove_ServerCertificateErrorDetected(EventRegistrationToken) override {
+        return NotImplemented("webview14", "remove_ServerCertificateErrorDetected");
+    }
+    HRESULT STDMETHODCALLTYPE ClearServerCertificateErrorActions(
+        ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler*) override {
+        return NotImplemented("webview14", "ClearServerCertificateErrorActions");
+    }
+    HRESULT STDMETHODCALLTYPE add_FaviconChanged(ICoreWebView2FaviconChangedEventHandler*,
+                                                 EventRegistrationToken*) override {
+        return NotImplemented("webview15", "add_FaviconChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_FaviconChanged(EventRegistrationToken) override {
+        return NotImplemented("webview15", "remove_FaviconChanged");
+    }
+    HRESULT STDMETHODCALLTYPE get_FaviconUri(LPWSTR*) override {
+        return NotImplemented("webview15", "get_FaviconUri");
+    }
+    HRESULT STDMETHODCALLTYPE GetFavicon(COREWEBVIEW2_FAVICON_IMAGE_FORMAT,
+                                         ICoreWebView2GetFaviconCompletedHandler*) override {
+        return NotImplemented("webview15", "GetFavicon");
+    }
+    HRESULT STDMETHODCALLTYPE Print(ICoreWebView2PrintSettings*,
+                                    ICoreWebView2PrintCompletedHandler*) override {
+        return NotImplemented("webview16", "Print");
+    }
+    HRESULT STDMETHODCALLTYPE ShowPrintUI(COREWEBVIEW2_PRINT_DIALOG_KIND) override {
+        return NotImplemented("webview16", "ShowPrintUI");
+    }
+    HRESULT STDMETHODCALLTYPE PrintToPdfStream(
+        ICoreWebView2PrintSettings*, ICoreWebView2PrintToPdfStreamCompletedHandler*) override {
+        return NotImplemented("webview16", "PrintToPdfStream");
+    }
+    HRESULT STDMETHODCALLTYPE PostSharedBufferToScript(ICoreWebView2SharedBuffer*,
+                                                       COREWEBVIEW2_SHARED_BUFFER_ACCESS,
+                                                       LPCWSTR) override {
+        return NotImplemented("webview17", "PostSharedBufferToScript");
+    }
+    HRESULT STDMETHODCALLTYPE add_LaunchingExternalUriScheme(
+        ICoreWebView2LaunchingExternalUriSchemeEventHandler*, EventRegistrationToken*) override {
+        return NotImplemented("webview18", "add_LaunchingExternalUriScheme");
+    }
+    HRESULT STDMETHODCALLTYPE remove_LaunchingExternalUriScheme(EventRegistrationToken) override {
+        return NotImplemented("webview18", "remove_LaunchingExternalUriScheme");
+    }
+    HRESULT STDMETHODCALLTYPE
+    get_MemoryUsageTargetLevel(COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL*) override {
+        return NotImplemented("webview19", "get_MemoryUsageTargetLevel");
+    }
+    HRESULT STDMETHODCALLTYPE
+    put_MemoryUsageTargetLevel(COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL) override {
+        return NotImplemented("webview19", "put_MemoryUsageTargetLevel");
+    }
+    HRESULT STDMETHODCALLTYPE get_FrameId(UINT32*) override {
+        return NotImplemented("webview20", "get_FrameId");
+    }
+    HRESULT STDMETHODCALLTYPE ExecuteScriptWithResult(
+        LPCWSTR, ICoreWebView2ExecuteScriptWithResultCompletedHandler*) override {
+        return NotImplemented("webview21", "ExecuteScriptWithResult");
+    }
+    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilterWithRequestSourceKinds(
+        LPCWSTR, COREWEBVIEW2_WEB_RESOURCE_CONTEXT,
+        COREWEBVIEW2_WEB_RESOURCE_REQUEST_SOURCE_KINDS) override {
+        return NotImplemented("webview22", "AddWebResourceRequestedFilterWithRequestSourceKinds");
+    }
+    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilterWithRequestSourceKinds(
+        LPCWSTR, COREWEBVIEW2_WEB_RESOURCE_CONTEXT,
+        COREWEBVIEW2_WEB_RESOURCE_REQUEST_SOURCE_KINDS) override {
+        return NotImplemented("webview22",
+                              "RemoveWebResourceRequestedFilterWithRequestSourceKinds");
+    }
+
+    // ICoreWebView2_23
+    HRESULT STDMETHODCALLTYPE PostWebMessageAsJsonWithAdditionalObjects(
+        LPCWSTR webMessageAsJson, ICoreWebView2ObjectCollectionView* additionalObjects) override;
 
 private:
     ~WebView() override;

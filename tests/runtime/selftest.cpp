@@ -85,6 +85,16 @@ ULONG OtherReferences(IUnknown* object) {
     return object->Release() - 1;
 }
 
+// `object` queried for `iid`, or null when refused.
+template <typename Interface>
+Ref<Interface> As(IUnknown* object, REFIID iid) {
+    Ref<Interface> answer;
+    if (object != nullptr) {
+        object->QueryInterface(iid, reinterpret_cast<void**>(answer.Put()));
+    }
+    return answer;
+}
+
 std::wstring Take(LPWSTR text) {
     std::wstring value = text != nullptr ? text : L"";
     CoTaskMemFree(text);
@@ -291,16 +301,16 @@ TEST_F(StandInRuntime, ControllerComesLaterOnItsParentAndReleasesInOrder) {
                         {"on", "environment"},
                         {"parentWindow", reinterpret_cast<uintptr_t>(window_)}}));
     Ref<IUnknown> other;
-    EXPECT_EQ(
-        browser.webview->QueryInterface(IID_ICoreWebView2_3, reinterpret_cast<void**>(other.Put())),
-        E_NOINTERFACE);
+    EXPECT_EQ(browser.webview->QueryInterface(IID_ICoreWebView2Controller,
+                                              reinterpret_cast<void**>(other.Put())),
+              E_NOINTERFACE);
     EXPECT_FALSE(other);
     EXPECT_EQ(browser.controller->QueryInterface(IID_ICoreWebView2,
                                                  reinterpret_cast<void**>(other.Put())),
               E_NOINTERFACE);
     EXPECT_TRUE(Logged({{"call", "QueryInterface"},
                         {"on", "webview"},
-                        {"interface", "ICoreWebView2_3"},
+                        {"interface", "{4D00C0D1-9434-4EB6-8078-8697A560334F}"},
                         {"answered", false}}));
 
     EXPECT_EQ(browser.controller->put_Bounds({1, 2, 300, 400}), S_OK);
@@ -385,6 +395,132 @@ TEST_F(StandInRuntime, WithheldInterfacesAreRefused) {
               S_OK);
     EXPECT_TRUE(Logged(
         {{"call", "QueryInterface"}, {"interface", "ICoreWebView2_2"}, {"answered", false}}));
+}
+
+TEST_F(StandInRuntime, FileSystemInterfacesAreAnsweredUnlessAnOldRuntimeIsAsked) {
+    Browser browser = OpenBrowser();
+    ASSERT_TRUE(browser.webview);
+    auto environment14 =
+        As<ICoreWebView2Environment14>(browser.environment.Get(), IID_ICoreWebView2Environment14);
+    auto webview23 = As<ICoreWebView2_23>(browser.webview.Get(), IID_ICoreWebView2_23);
+    ASSERT_TRUE(environment14);
+    ASSERT_TRUE(webview23);
+    EXPECT_TRUE(As<IUnknown>(browser.environment.Get(), IID_ICoreWebView2Environment7));
+    EXPECT_TRUE(As<IUnknown>(browser.webview.Get(), IID_ICoreWebView2_10));
+    // Each intermediate method sits in its own slot and is logged on the interface declaring it.
+    LPWSTR text = nullptr;
+    EXPECT_EQ(environment14->get_UserDataFolder(&text), E_NOTIMPL);
+    UINT32 frame = 0;
+    EXPECT_EQ(webview23->get_FrameId(&frame), E_NOTIMPL);
+    EXPECT_TRUE(Logged({{"call", "get_UserDataFolder"}, {"on", "environment7"}}));
+    EXPECT_TRUE(Logged({{"call", "get_FrameId"}, {"on", "webview20"}, {"implemented", false}}));
+    EXPECT_TRUE(Logged({{"call", "QueryInterface"},
+                        {"on", "environment"},
+                        {"interface", "ICoreWebView2Environment14"},
+                        {"answered", true}}));
+
+    app_.WriteRuntimeOptions({{"withhold", {"ICoreWebView2Environment14", "ICoreWebView2_23"}}});
+    Browser old = OpenBrowser();
+    ASSERT_TRUE(old.webview2);
+    EXPECT_FALSE(As<IUnknown>(old.environment.Get(), IID_ICoreWebView2Environment14));
+    EXPECT_FALSE(As<IUnknown>(old.webview.Get(), IID_ICoreWebView2_23));
+    EXPECT_TRUE(As<IUnknown>(old.environment.Get(), IID_ICoreWebView2Environment13));
+    EXPECT_TRUE(As<IUnknown>(old.webview.Get(), IID_ICoreWebView2_22));
+    EXPECT_TRUE(Logged(
+        {{"call", "QueryInterface"}, {"interface", "ICoreWebView2_23"}, {"answered", false}}));
+}
+
+TEST_F(StandInRuntime, FileSystemHandlesGiveBackWhatTheyWereMadeWith) {
+    Browser browser = OpenBrowser();
+    auto environment14 =
+        As<ICoreWebView2Environment14>(browser.environment.Get(), IID_ICoreWebView2Environment14);
+    ASSERT_TRUE(environment14);
+    Ref<ICoreWebView2FileSystemHandle> folder;
+    ASSERT_EQ(
+        environment14->CreateWebFileSystemDirectoryHandle(
+            L"C:\\app\\www\\", COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_WRITE, folder.Put()),
+        S_OK);
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(OtherReferences(folder.Get()), 0u);
+    COREWEBVIEW2_FILE_SYSTEM_HANDLE_KIND kind{};
+    EXPECT_EQ(folder->get_Kind(&kind), S_OK);
+    EXPECT_EQ(static_cast<int>(kind), 1);
+    LPWSTR path = nullptr;
+    EXPECT_EQ(folder->get_Path(&path), S_OK);
+    EXPECT_EQ(Take(path), L"C:\\app\\www\\");
+    COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission{};
+    EXPECT_EQ(folder->get_Permission(&permission), S_OK);
+    EXPECT_EQ(permission, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_WRITE);
+    EXPECT_EQ(Find({{"call", "CreateWebFileSystemDirectoryHandle"}}),
+              json({{"call", "CreateWebFileSystemDirectoryHandle"},
+                    {"on", "environment14"},
+                    {"path", "C:\\app\\www\\"},
+                    {"permission", 1}}));
+
+    Ref<ICoreWebView2FileSystemHandle> file;
+    ASSERT_EQ(environment14->CreateWebFileSystemFileHandle(
+                  L"C:\\a.txt", COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_ONLY, file.Put()),
+              S_OK);
+    EXPECT_EQ(file->get_Kind(&kind), S_OK);
+    EXPECT_EQ(static_cast<int>(kind), 0);
+    EXPECT_TRUE(Logged({{"call", "CreateWebFileSystemFileHandle"}, {"permission", 0}}));
+    EXPECT_EQ(environment14->CreateWebFileSystemDirectoryHandle(
+                  nullptr, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_ONLY, file.Put()),
+              E_POINTER);
+    EXPECT_FALSE(file);
+}
+
+TEST_F(StandInRuntime, AdditionalObjectsArePostedAsThePageWouldSeeThem) {
+    Browser browser = OpenBrowser();
+    auto environment14 =
+        As<ICoreWebView2Environment14>(browser.environment.Get(), IID_ICoreWebView2Environment14);
+    auto webview23 = As<ICoreWebView2_23>(browser.webview.Get(), IID_ICoreWebView2_23);
+    ASSERT_TRUE(environment14);
+    ASSERT_TRUE(webview23);
+    Ref<ICoreWebView2FileSystemHandle> folder;
+    environment14->CreateWebFileSystemDirectoryHandle(
+        L"D:\\data", COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_WRITE, folder.Put());
+    auto stranger = Make<WindowCloseRequested>([](ICoreWebView2*, IUnknown*) {});
+    IUnknown* items[] = {folder.Get(), nullptr, stranger.Get()};
+    Ref<ICoreWebView2ObjectCollection> collection;
+    ASSERT_EQ(environment14->CreateObjectCollection(3, items, collection.Put()), S_OK);
+    EXPECT_EQ(Find({{"call", "CreateObjectCollection"}}), json({{"call", "CreateObjectCollection"},
+                                                                {"on", "environment14"},
+                                                                {"length", 3},
+                                                                {"nulls", json::array({1})}}));
+    EXPECT_EQ(OtherReferences(folder.Get()), 1u) << "the collection holds each item";
+    UINT32 count = 0;
+    EXPECT_EQ(collection->get_Count(&count), S_OK);
+    EXPECT_EQ(count, 3u);
+    Ref<IUnknown> item;
+    EXPECT_EQ(collection->GetValueAtIndex(1, item.Put()), S_OK);
+    EXPECT_FALSE(item);
+    EXPECT_EQ(collection->GetValueAtIndex(3, item.Put()), E_INVALIDARG);
+    auto view = As<ICoreWebView2ObjectCollectionView>(collection.Get(),
+                                                      IID_ICoreWebView2ObjectCollectionView);
+    ASSERT_TRUE(view);
+
+    EXPECT_EQ(webview23->PostWebMessageAsJsonWithAdditionalObjects(
+                  L"{\"type\":\"directory-handles\"}", view.Get()),
+              S_OK);
+    EXPECT_EQ(
+        Find({{"call", "PostWebMessageAsJsonWithAdditionalObjects"}}),
+        json(
+            {{"call", "PostWebMessageAsJsonWithAdditionalObjects"},
+             {"on", "webview23"},
+             {"json", "{\"type\":\"directory-handles\"}"},
+             {"objects",
+              {{{"kind", 1}, {"path", "D:\\data"}, {"permission", 1}}, nullptr, json::object()}}}));
+
+    EXPECT_EQ(collection->RemoveValueAtIndex(0), S_OK);
+    EXPECT_EQ(OtherReferences(folder.Get()), 0u);
+    EXPECT_EQ(collection->InsertValueAtIndex(3, folder.Get()), E_INVALIDARG);
+    EXPECT_EQ(collection->InsertValueAtIndex(2, folder.Get()), S_OK);
+    EXPECT_EQ(OtherReferences(folder.Get()), 1u);
+    collection = nullptr;
+    view = nullptr;
+    EXPECT_EQ(OtherReferences(folder.Get()), 0u);
+    EXPECT_EQ(OtherReferences(stranger.Get()), 0u);
 }
 
 TEST_F(StandInRuntime, ScenarioWaitsForNavigateThenPlaysEachLineOnceInOrder) {

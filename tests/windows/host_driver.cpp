@@ -217,6 +217,24 @@ void AppFolder::MakeFolder(const std::wstring& relative) const {
     std::filesystem::create_directories(std::filesystem::path(path_ + relative));
 }
 
+void AppFolder::InstallExtension(const std::string& variant, const nlohmann::json& config) const {
+    CopyFileW((TestBinaryFolder() + L"testext\\" + Wide(variant) + L"\\WV2ExtManager.dll").c_str(),
+              (path_ + L"WV2ExtManager.dll").c_str(), FALSE);
+    Write(L"extension-config.json", config.dump());
+}
+
+std::vector<nlohmann::json> AppFolder::ExtensionCalls() const {
+    std::vector<nlohmann::json> calls;
+    std::ifstream in(std::filesystem::path(path_ + L"extension-calls.log"), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty()) {
+            calls.push_back(nlohmann::json::parse(line, nullptr, false));
+        }
+    }
+    return calls;
+}
+
 void AppFolder::InstallEvergreenRuntime() const {
     Write(L"evergreen-runtime.txt", "");
 }

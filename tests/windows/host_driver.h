@@ -30,6 +30,12 @@ public:
 
     void Write(const std::wstring& relative, const std::string& bytes) const;
     void MakeFolder(const std::wstring& relative) const;
+    // Puts a build of the test extension (tests/extension: "full", "no-init" or "message-only")
+    // beside the host as WV2ExtManager.dll, with its extension-config.json.
+    void InstallExtension(const std::string& variant,
+                          const nlohmann::json& config = nlohmann::json::object()) const;
+    // Every call the test extension recorded so far, in order.
+    std::vector<nlohmann::json> ExtensionCalls() const;
     // Makes the stand-in runtime report the installed (evergreen) runtime.
     void InstallEvergreenRuntime() const;
     // Every call the stand-in runtime recorded so far, in order.
