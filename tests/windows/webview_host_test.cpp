@@ -435,3 +435,91 @@ TEST(WebViewHost, TheKeyboardCannotOpenTheWindowMenu) {
 
 }  // namespace
 }  // namespace vandrel::testing
+
+namespace vandrel::testing {
+namespace {
+
+// Points the shell's handler for a URL scheme at url_recorder.exe for the life of the object,
+// then puts the earlier handler back.
+class SchemeHandler {
+public:
+    SchemeHandler(const std::wstring& scheme, const std::wstring& recorder)
+        : key_(L"Software\\Classes\\" + scheme + L"\\shell\\open\\command") {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            wchar_t value[1024] = {};
+            DWORD size = sizeof(value);
+            if (RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                                 &size) == ERROR_SUCCESS) {
+                earlier_ = value;
+                hadEarlier_ = true;
+            }
+            RegCloseKey(key);
+        }
+        Set(L"\"" + recorder + L"\" \"%1\"");
+    }
+    ~SchemeHandler() {
+        if (hadEarlier_) {
+            Set(earlier_);
+        } else {
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key_.c_str(), nullptr);
+        }
+    }
+
+private:
+    void Set(const std::wstring& command) {
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr);
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+
+    std::wstring key_;
+    std::wstring earlier_;
+    bool hadEarlier_ = false;
+};
+
+std::string ReadText(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    std::string text(1 << 16, '\0');
+    DWORD got = 0;
+    ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+    CloseHandle(file);
+    text.resize(got);
+    return text;
+}
+
+TEST(WebViewHost, OnlyWebAndMailAddressesReachTheShell) {
+    RunningApp run(R"({"name":"shell"})");
+    CopyFileW((TestBinaryFolder() + L"url_recorder.exe").c_str(),
+              run.app.PathOf(L"url_recorder.exe").c_str(), FALSE);
+    const std::wstring recorder = run.app.PathOf(L"url_recorder.exe");
+    SchemeHandler https(L"https", recorder);
+    SchemeHandler file(L"file", recorder);
+    SchemeHandler settings(L"ms-settings", recorder);
+
+    run.Play({{"cmd", "new-window"}, {"uri", "file:///C:/windows/notepad.exe"}});
+    run.Play({{"cmd", "new-window"}, {"uri", "ms-settings:privacy"}});
+    run.Play({{"cmd", "new-window"}, {"uri", "https://example.com/news?id=7"}});
+    // The shell starts the handler asynchronously: wait for its record.
+    std::string opened;
+    for (int i = 0; i < 250 && opened.empty(); ++i) {
+        Sleep(20);
+        opened = ReadText(run.app.PathOf(L"opened-addresses.log"));
+    }
+    Sleep(300);  // room for a wrongly started second handler to show up
+    opened = ReadText(run.app.PathOf(L"opened-addresses.log"));
+    EXPECT_NE(opened.find("https://example.com/news?id=7"), std::string::npos) << opened;
+    EXPECT_EQ(opened.find("file:"), std::string::npos) << opened;
+    EXPECT_EQ(opened.find("ms-settings"), std::string::npos) << opened;
+    run.Close();
+}
+
+}  // namespace
+}  // namespace vandrel::testing
