@@ -48,3 +48,55 @@ function draw(time) {
 addEventListener('resize', () => { resize(); if (still) draw(performance.now()); });
 resize();
 requestAnimationFrame(draw);
+
+
+// The host bridge: window.chrome.webview exists only inside the Vandrel host.
+const bridge = window.chrome && window.chrome.webview;
+const status = document.getElementById('bridge-status');
+const tokens = ['<app>', '<web-resource>', '<current-app-data>', '<local-app-data>',
+  '<roaming-app-data>', '<desktop>', '<documents>', '<downloads>', '<pictures>', '<profile>',
+  '<saved-games>', '<screenshots>', '<videos>'];
+let fullscreen = false;
+
+function send(message) {
+  if (bridge) bridge.postMessage(JSON.stringify(message));
+}
+
+if (!bridge) {
+  status.textContent = 'Not running inside the Vandrel host: the buttons do nothing here.';
+} else {
+  bridge.addEventListener('message', (event) => {
+    const data = event.data;
+    if (data && data.type === 'directory-handles') {
+      const list = document.getElementById('folders');
+      list.replaceChildren();
+      tokens.forEach((token, i) => {
+        const handle = event.additionalObjects && event.additionalObjects[i];
+        const item = document.createElement('li');
+        item.textContent = token + ': ' + (handle ? handle.name : '(not available)');
+        list.appendChild(item);
+      });
+    } else if (data && data.type === 'wrapper-init-response') {
+      const ids = data.registeredComponentIds || [];
+      const list = document.getElementById('components');
+      list.replaceChildren(...(ids.length ? ids : ['none registered']).map((id) => {
+        const item = document.createElement('li');
+        item.textContent = id;
+        return item;
+      }));
+      status.textContent = 'The host answered the start-up handshake.';
+    }
+  });
+  send({ type: 'wrapper-init' });
+}
+
+document.getElementById('fullscreen').addEventListener('click', () => {
+  fullscreen = !fullscreen;
+  send({ type: 'set-fullscreen', fullscreen });
+});
+document.getElementById('size').addEventListener('click', () => {
+  send({ type: 'set-window-size', windowWidth: 800, windowHeight: 600 });
+});
+document.getElementById('move').addEventListener('click', () => {
+  send({ type: 'set-window-position', windowX: 40, windowY: 40 });
+});
