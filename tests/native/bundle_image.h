@@ -128,4 +128,16 @@ inline std::vector<uint8_t> SimpleBundle(std::string_view blob,
     return image.bytes;
 }
 
+// A valid image holding these files (name, bytes), stored one after the other in this order.
+inline std::string BundleOfFiles(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string blob;
+    std::vector<BundleEntrySpec> entries;
+    for (const auto& [name, bytes] : files) {
+        entries.emplace_back(name, blob.size(), bytes.size());
+        blob += bytes;
+    }
+    const std::vector<uint8_t> image = SimpleBundle(blob, entries);
+    return std::string(image.begin(), image.end());
+}
+
 }  // namespace vandrel

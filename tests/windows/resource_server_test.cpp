@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "bundle/asset_bundle.h"
+#include "bundle_image.h"
 #include "host_driver.h"
 #include "server/resource_server.h"
 #include "web_resource.h"
@@ -19,29 +20,6 @@ using testruntime::MakeResponseEnvironment;
 using testruntime::MakeWebResourceRequestedArgs;
 using testruntime::ReadResponse;
 
-std::string BigEndian(uint64_t value, int bytes) {
-    std::string out;
-    for (int i = bytes - 1; i >= 0; --i) {
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-    return out;
-}
-
-// A bundle image holding the given files, in order.
-std::string Bundle(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string blob;
-    std::string entries;
-    for (const auto& [name, bytes] : files) {
-        entries += BigEndian(0, 4) + BigEndian(0, 4) + BigEndian(blob.size(), 8) +
-                   BigEndian(bytes.size(), 8) + BigEndian(0, 8) + BigEndian(0, 1) +
-                   BigEndian(name.size(), 4) + name;
-        blob += bytes;
-    }
-    const std::string directory = BigEndian(files.size(), 4) + entries;
-    return "vdab" + BigEndian(0, 4) + BigEndian(16, 4) + BigEndian(0, 4) + "blob" +
-           BigEndian(blob.size(), 8) + blob + "fdir" + BigEndian(directory.size(), 8) + directory;
-}
-
 std::string Pattern(size_t size, char seed) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) {
@@ -54,9 +32,9 @@ class ResourceServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        image = Bundle({{"js/main.js", "console.log('bundle');"},
-                        {"media/clip.mp4", Pattern(1000, 'a')},
-                        {"both.txt", "from the bundle"}});
+        image = BundleOfFiles({{"js/main.js", "console.log('bundle');"},
+                               {"media/clip.mp4", Pattern(1000, 'a')},
+                               {"both.txt", "from the bundle"}});
         bundle.AttachMemory(reinterpret_cast<const uint8_t*>(image.data()), image.size());
         bundle.Parse();
         app.MakeFolder(L"www\\media");

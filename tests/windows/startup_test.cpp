@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include "bundle_image.h"
 #include "host_driver.h"
 
 namespace vandrel::testing {
@@ -299,23 +300,8 @@ TEST(Startup, NoBundleAndAMissingIconGiveNoMessage) {
 namespace vandrel::testing {
 namespace {
 
-std::string BigEndian(uint64_t value, int bytes) {
-    std::string out;
-    for (int i = bytes - 1; i >= 0; --i) {
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-    return out;
-}
-
 TEST(Startup, AReadableBundleGivesNoMessage) {
-    const std::string name = "index.html";
-    const std::string blob = "<p>hi</p>";
-    std::string directory = BigEndian(1, 4) + BigEndian(0, 4) + BigEndian(0, 4) + BigEndian(0, 8) +
-                            BigEndian(blob.size(), 8) + BigEndian(0, 8) + BigEndian(0, 1) +
-                            BigEndian(name.size(), 4) + name;
-    const std::string bundle = "vdab" + BigEndian(0, 4) + BigEndian(16, 4) + BigEndian(0, 4) +
-                               "blob" + BigEndian(blob.size(), 8) + blob + "fdir" +
-                               BigEndian(directory.size(), 8) + directory;
+    const std::string bundle = BundleOfFiles({{"index.html", "<p>hi</p>"}});
     AppFolder app;
     app.InstallEvergreenRuntime();
     app.Write(L"package.json", R"({"name":"bundled"})");

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
+
+#include "bundle_image.h"
 #include "host_driver.h"
 
 namespace vandrel::testing {
@@ -16,30 +19,18 @@ bool IsCall(const json& entry, const std::string& call) {
     return entry.value("call", "") == call;
 }
 
-std::string BigEndian(uint64_t value, int bytes) {
-    std::string out;
-    for (int i = bytes - 1; i >= 0; --i) {
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-    return out;
-}
-
-std::string OneFileBundle(const std::string& name, const std::string& bytes) {
-    const std::string directory = BigEndian(1, 4) + BigEndian(0, 4) + BigEndian(0, 4) +
-                                  BigEndian(0, 8) + BigEndian(bytes.size(), 8) + BigEndian(0, 8) +
-                                  BigEndian(0, 1) + BigEndian(name.size(), 4) + name;
-    return "vdab" + BigEndian(0, 4) + BigEndian(16, 4) + BigEndian(0, 4) + "blob" +
-           BigEndian(bytes.size(), 8) + bytes + "fdir" + BigEndian(directory.size(), 8) + directory;
-}
-
 // A host started in a fresh app folder, run up to its first navigation.
 class RunningApp {
 public:
     explicit RunningApp(const std::string& package, const json& runtimeOptions = json::object(),
-                        bool waitForNavigation = true) {
+                        bool waitForNavigation = true,
+                        const std::function<void(AppFolder&)>& prepare = nullptr) {
         app.InstallEvergreenRuntime();
         app.Write(L"package.json", package);
         app.MakeFolder(L"www");
+        if (prepare) {
+            prepare(app);
+        }
         if (!runtimeOptions.empty()) {
             app.WriteRuntimeOptions(runtimeOptions);
         }
@@ -181,21 +172,12 @@ TEST(WebViewHost, RemoteModeServesNothingItself) {
 }
 
 TEST(WebViewHost, ARequestIsAnsweredFromTheBundle) {
-    AppFolder* folder = nullptr;
-    RunningApp run(R"({"name":"served"})", json::object(), false);
-    folder = &run.app;
-    // The bundle must be there before the host starts: start a second host on a prepared folder.
-    run.Close();
-    AppFolder& app = *folder;
-    app.Write(L"www\\assets.dat", OneFileBundle("index.html", "<h1>bundled</h1>"));
-    app.Write(L"webview2-calls.log", "");
-    HostProcess host(app);
-    ASSERT_TRUE(app.WaitForCall([](const json& e) { return IsCall(e, "Navigate"); }).has_value());
-    const auto entries =
-        app.PlayAndWait({{"cmd", "request"}, {"uri", std::string(kOrigin) + "index.html"}});
-    ASSERT_TRUE(entries.has_value());
+    RunningApp run(R"({"name":"served"})", json::object(), true, [](AppFolder& app) {
+        app.Write(L"www\\assets.dat", BundleOfFiles({{"index.html", "<h1>bundled</h1>"}}));
+    });
     json response;
-    for (const json& e : *entries) {
+    for (const json& e :
+         run.Play({{"cmd", "request"}, {"uri", std::string(kOrigin) + "index.html"}})) {
         if (e.value("event", "") == "response") {
             response = e;
         }
@@ -207,8 +189,7 @@ TEST(WebViewHost, ARequestIsAnsweredFromTheBundle) {
               "Cache-Control: no-store\nContent-Type: text/html; charset=utf-8\n"
               "Accept-Ranges: bytes\nContent-Length: 16");
     EXPECT_EQ(response["bodyHex"], "3c68313e62756e646c65643c2f68313e");
-    PostMessageW(host.WaitForWindow(L"WindowsWebview2Wrapper"), WM_CLOSE, 0, 0);
-    EXPECT_EQ(host.WaitForExit(), 0u);
+    run.Close();
 }
 
 TEST(WebViewHost, CaptionFollowsTheDocumentTitle) {
