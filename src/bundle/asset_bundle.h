@@ -68,8 +68,10 @@ public:
     // index is not rebuilt or cleared.
     class const_iterator {
     public:
+        // Random access for the standard algorithms too, although the reference is a pair of
+        // references made on the fly rather than a real reference (as with vector<bool>).
         using iterator_concept = std::random_access_iterator_tag;
-        using iterator_category = std::input_iterator_tag;  // the reference is not a real reference
+        using iterator_category = std::random_access_iterator_tag;
         using value_type = BundleFileIndex::value_type;
         using reference = BundleFileIndex::reference;
         using difference_type = std::ptrdiff_t;

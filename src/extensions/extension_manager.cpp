@@ -25,6 +25,12 @@ ExtensionManager::ExtensionManager(std::string exeFolder, std::string webSubfold
       webSubfolder(std::move(webSubfolder)),
       userDataFolder(std::move(userDataFolder)) {}
 
+ExtensionManager::~ExtensionManager() {
+    if (module != nullptr) {
+        FreeLibrary(module);
+    }
+}
+
 bool ExtensionManager::LoadExtension() {
     const std::wstring path = AddLongPathPrefix(Utf8ToWide(exeFolder) + L"WV2ExtManager.dll");
     module = LoadLibraryW(path.c_str());

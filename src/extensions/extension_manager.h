@@ -33,6 +33,8 @@ public:
     using OnExtensionMessageProc = void (*)(const char* messageJson);
 
     ExtensionManager(std::string exeFolder, std::string webSubfolder, std::string userDataFolder);
+    // Frees the library if shutdown has not already done so (a start-up that failed later on).
+    ~ExtensionManager();
     ExtensionManager(const ExtensionManager&) = delete;
     ExtensionManager& operator=(const ExtensionManager&) = delete;
 

@@ -54,15 +54,9 @@ struct ViewTraits {  // MapViewOfFile
     static Handle Empty() { return nullptr; }
     static void Close(Handle h) { UnmapViewOfFile(h); }
 };
-struct ModuleTraits {  // LoadLibraryW
-    using Handle = HMODULE;
-    static Handle Empty() { return nullptr; }
-    static void Close(Handle h) { FreeLibrary(h); }
-};
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueView = UniqueHandle<ViewTraits>;
-using UniqueModule = UniqueHandle<ModuleTraits>;
 
 }  // namespace vandrel
