@@ -19,6 +19,9 @@
 // - Every missing level of the user-data folder is created (an app name holding a backslash
 //   gives nested folders). "Failed to create user data directory" is shown only when the folder
 //   still does not exist afterwards.
+//
+// Besides, the window class is registered once per process: a later run in the same process (only
+// tests do that) finds it registered already, which counts as success.
 
 namespace vandrel {
 
@@ -96,8 +99,8 @@ void RunBootstrapper(const std::wstring& targetPath, const std::wstring& folder)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(targetPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, folder.c_str(), &startup, &info)) {
+    if (!CreateProcessW(targetPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info)) {
         return;
     }
     UniqueKernelHandle process(info.hProcess);
@@ -233,8 +236,8 @@ void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFold
         return;
     }
 
-    const SetupWindowLayout layout = LayoutSetupWindow(
-        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), ScaleForDpi);
+    const SetupWindowLayout layout = LayoutSetupWindow(GetSystemMetrics(SM_CXSCREEN),
+                                                       GetSystemMetrics(SM_CYSCREEN), ScaleForDpi);
     const std::wstring title = Utf8ToWide(config.downloadingMessage);
     UniqueWindow window(CreateWindowExW(0, kSetupWindowClass, title.c_str(), kSetupWindowStyle,
                                         layout.x, layout.y, layout.width, layout.height, nullptr,
@@ -264,16 +267,17 @@ void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFold
     // download.
     DeleteFileW(job.targetPath.c_str());
 
-    UniqueKernelHandle thread(reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, DownloadThreadProc, &job, 0, nullptr)));
+    UniqueKernelHandle thread(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThreadProc, &job, 0, nullptr)));
 
-    // Ends when the window is destroyed: closed by the download thread, or by the user.
+    // Ends when the window is destroyed (its WM_DESTROY posts the quit message): closed by the
+    // download thread, or by the user, in which case the download goes on without a window.
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    window.Reset();
+    window.Reset();  // gone already, unless the loop was ended by a quit message from elsewhere
 
     if (thread) {
         WaitForSingleObject(thread.Get(), INFINITE);
