@@ -504,3 +504,28 @@ TEST(WebViewHost, OnlyWebAndMailAddressesReachTheShell) {
 
 }  // namespace
 }  // namespace vandrel::testing
+
+namespace vandrel::testing {
+namespace {
+
+TEST(WebViewHost, ThePageSwitchesFullScreenWithOnlyTrueAndFalse) {
+    RunningApp run(R"({"name":"fs-messages"})");
+    run.Play({{"cmd", "dom-content-loaded"}});
+    const RECT before = WindowRect(run.window);
+    run.Message({{"type", "set-fullscreen"}, {"fullscreen", true}});
+    const RECT full = WindowRect(run.window);
+    EXPECT_EQ(full.right - full.left, GetSystemMetrics(SM_CXSCREEN));
+    // Anything but the literal true means false: the window comes back.
+    run.Message({{"type", "set-fullscreen"}, {"fullscreen", 1}});
+    EXPECT_TRUE(SameRect(WindowRect(run.window), before));
+    run.Message({{"type", "set-fullscreen"}, {"fullscreen", true}});
+    run.Message({{"type", "set-fullscreen"}});
+    EXPECT_TRUE(SameRect(WindowRect(run.window), before));
+    // A type differing only in letter case does nothing.
+    run.Message({{"type", "Set-Fullscreen"}, {"fullscreen", true}});
+    EXPECT_TRUE(SameRect(WindowRect(run.window), before));
+    run.Close();
+}
+
+}  // namespace
+}  // namespace vandrel::testing
