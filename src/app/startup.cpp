@@ -24,6 +24,7 @@ using std::min;
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/icon.h"
+#include "util/window_class.h"
 #include "util/text.h"
 #include "webview/vandrel_webview.h"
 
@@ -202,17 +203,7 @@ int RunHost(HINSTANCE instance) {
     currentExtensionManager = extensions.get();
     extensions->LoadExtension();
 
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = icon;
-    windowClass.hIconSm = icon;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kMainWindowClass;
-    if (RegisterClassExW(&windowClass) == 0) {
+    if (!RegisterHostWindowClass(instance, kMainWindowClass, MainWindowProc, icon, COLOR_WINDOW)) {
         ShowMessage(kRegisterClassFailedText, kFixedCaption, MB_ICONERROR);
         return 1;
     }

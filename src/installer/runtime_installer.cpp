@@ -9,6 +9,7 @@
 #include "util/dpi_win.h"
 #include "util/handles.h"
 #include "util/text.h"
+#include "util/window_class.h"
 
 // Two deliberate departures from a plain "download, then run whatever lies there" flow:
 //
@@ -78,17 +79,9 @@ bool CreateFolderTree(const std::wstring& path) {
 // Registers the progress window's class once per process. A second run in the same process (only
 // tests do that) finds it registered already with the same procedure, which counts as success.
 bool RegisterSetupWindowClass(HINSTANCE instance, HICON icon) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = SetupWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = icon;
-    windowClass.hIconSm = icon;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_MENU + 1);
-    windowClass.lpszClassName = kSetupWindowClass;
-    return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return RegisterHostWindowClass(instance, kSetupWindowClass, SetupWindowProc, icon,
+                                   COLOR_MENU) ||
+           GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 // Runs the downloaded bootstrapper with no arguments in the user-data folder and waits for it.
