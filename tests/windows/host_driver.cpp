@@ -47,13 +47,8 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-struct BoxParts {
-    std::wstring text;
-    HWND iconControl = nullptr;
-};
-
 BOOL CALLBACK ReadBoxChild(HWND child, LPARAM param) {
-    auto* parts = reinterpret_cast<BoxParts*>(param);
+    auto* parts = reinterpret_cast<MessageBoxParts*>(param);
     wchar_t name[64] = {};
     GetClassNameW(child, name, ARRAYSIZE(name));
     if (_wcsicmp(name, L"Static") != 0) {
@@ -154,6 +149,13 @@ UINT RecogniseIcon(HWND iconControl) {
 }
 
 }  // namespace
+
+MessageBoxParts ReadMessageBoxParts(HWND box) {
+    MessageBoxParts parts;
+    parts.caption = WindowText(box);
+    EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&parts));
+    return parts;
+}
 
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) {
@@ -384,10 +386,9 @@ std::optional<MessageBoxSeen> HostProcess::WaitForMessageBox(DWORD timeoutMs) {
     while (process_ != nullptr) {
         if (HWND box = FindProcessWindow(id_, L"#32770", true)) {
             lastBox_ = box;
+            const MessageBoxParts parts = ReadMessageBoxParts(box);
             MessageBoxSeen seen;
-            seen.caption = WindowText(box);
-            BoxParts parts;
-            EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&parts));
+            seen.caption = parts.caption;
             seen.text = parts.text;
             ScreenSlot slot;
             if (slot.Held()) {

@@ -70,6 +70,14 @@ struct MessageBoxSeen {
     UINT icon = 0;
 };
 
+// The caption, the text and the icon control of a message box, of any process.
+struct MessageBoxParts {
+    std::wstring caption;
+    std::wstring text;
+    HWND iconControl = nullptr;
+};
+MessageBoxParts ReadMessageBoxParts(HWND box);
+
 // vandrel-host.exe started in an app folder, and what a user would see of it.
 class HostProcess {
 public:

@@ -319,28 +319,6 @@ struct BoxSeen {
     bool errorIcon = false;
 };
 
-struct BoxParts {
-    std::wstring text;
-    HICON icon = nullptr;
-};
-
-BOOL CALLBACK ReadBoxPart(HWND child, LPARAM param) {
-    auto* parts = reinterpret_cast<BoxParts*>(param);
-    wchar_t name[64] = {};
-    GetClassNameW(child, name, ARRAYSIZE(name));
-    if (_wcsicmp(name, L"Static") != 0) {
-        return TRUE;
-    }
-    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        parts->icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-    } else if (parts->text.empty()) {
-        wchar_t text[1024] = {};
-        GetWindowTextW(child, text, ARRAYSIZE(text));
-        parts->text = text;
-    }
-    return TRUE;
-}
-
 // Message boxes that the flow under test shows in this process are read and answered with OK, so
 // that a flow that shows one does not wait for a user.
 class BoxWatcher {
@@ -364,14 +342,13 @@ private:
         while (!stop_) {
             HWND box = FindOwnWindow(L"#32770");
             if (box != nullptr && IsWindowVisible(box)) {
+                const MessageBoxParts parts = ReadMessageBoxParts(box);
                 BoxSeen seen;
-                wchar_t caption[1024] = {};
-                GetWindowTextW(box, caption, ARRAYSIZE(caption));
-                seen.caption = caption;
-                BoxParts parts;
-                EnumChildWindows(box, ReadBoxPart, reinterpret_cast<LPARAM>(&parts));
+                seen.caption = parts.caption;
                 seen.text = parts.text;
-                seen.errorIcon = parts.icon != nullptr && parts.icon == errorIcon;
+                const auto icon =
+                    reinterpret_cast<HICON>(SendMessageW(parts.iconControl, STM_GETICON, 0, 0));
+                seen.errorIcon = icon != nullptr && icon == errorIcon;
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
                     boxes_.push_back(seen);
