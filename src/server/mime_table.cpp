@@ -66,6 +66,10 @@ constexpr MimeRow kMimeRows[] = {
     {".pdf", "application/pdf"},
     {".scml", "text/xml"},
     {".scon", "application/json"},
+    // Module scripts and workers must carry a JavaScript type, or the browser refuses them.
+    {".mjs", "application/javascript; charset=utf-8"},
+    {".map", "application/json; charset=utf-8"},
+    {".webmanifest", "application/manifest+json"},
 };
 
 constexpr size_t LongestExtension() {

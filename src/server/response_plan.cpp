@@ -91,6 +91,40 @@ bool IsPlainFolderPath(std::string_view requestPath) {
     }
 }
 
+namespace {
+
+// Where a request path was found: in the bundle, in the folder, or nowhere.
+struct Found {
+    BundleFileInfo entry;
+    FolderEntry onDisk;
+    bool Present() const { return entry.found || (onDisk.exists && !onDisk.isDirectory); }
+};
+
+std::string FolderPathOf(const std::string& appFolder, const std::string& webSubfolder,
+                         const std::string& requestPath) {
+    std::string path;
+    path.reserve(appFolder.size() + webSubfolder.size() + requestPath.size());
+    path.append(appFolder).append(webSubfolder);
+    for (const char c : requestPath) {
+        path.push_back(c == '/' ? '\\' : c);
+    }
+    return path;
+}
+
+// The bundle first; the folder only for names the bundle does not list and that pass
+// IsPlainFolderPath.
+Found Look(const std::string& requestPath, const std::string& folderPath,
+           const AssetBundle& bundle, const FolderQuery& folder) {
+    Found found;
+    found.entry = bundle.Find(requestPath);
+    if (!found.entry.found && IsPlainFolderPath(requestPath) && folder) {
+        found.onDisk = folder(folderPath);
+    }
+    return found;
+}
+
+}  // namespace
+
 ResponsePlan PlanResponse(std::string_view uri, size_t originLength, const AssetBundle& bundle,
                           const std::string& appFolder, const std::string& webSubfolder,
                           const std::optional<std::string>& rangeHeader,
@@ -98,22 +132,28 @@ ResponsePlan PlanResponse(std::string_view uri, size_t originLength, const Asset
     ResponsePlan plan;
     const std::string_view raw = uri.size() > originLength ? uri.substr(originLength) : "";
     plan.requestPath = PercentDecodePath(raw);
-
-    plan.folderPath.reserve(appFolder.size() + webSubfolder.size() + plan.requestPath.size());
-    plan.folderPath.append(appFolder).append(webSubfolder);
-    for (const char c : plan.requestPath) {
-        plan.folderPath.push_back(c == '/' ? '\\' : c);
-    }
+    plan.folderPath = FolderPathOf(appFolder, webSubfolder, plan.requestPath);
 
     plan.headers.reserve(5);
     plan.headers.emplace_back("Cache-Control: no-store");
 
-    const BundleFileInfo entry = bundle.Find(plan.requestPath);
-    FolderEntry onDisk;
-    if (!entry.found && IsPlainFolderPath(plan.requestPath) && folder) {
-        onDisk = folder(plan.folderPath);
+    Found found = Look(plan.requestPath, plan.folderPath, bundle, folder);
+    // A query or fragment ("main.js?v=3") names the file before it when the whole text names
+    // nothing. Only a literal "?" or "#" counts: an escaped one ("%3F") is part of the name.
+    const size_t suffix = raw.find_first_of("?#");
+    if (!found.Present() && suffix != std::string_view::npos) {
+        std::string path = PercentDecodePath(raw.substr(0, suffix));
+        std::string folderPath = FolderPathOf(appFolder, webSubfolder, path);
+        Found stripped = Look(path, folderPath, bundle, folder);
+        if (stripped.Present()) {
+            found = stripped;
+            plan.requestPath = std::move(path);
+            plan.folderPath = std::move(folderPath);
+        }
     }
-    if (!entry.found && (!onDisk.exists || onDisk.isDirectory)) {
+    const BundleFileInfo& entry = found.entry;
+    const FolderEntry& onDisk = found.onDisk;
+    if (!found.Present()) {
         plan.status = 404;
         plan.reason = "Not Found";
         plan.body = BodyKind::NotFoundText;

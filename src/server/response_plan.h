@@ -63,6 +63,10 @@ inline constexpr uint64_t kLargestFolderFile = (uint64_t{1} << 31) - 1;
 //      whatever the folder holds; a bundle whose Parse failed still serves what it listed.
 //   3. Otherwise the folder is asked, but only for a request path that passes
 //      IsPlainFolderPath; any other name is answered 404 without asking.
+//   When neither has the whole name and the raw path holds a literal "?" or "#", steps 2 and 3
+//   are repeated with the text before the first of them, decoded (so "main.js?v=3" finds
+//   main.js, while "%3F" stays part of the name). The path that was found becomes the request
+//   path: the content type and the mapping-cache key come from it.
 //   4. Not present: 404 "Not Found", only "Cache-Control: no-store", body "File not found".
 //      A folder path that names a directory is not present either.
 //   5. A folder file of 2 GiB or more (size > kLargestFolderFile): 500 "Internal Server Error",

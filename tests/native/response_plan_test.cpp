@@ -323,17 +323,18 @@ TEST_F(PlanTest, AnyRangeOfAnEmptyFileIs416) {
 TEST_F(PlanTest, MissingNamesAnswer404WithOnlyCacheControl) {
     const char* paths[] = {
         "missing.txt",
-        // The query stays part of the name.
+        // A query falls back to a name that does not exist either.
         "index.html?v=2",
-        "style.css?v=2",
-        "js/main.js?v=2",
+        "missing.css?v=2#x",
+        // An escaped "?" or "#" is part of the name: no fallback.
+        "js/main.js%3Fv=2",
+        "js/main.js%23top",
         // No "index.html" in place of an empty path, no case folding, no leading "/" dropped.
         "",
         "JS/main.js",
         "/js/main.js",
         "./js/main.js",
         "js//main.js",
-        "js/main.js#top",
     };
     for (const char* path : paths) {
         SCOPED_TRACE(path);
@@ -344,13 +345,58 @@ TEST_F(PlanTest, MissingNamesAnswer404WithOnlyCacheControl) {
     EXPECT_EQ(sizeof(kNotFoundBody) - 1, 14u);
 }
 
-TEST_F(PlanTest, QueryTextIsPartOfTheBundleKeyAndTheExtension) {
+TEST_F(PlanTest, TheWholeNameWinsOverTheNameBeforeItsQuery) {
     const ResponsePlan plan = Plan("page.html?v=1");
     EXPECT_EQ(plan.requestPath, "page.html?v=1");
     ExpectPlan(plan, {200, "OK",
                       "Cache-Control: no-store\nContent-Type: application/octet-stream\n"
                       "Accept-Ranges: bytes\nContent-Length: 16",
                       BodyKind::BundleBytes, BundleOffset("page.html?v=1"), 16});
+}
+
+TEST_F(PlanTest, AQueryOrFragmentFallsBackToTheNameBeforeIt) {
+    struct Case {
+        const char* uri;
+        const char* requestPath;
+        BodyKind body;
+        const char* type;
+    };
+    const Case cases[] = {
+        {"js/main.js?v=3", "js/main.js", BodyKind::BundleBytes,
+         "application/javascript; charset=utf-8"},
+        {"js/main.js#top", "js/main.js", BodyKind::BundleBytes,
+         "application/javascript; charset=utf-8"},
+        {"js/main.js?v=1#a?b", "js/main.js", BodyKind::BundleBytes,
+         "application/javascript; charset=utf-8"},
+        {"my%20file.txt?x=%20", "my file.txt", BodyKind::BundleBytes,
+         "text/plain; charset=utf-8"},
+        // From the folder: a Windows name can never hold "?".
+        {"style.css?v=2", "style.css", BodyKind::WholeFolderFile, "text/css; charset=utf-8"},
+        {"sub/dir/file.txt?", "sub/dir/file.txt", BodyKind::WholeFolderFile,
+         "text/plain; charset=utf-8"},
+        // The type follows the file, not the query text.
+        {"page.html?v=1.css", "page.html?v=1.css", BodyKind::None, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.uri);
+        const ResponsePlan plan = Plan(c.uri);
+        if (c.body == BodyKind::None) {
+            ExpectPlan(plan, kNotFound);
+            continue;
+        }
+        EXPECT_EQ(plan.status, 200);
+        EXPECT_EQ(plan.requestPath, c.requestPath);
+        EXPECT_EQ(plan.body, c.body);
+        ASSERT_GE(plan.headers.size(), 2u);
+        EXPECT_EQ(plan.headers[1], std::string("Content-Type: ") + c.type);
+    }
+    const ResponsePlan folder = Plan("style.css?v=2");
+    EXPECT_EQ(folder.folderPath, kWww + "style.css");
+    EXPECT_EQ(folder.bodyLength, 321u);
+    // A range request takes the same way.
+    const ResponsePlan range = Plan("video.mp4?t=5", "bytes=100-199");
+    EXPECT_EQ(range.status, 206);
+    EXPECT_EQ(range.bodyOffset, BundleOffset("video.mp4") + 100);
 }
 
 TEST_F(PlanTest, PercentEscapesAreDecodedBeforeTheLookups) {
@@ -435,7 +481,7 @@ TEST_F(PlanTest, NamesThatCouldLeaveTheFolderAreNeverLookedUpThere) {
         "sub/dir/",
         "sub/dir\\",
         "page*.txt",
-        "page?.txt",
+        "page%3F.txt",
         "pa<ge.txt",
         "pa>ge.txt",
         "pa\"ge.txt",
