@@ -23,11 +23,13 @@ const KNOWNFOLDERID* const kKnownFolders[] = {
 };
 static_assert(3 + std::size(kKnownFolders) == kFolderTokenCount);
 
+constexpr size_t kWebResourceIndex = 1;
+
 std::string FolderOfToken(const VandrelWebView& host, size_t index) {
     switch (index) {
         case 0:
             return host.appFolder;
-        case 1:
+        case kWebResourceIndex:
             return host.webSubfolder;
         case 2:
             return host.userDataFolder;
@@ -62,8 +64,11 @@ void VandrelWebView::PostDirectoryHandles() {
             continue;
         }
         folderTokenMap[kFolderTokens[i]] = path;
+        // The runtime takes fully qualified paths only; the web folder is known to extensions by
+        // its relative name, and to the runtime by its full one.
+        const std::string handlePath = i == kWebResourceIndex ? appFolder + webSubfolder : path;
         environment14->CreateWebFileSystemDirectoryHandle(
-            Utf8ToWide(path).c_str(), COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_WRITE,
+            Utf8ToWide(handlePath).c_str(), COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_WRITE,
             handles[i].Put());
         items[i] = handles[i].Get();
     }

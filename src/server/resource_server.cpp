@@ -43,7 +43,8 @@ ComPtr<IStream> MemoryStream(const void* bytes, uint64_t length) {
         SHCreateMemStream(static_cast<const BYTE*>(bytes), static_cast<UINT>(length)));
 }
 
-// The body the plan names; may leave the plan answering 500 when a folder range cannot be mapped.
+// The body the plan names; leaves the plan answering 500 when a folder file cannot be opened or
+// a range of it cannot be mapped.
 ComPtr<IStream> OpenBody(VandrelWebView& host, ResponsePlan& plan) {
     switch (plan.body) {
         case BodyKind::NotFoundText:
@@ -51,9 +52,14 @@ ComPtr<IStream> OpenBody(VandrelWebView& host, ResponsePlan& plan) {
         case BodyKind::BundleBytes:
             return MemoryStream(host.bundle->GetFileData(plan.bodyOffset), plan.bodyLength);
         case BodyKind::WholeFolderFile: {
+            // A file that is locked or may not be read gets no success status without a body.
             ComPtr<IStream> stream;
-            SHCreateStreamOnFileEx(ToApiPath(plan.folderPath).c_str(), STGM_READ, 0, FALSE, nullptr,
-                                   stream.Put());
+            if (FAILED(SHCreateStreamOnFileEx(ToApiPath(plan.folderPath).c_str(), STGM_READ, 0,
+                                              FALSE, nullptr, stream.Put())) ||
+                !stream) {
+                MarkBodyUnavailable(plan);
+                return {};
+            }
             return stream;
         }
         case BodyKind::FolderRange: {
@@ -64,7 +70,7 @@ ComPtr<IStream> OpenBody(VandrelWebView& host, ResponsePlan& plan) {
             const uint8_t* view =
                 host.MapFile(plan.requestPath, plan.folderPath, needed, &mappedSize);
             if (view == nullptr || mappedSize < needed) {
-                MarkMappingFailed(plan);
+                MarkBodyUnavailable(plan);
                 return {};
             }
             return MemoryStream(view + plan.bodyOffset, plan.bodyLength);

@@ -113,8 +113,8 @@ std::string FolderPathOf(const std::string& appFolder, const std::string& webSub
 
 // The bundle first; the folder only for names the bundle does not list and that pass
 // IsPlainFolderPath.
-Found Look(const std::string& requestPath, const std::string& folderPath,
-           const AssetBundle& bundle, const FolderQuery& folder) {
+Found Look(const std::string& requestPath, const std::string& folderPath, const AssetBundle& bundle,
+           const FolderQuery& folder) {
     Found found;
     found.entry = bundle.Find(requestPath);
     if (!found.entry.found && IsPlainFolderPath(requestPath) && folder) {
@@ -207,7 +207,7 @@ ResponsePlan PlanResponse(std::string_view uri, size_t originLength, const Asset
     return plan;
 }
 
-void MarkMappingFailed(ResponsePlan& plan) {
+void MarkBodyUnavailable(ResponsePlan& plan) {
     plan.status = 500;
     plan.reason = "Internal Server Error";
     plan.body = BodyKind::None;

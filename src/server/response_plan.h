@@ -81,9 +81,10 @@ ResponsePlan PlanResponse(std::string_view uri, size_t originLength, const Asset
                           const std::string& appFolder, const std::string& webSubfolder,
                           const std::optional<std::string>& rangeHeader, const FolderQuery& folder);
 
-// The answer when a folder range cannot be mapped: 500 "Internal Server Error", no body, the
-// header lines (Content-Range and Content-Length included) kept.
-void MarkMappingFailed(ResponsePlan& plan);
+// The answer when a folder file's body cannot be had (its stream cannot be opened, or a range of it
+// cannot be mapped): 500 "Internal Server Error", no body, the header lines (Content-Range and
+// Content-Length included) kept.
+void MarkBodyUnavailable(ResponsePlan& plan);
 
 // Whether a request path may be looked up in the www folder: a plain relative path that cannot
 // name anything outside the folder, its alternate data streams, or a name Windows would alter.

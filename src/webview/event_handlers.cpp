@@ -31,6 +31,14 @@ std::string Utf8Text(const CoTaskString& text) {
     return text ? WideToUtf8(text.Get()) : std::string();
 }
 
+// Shows the main window and the browser control and gives the page the keyboard focus.
+void ShowHostWindow(VandrelWebView& host) {
+    ShowWindow(host.window, SW_SHOW);
+    UpdateWindow(host.window);
+    host.controller->put_IsVisible(TRUE);
+    host.controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
+}
+
 }  // namespace
 
 void RegisterAcceleratorKeyHandler(VandrelWebView& host) {
@@ -39,7 +47,17 @@ void RegisterAcceleratorKeyHandler(VandrelWebView& host) {
         [&host](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
             UINT key = 0;
             args->get_VirtualKey(&key);
-            if (host.config->enableDevtools && key == kF12) {
+            if (!host.config->enableDevtools || key != kF12) {
+                return S_OK;
+            }
+            // Once per press: on the first key-down, not on its release or its auto-repeats.
+            COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP;
+            COREWEBVIEW2_PHYSICAL_KEY_STATUS status{};
+            args->get_KeyEventKind(&kind);
+            args->get_PhysicalKeyStatus(&status);
+            const bool down = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN ||
+                              kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN;
+            if (down && !status.WasKeyDown) {
                 host.webview->OpenDevToolsWindow();
             }
             return S_OK;
@@ -79,10 +97,16 @@ void RegisterEventHandlers(VandrelWebView& host) {
             });
     }
 
+    // The app's own pages get what they ask for; anything else (an embedded third-party frame)
+    // is left to the runtime, which asks the user as a browser would.
     Register<ICoreWebView2PermissionRequestedEventHandler>(
         webview, &ICoreWebView2::add_PermissionRequested,
-        [](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
-            args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+        [&host](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
+            CoTaskString uri;
+            args->get_Uri(uri.Put());
+            if (IsInsideOrigin(Utf8Text(uri), host.origin)) {
+                args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+            }
             return S_OK;
         });
 
@@ -122,10 +146,20 @@ void RegisterEventHandlers(VandrelWebView& host) {
     Register<ICoreWebView2DOMContentLoadedEventHandler>(
         host.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
         [&host](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
-            ShowWindow(host.window, SW_SHOW);
-            UpdateWindow(host.window);
-            host.controller->put_IsVisible(TRUE);
-            host.controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
+            ShowHostWindow(host);
+            return S_OK;
+        });
+
+    // A first navigation that fails (offline, an unreachable address, a missing start page) may
+    // never load a document: the window then shows the runtime's error page instead of staying
+    // hidden for good.
+    Register<ICoreWebView2NavigationCompletedEventHandler>(
+        webview, &ICoreWebView2::add_NavigationCompleted,
+        [&host, shown = false](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) mutable {
+            if (!shown) {
+                shown = true;
+                ShowHostWindow(host);
+            }
             return S_OK;
         });
 }

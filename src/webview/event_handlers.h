@@ -9,7 +9,8 @@ class VandrelWebView;
 void RegisterAcceleratorKeyHandler(VandrelWebView& host);
 
 // The document-title, resource (bundle mode), navigation (bundle mode), permission, full-screen,
-// window-close, new-window, web-message and DOM-content-loaded handlers, in that order.
+// window-close, new-window, web-message, DOM-content-loaded and navigation-completed handlers, in
+// that order.
 void RegisterEventHandlers(VandrelWebView& host);
 
 }  // namespace vandrel

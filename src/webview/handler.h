@@ -55,6 +55,7 @@ VANDREL_IID_OF(ICoreWebView2NewWindowRequestedEventHandler)
 VANDREL_IID_OF(ICoreWebView2WebMessageReceivedEventHandler)
 VANDREL_IID_OF(ICoreWebView2DOMContentLoadedEventHandler)
 VANDREL_IID_OF(ICoreWebView2AcceleratorKeyPressedEventHandler)
+VANDREL_IID_OF(ICoreWebView2NavigationCompletedEventHandler)
 
 #undef VANDREL_IID_OF
 

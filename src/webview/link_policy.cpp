@@ -36,7 +36,21 @@ bool MayOpenInShell(std::string_view uri) {
 }
 
 bool IsInsideOrigin(std::string_view uri, std::string_view origin) {
-    return uri.substr(0, origin.size()) == origin;
+    if (uri.substr(0, origin.size()) != origin) {
+        return false;
+    }
+    // An origin written without a path ("https://game.example.com") must end where the host and
+    // port end, or "https://game.example.com.evil.example/" would pass.
+    const size_t scheme = origin.find("://");
+    if (scheme == std::string_view::npos || uri.size() == origin.size()) {
+        return true;
+    }
+    const std::string_view authority = origin.substr(scheme + 3);
+    if (authority.empty() || authority.find_first_of("/?#") != std::string_view::npos) {
+        return true;  // a path, query or fragment already ends the authority
+    }
+    const char next = uri[origin.size()];
+    return next == '/' || next == '?' || next == '#';
 }
 
 }  // namespace vandrel

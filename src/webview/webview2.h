@@ -3,7 +3,8 @@
 // By default the project's own declarations are used (webview2_decl.h). A build that points
 // VANDREL_WEBVIEW2_SDK_INCLUDE_DIR at the official SDK defines VANDREL_USE_WEBVIEW2_SDK and gets
 // the SDK's WebView2.h instead; code that includes this header compiles against either one.
-// The IID_ constants are defined once in webview2_iids.cpp in both cases.
+// The IID_ constants come from webview2_iids.cpp with the project's declarations, and from the
+// SDK header itself (which defines them) with the SDK.
 #pragma once
 
 #include <windows.h>

@@ -75,6 +75,7 @@ struct ICoreWebView2NewWindowRequestedEventArgs;
 struct ICoreWebView2WebMessageReceivedEventArgs;
 struct ICoreWebView2AcceleratorKeyPressedEventArgs;
 struct ICoreWebView2DOMContentLoadedEventArgs;
+struct ICoreWebView2NavigationCompletedEventArgs;
 struct ICoreWebView2Deferral;
 struct ICoreWebView2FileSystemHandle;
 struct ICoreWebView2ObjectCollectionView;
@@ -91,6 +92,7 @@ struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2WebMessageReceivedEventHandler;
 struct ICoreWebView2DOMContentLoadedEventHandler;
 struct ICoreWebView2AcceleratorKeyPressedEventHandler;
+struct ICoreWebView2NavigationCompletedEventHandler;
 
 // Interfaces that appear in parameters but that the host never calls: names only.
 struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
@@ -121,7 +123,6 @@ struct ICoreWebView2IsDocumentPlayingAudioChangedEventHandler;
 struct ICoreWebView2IsMutedChangedEventHandler;
 struct ICoreWebView2LaunchingExternalUriSchemeEventHandler;
 struct ICoreWebView2MoveFocusRequestedEventHandler;
-struct ICoreWebView2NavigationCompletedEventHandler;
 struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
 struct ICoreWebView2PointerInfo;
 struct ICoreWebView2PrintCompletedHandler;
@@ -209,6 +210,7 @@ enum COREWEBVIEW2_PERMISSION_KIND : int {};
 enum COREWEBVIEW2_PRINT_DIALOG_KIND : int {};
 enum COREWEBVIEW2_SHARED_BUFFER_ACCESS : int {};
 enum COREWEBVIEW2_WEB_RESOURCE_REQUEST_SOURCE_KINDS : int {};
+enum COREWEBVIEW2_WEB_ERROR_STATUS : int {};
 
 // Interface ids, defined once in webview2_iids.cpp.
 extern "C" const IID IID_ICoreWebView2EnvironmentOptions;
@@ -265,6 +267,7 @@ extern "C" const IID IID_ICoreWebView2NewWindowRequestedEventArgs;
 extern "C" const IID IID_ICoreWebView2WebMessageReceivedEventArgs;
 extern "C" const IID IID_ICoreWebView2AcceleratorKeyPressedEventArgs;
 extern "C" const IID IID_ICoreWebView2DOMContentLoadedEventArgs;
+extern "C" const IID IID_ICoreWebView2NavigationCompletedEventArgs;
 extern "C" const IID IID_ICoreWebView2Deferral;
 extern "C" const IID IID_ICoreWebView2FileSystemHandle;
 extern "C" const IID IID_ICoreWebView2ObjectCollectionView;
@@ -281,6 +284,7 @@ extern "C" const IID IID_ICoreWebView2NewWindowRequestedEventHandler;
 extern "C" const IID IID_ICoreWebView2WebMessageReceivedEventHandler;
 extern "C" const IID IID_ICoreWebView2DOMContentLoadedEventHandler;
 extern "C" const IID IID_ICoreWebView2AcceleratorKeyPressedEventHandler;
+extern "C" const IID IID_ICoreWebView2NavigationCompletedEventHandler;
 
 // IID 2fde08a8-1e9a-4766-8c05-95a9ceb9d1c5
 struct ICoreWebView2EnvironmentOptions : public IUnknown {
@@ -988,6 +992,14 @@ struct ICoreWebView2DOMContentLoadedEventArgs : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* value) = 0;  // slot 3
 };
 
+// IID 30d68b7d-20d9-4752-a9ca-ec8448fbb5c1
+struct ICoreWebView2NavigationCompletedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* isSuccess) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE
+    get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* webErrorStatus) = 0;         // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;  // slot 5
+};
+
 // IID c10e7f7b-b585-46f0-a623-8befbf3e4ee0
 struct ICoreWebView2Deferral : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Complete() = 0;  // slot 3
@@ -1084,6 +1096,12 @@ struct ICoreWebView2AcceleratorKeyPressedEventHandler : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE
     Invoke(ICoreWebView2Controller* sender,
            ICoreWebView2AcceleratorKeyPressedEventArgs* args) = 0;  // slot 3
+};
+
+// IID d33a35bf-1c49-4f98-93ab-006e0533fe1c
+struct ICoreWebView2NavigationCompletedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2* sender, ICoreWebView2NavigationCompletedEventArgs* args) = 0;  // slot 3
 };
 
 // The WebView2Loader.dll exports the host calls (the import library comes from

@@ -1,7 +1,5 @@
-// Defines every WebView2 interface id the host declares, once, with its published value.
-//
-// The constants are declared `extern "C" const IID` by whichever header webview2.h selects, so
-// these definitions serve the project's own declarations and the official SDK header alike.
+// Defines every WebView2 interface id the project's declarations name, once, with its published
+// value. Built only with those declarations: the official SDK header defines the ids itself.
 #include "webview/webview2.h"
 
 extern "C" const IID IID_ICoreWebView2EnvironmentOptions = {
@@ -144,3 +142,7 @@ extern "C" const IID IID_ICoreWebView2DOMContentLoadedEventHandler = {
     0x4bac7e9c, 0x199e, 0x49ed, {0x87, 0xed, 0x24, 0x93, 0x03, 0xac, 0xf0, 0x19}};
 extern "C" const IID IID_ICoreWebView2AcceleratorKeyPressedEventHandler = {
     0xb29c7e28, 0xfa79, 0x41a8, {0x8e, 0x44, 0x65, 0x81, 0x1c, 0x76, 0xdc, 0xb2}};
+extern "C" const IID IID_ICoreWebView2NavigationCompletedEventArgs = {
+    0x30d68b7d, 0x20d9, 0x4752, {0xa9, 0xca, 0xec, 0x84, 0x48, 0xfb, 0xb5, 0xc1}};
+extern "C" const IID IID_ICoreWebView2NavigationCompletedEventHandler = {
+    0xd33a35bf, 0x1c49, 0x4f98, {0x93, 0xab, 0x00, 0x6e, 0x05, 0x33, 0xfe, 0x1c}};

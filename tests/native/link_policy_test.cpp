@@ -58,5 +58,35 @@ TEST(LinkPolicy, NavigationsStayInsideTheOriginByExactPrefix) {
     }
 }
 
+TEST(LinkPolicy, AnOriginWithoutAPathEndsAtTheHostAndPort) {
+    struct Case {
+        const char* origin;
+        const char* uri;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"https://game.example.com", "https://game.example.com", true},
+        {"https://game.example.com", "https://game.example.com/", true},
+        {"https://game.example.com", "https://game.example.com/play?x=1", true},
+        {"https://game.example.com", "https://game.example.com?x=1", true},
+        {"https://game.example.com", "https://game.example.com#top", true},
+        {"https://game.example.com", "https://game.example.com.evil.example/", false},
+        {"https://game.example.com", "https://game.example.com@evil.example/", false},
+        {"https://game.example.com", "https://game.example.comx/", false},
+        {"https://game.example.com", "https://game.example.com:8443/", false},
+        {"https://game.example.com:8443", "https://game.example.com:8443/a", true},
+        {"https://game.example.com:8443", "https://game.example.com:84430/", false},
+        // With a final "/" or a path, the prefix itself ends the host.
+        {"https://game.example.com/", "https://game.example.com/x", true},
+        {"https://game.example.com/play", "https://game.example.com/player", true},
+        {"https://game.example.com/play", "https://game.example.com/other", false},
+        // Not a URL with an authority: the plain prefix.
+        {"file:game", "file:gamex", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsInsideOrigin(c.uri, c.origin), c.inside) << c.origin << " / " << c.uri;
+    }
+}
+
 }  // namespace
 }  // namespace vandrel

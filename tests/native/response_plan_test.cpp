@@ -368,8 +368,7 @@ TEST_F(PlanTest, AQueryOrFragmentFallsBackToTheNameBeforeIt) {
          "application/javascript; charset=utf-8"},
         {"js/main.js?v=1#a?b", "js/main.js", BodyKind::BundleBytes,
          "application/javascript; charset=utf-8"},
-        {"my%20file.txt?x=%20", "my file.txt", BodyKind::BundleBytes,
-         "text/plain; charset=utf-8"},
+        {"my%20file.txt?x=%20", "my file.txt", BodyKind::BundleBytes, "text/plain; charset=utf-8"},
         // From the folder: a Windows name can never hold "?".
         {"style.css?v=2", "style.css", BodyKind::WholeFolderFile, "text/css; charset=utf-8"},
         {"sub/dir/file.txt?", "sub/dir/file.txt", BodyKind::WholeFolderFile,
@@ -543,10 +542,10 @@ TEST_F(PlanTest, FolderFilesOf2GiBOrMoreAnswer500) {
     }
 }
 
-TEST_F(PlanTest, MarkMappingFailedKeepsTheHeaderLines) {
+TEST_F(PlanTest, MarkBodyUnavailableKeepsTheHeaderLines) {
     ResponsePlan plan = Plan("movie.mp4", "bytes=100-199");
     ASSERT_EQ(plan.body, BodyKind::FolderRange);
-    MarkMappingFailed(plan);
+    MarkBodyUnavailable(plan);
     ExpectPlan(plan, {500, "Internal Server Error",
                       "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
                       "Content-Range: bytes 100-199/1000\nContent-Length: 100",

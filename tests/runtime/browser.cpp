@@ -237,8 +237,8 @@ bool Controller::Answers(REFIID iid) {
     return Answer(*runtime_, "controller", iid, kControllerInterfaces);
 }
 
-bool Controller::PressKey(UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind) {
-    const auto args = MakeAcceleratorKeyPressedArgs(virtualKey, kind);
+bool Controller::PressKey(UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind, bool repeat) {
+    const auto args = MakeAcceleratorKeyPressedArgs(virtualKey, kind, repeat);
     acceleratorKeyPressed_.Raise(static_cast<ICoreWebView2Controller*>(this), args.Get());
     BOOL handled = FALSE;
     args->get_Handled(&handled);
@@ -454,6 +454,7 @@ void WebView::Close() {
     webResourceRequested_.Clear();
     windowCloseRequested_.Clear();
     domContentLoaded_.Clear();
+    navigationCompleted_.Clear();
 }
 
 HRESULT WebView::get_Settings(ICoreWebView2Settings** settings) {
@@ -483,6 +484,13 @@ HRESULT WebView::add_NavigationStarting(ICoreWebView2NavigationStartingEventHand
 }
 HRESULT WebView::remove_NavigationStarting(EventRegistrationToken token) {
     return navigationStarting_.Remove("webview", "remove_NavigationStarting", token);
+}
+HRESULT WebView::add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
+                                         EventRegistrationToken* token) {
+    return navigationCompleted_.Add("webview", "add_NavigationCompleted", eventHandler, token);
+}
+HRESULT WebView::remove_NavigationCompleted(EventRegistrationToken token) {
+    return navigationCompleted_.Remove("webview", "remove_NavigationCompleted", token);
 }
 HRESULT WebView::add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler,
                                          EventRegistrationToken* token) {

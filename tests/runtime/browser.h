@@ -186,7 +186,7 @@ public:
                HWND parent);
 
     // Raises AcceleratorKeyPressed; whether a handler marked the key handled.
-    bool PressKey(UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind);
+    bool PressKey(UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind, bool repeat);
 
     HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override;
     HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override;
@@ -338,13 +338,10 @@ public:
     HRESULT STDMETHODCALLTYPE remove_HistoryChanged(EventRegistrationToken) override {
         return NotImplemented("webview", "remove_HistoryChanged");
     }
-    HRESULT STDMETHODCALLTYPE add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler*,
-                                                      EventRegistrationToken*) override {
-        return NotImplemented("webview", "add_NavigationCompleted");
-    }
-    HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken) override {
-        return NotImplemented("webview", "remove_NavigationCompleted");
-    }
+    HRESULT STDMETHODCALLTYPE
+    add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
+                            EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken token) override;
     HRESULT STDMETHODCALLTYPE add_FrameNavigationStarting(
         ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
         return NotImplemented("webview", "add_FrameNavigationStarting");
@@ -716,6 +713,7 @@ private:
     EventHandlers<ICoreWebView2WebResourceRequestedEventHandler> webResourceRequested_;
     EventHandlers<ICoreWebView2WindowCloseRequestedEventHandler> windowCloseRequested_;
     EventHandlers<ICoreWebView2DOMContentLoadedEventHandler> domContentLoaded_;
+    EventHandlers<ICoreWebView2NavigationCompletedEventHandler> navigationCompleted_;
 };
 
 }  // namespace vandrel::testruntime

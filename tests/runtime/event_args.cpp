@@ -136,7 +136,8 @@ class AcceleratorKeyPressedArgs
     : public ComObject<ICoreWebView2AcceleratorKeyPressedEventArgs,
                        IID_ICoreWebView2AcceleratorKeyPressedEventArgs> {
 public:
-    AcceleratorKeyPressedArgs(UINT key, COREWEBVIEW2_KEY_EVENT_KIND kind) : key_(key), kind_(kind) {
+    AcceleratorKeyPressedArgs(UINT key, COREWEBVIEW2_KEY_EVENT_KIND kind, bool repeat)
+        : key_(key), kind_(kind) {
         const bool up = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP ||
                         kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP;
         status_.RepeatCount = 1;
@@ -144,7 +145,7 @@ public:
         status_.IsExtendedKey = FALSE;
         status_.IsMenuKeyDown = kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN ||
                                 kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP;
-        status_.WasKeyDown = up;
+        status_.WasKeyDown = up || repeat;
         status_.IsKeyReleased = up;
     }
 
@@ -179,6 +180,28 @@ private:
     COREWEBVIEW2_KEY_EVENT_KIND kind_;
     COREWEBVIEW2_PHYSICAL_KEY_STATUS status_{};
     BOOL handled_ = FALSE;
+};
+
+class NavigationCompletedArgs : public ComObject<ICoreWebView2NavigationCompletedEventArgs,
+                                                 IID_ICoreWebView2NavigationCompletedEventArgs> {
+public:
+    NavigationCompletedArgs(bool success, COREWEBVIEW2_WEB_ERROR_STATUS status, UINT64 id)
+        : success_(success ? TRUE : FALSE), status_(status), id_(id) {}
+
+    HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* value) override {
+        return GiveValue(success_, value);
+    }
+    HRESULT STDMETHODCALLTYPE get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* value) override {
+        return GiveValue(status_, value);
+    }
+    HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* value) override {
+        return GiveValue(id_, value);
+    }
+
+private:
+    BOOL success_;
+    COREWEBVIEW2_WEB_ERROR_STATUS status_;
+    UINT64 id_;
 };
 
 class DOMContentLoadedArgs : public ComObject<ICoreWebView2DOMContentLoadedEventArgs,
@@ -220,9 +243,15 @@ Ref<ICoreWebView2WebMessageReceivedEventArgs> MakeWebMessageReceivedArgs(
 }
 
 Ref<ICoreWebView2AcceleratorKeyPressedEventArgs> MakeAcceleratorKeyPressedArgs(
-    UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind) {
+    UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind, bool repeat) {
     return Ref<ICoreWebView2AcceleratorKeyPressedEventArgs>::Adopt(
-        new AcceleratorKeyPressedArgs(virtualKey, kind));
+        new AcceleratorKeyPressedArgs(virtualKey, kind, repeat));
+}
+
+Ref<ICoreWebView2NavigationCompletedEventArgs> MakeNavigationCompletedArgs(
+    bool success, COREWEBVIEW2_WEB_ERROR_STATUS status, UINT64 navigationId) {
+    return Ref<ICoreWebView2NavigationCompletedEventArgs>::Adopt(
+        new NavigationCompletedArgs(success, status, navigationId));
 }
 
 Ref<ICoreWebView2DOMContentLoadedEventArgs> MakeDOMContentLoadedArgs(UINT64 navigationId) {

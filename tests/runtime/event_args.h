@@ -29,10 +29,13 @@ Ref<ICoreWebView2NewWindowRequestedEventArgs> MakeNewWindowRequestedArgs(const s
 Ref<ICoreWebView2WebMessageReceivedEventArgs> MakeWebMessageReceivedArgs(
     const std::wstring& source, const std::wstring& json, std::optional<std::wstring> string);
 
-// Handled starts false.
+// Handled starts false. `repeat` makes a key-down an auto-repeat (WasKeyDown set).
 Ref<ICoreWebView2AcceleratorKeyPressedEventArgs> MakeAcceleratorKeyPressedArgs(
-    UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind);
+    UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind, bool repeat = false);
 
 Ref<ICoreWebView2DOMContentLoadedEventArgs> MakeDOMContentLoadedArgs(UINT64 navigationId);
+
+Ref<ICoreWebView2NavigationCompletedEventArgs> MakeNavigationCompletedArgs(
+    bool success, COREWEBVIEW2_WEB_ERROR_STATUS status, UINT64 navigationId);
 
 }  // namespace vandrel::testruntime

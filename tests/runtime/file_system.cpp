@@ -77,6 +77,34 @@ private:
 
 }  // namespace
 
+bool IsFullyQualifiedPath(std::wstring_view path) {
+    const auto isLetter = [](wchar_t c) {
+        return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+    };
+    // "C:\...": a drive letter, a colon and a backslash.
+    const auto drive = [&](std::wstring_view p) {
+        return p.size() >= 3 && isLetter(p[0]) && p[1] == L':' && p[2] == L'\\';
+    };
+    // "server\share[\...]" after the two leading backslashes: both names present.
+    const auto share = [](std::wstring_view p) {
+        const size_t server = p.find(L'\\');
+        if (server == 0 || server == std::wstring_view::npos) {
+            return false;
+        }
+        const std::wstring_view rest = p.substr(server + 1);
+        return !rest.empty() && rest.front() != L'\\';
+    };
+    if (path.starts_with(L"\\\\?\\")) {
+        const std::wstring_view rest = path.substr(4);
+        return drive(rest) || (rest.starts_with(L"UNC\\") && share(rest.substr(4)));
+    }
+    if (path.starts_with(L"\\\\")) {
+        const std::wstring_view rest = path.substr(2);
+        return !rest.starts_with(L".\\") && !rest.starts_with(L"?") && share(rest);
+    }
+    return drive(path);
+}
+
 HRESULT CreateFileSystemHandle(COREWEBVIEW2_FILE_SYSTEM_HANDLE_KIND kind, LPCWSTR path,
                                COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission,
                                ICoreWebView2FileSystemHandle** handle) {
@@ -86,6 +114,9 @@ HRESULT CreateFileSystemHandle(COREWEBVIEW2_FILE_SYSTEM_HANDLE_KIND kind, LPCWST
     *handle = nullptr;
     if (path == nullptr) {
         return E_POINTER;
+    }
+    if (!IsFullyQualifiedPath(path)) {
+        return E_INVALIDARG;
     }
     *handle = new FileSystemHandle(kind, path, permission);
     return S_OK;

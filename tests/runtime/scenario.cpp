@@ -69,6 +69,12 @@ std::string WebView::Play(const json& command) {
     if (name == "dom-content-loaded") {
         const auto args = MakeDOMContentLoadedArgs(++lastNavigationId_);
         domContentLoaded_.Raise(sender, args.Get());
+    } else if (name == "navigation-completed") {
+        const auto status =
+            static_cast<COREWEBVIEW2_WEB_ERROR_STATUS>(command.value("webErrorStatus", 0));
+        const auto args = MakeNavigationCompletedArgs(command.value("isSuccess", true), status,
+                                                      lastNavigationId_);
+        navigationCompleted_.Raise(sender, args.Get());
     } else if (name == "title") {
         title_ = Text(command, "title");
         documentTitleChanged_.Raise(sender, static_cast<IUnknown*>(nullptr));
@@ -153,7 +159,8 @@ std::string WebView::Play(const json& command) {
         const int kind = command.value("kind", 0);
         const auto controller = Ref<Controller>::Share(controller_);
         const bool handled =
-            controller && controller->PressKey(key, static_cast<COREWEBVIEW2_KEY_EVENT_KIND>(kind));
+            controller && controller->PressKey(key, static_cast<COREWEBVIEW2_KEY_EVENT_KIND>(kind),
+                                               command.value("repeat", false));
         Log({{"event", "key"}, {"key", key}, {"kind", kind}, {"handled", handled}});
     } else {
         return "unknown command \"" + name + "\"";

@@ -470,6 +470,52 @@ TEST_F(StandInRuntime, FileSystemHandlesGiveBackWhatTheyWereMadeWith) {
     EXPECT_FALSE(file);
 }
 
+TEST_F(StandInRuntime, FileSystemHandlesNeedAFullyQualifiedPath) {
+    Browser browser = OpenBrowser();
+    auto environment14 =
+        As<ICoreWebView2Environment14>(browser.environment.Get(), IID_ICoreWebView2Environment14);
+    ASSERT_TRUE(environment14);
+    struct Case {
+        const wchar_t* path;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {L"C:\\app\\www\\", true},
+        {L"z:\\", true},
+        {L"\\\\server\\share", true},
+        {L"\\\\server\\share\\www\\", true},
+        {L"\\\\?\\C:\\app\\", true},
+        {L"\\\\?\\UNC\\server\\share\\a", true},
+        {L"www\\", false},
+        {L"", false},
+        {L"C:", false},
+        {L"C:www\\", false},
+        {L"C:/app/www/", false},
+        {L"\\app\\www", false},
+        {L"\\\\server", false},
+        {L"\\\\server\\", false},
+        {L"\\\\.\\C:\\app", false},
+        {L"\\\\?\\www", false},
+        {L"\\\\?\\UNC\\server", false},
+        {L"1:\\app", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.path)));
+        for (const bool directory : {true, false}) {
+            Ref<ICoreWebView2FileSystemHandle> handle;
+            const HRESULT result =
+                directory ? environment14->CreateWebFileSystemDirectoryHandle(
+                                c.path, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_WRITE,
+                                handle.Put())
+                          : environment14->CreateWebFileSystemFileHandle(
+                                c.path, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_WRITE,
+                                handle.Put());
+            EXPECT_EQ(result, c.accepted ? S_OK : E_INVALIDARG);
+            EXPECT_EQ(static_cast<bool>(handle), c.accepted);
+        }
+    }
+}
+
 TEST_F(StandInRuntime, AdditionalObjectsArePostedAsThePageWouldSeeThem) {
     Browser browser = OpenBrowser();
     auto environment14 =

@@ -96,7 +96,7 @@ TEST(Bridge, WrapperInitGivesThirteenHandlesThenTheReply) {
     const std::string localAppData = KnownFolder(FOLDERID_LocalAppData);
     const std::vector<std::string> expected = {
         Utf8(run.app.Path()),
-        "www\\",
+        Utf8(run.app.Path()) + "www\\",  // the runtime takes fully qualified paths only
         localAppData + "\\bridge test",
         localAppData,
         KnownFolder(FOLDERID_RoamingAppData),
@@ -182,6 +182,11 @@ TEST(Bridge, TheExtensionLivesThroughTheRunInOrder) {
         run.Send(json{{"type", "extension-message"}, {"resolve", "<app>"}}.dump());
     ASSERT_EQ(resolved.size(), 1u);
     EXPECT_EQ(json::parse(resolved[0]["json"].get<std::string>())["path"], Utf8(run.app.Path()));
+    // Extensions know the web folder by its relative name, whatever the runtime was given.
+    const auto web =
+        run.Send(json{{"type", "extension-message"}, {"resolve", "<web-resource>"}}.dump());
+    ASSERT_EQ(web.size(), 1u);
+    EXPECT_EQ(json::parse(web[0]["json"].get<std::string>())["path"], "www\\");
     const auto unknown =
         run.Send(json{{"type", "extension-message"}, {"resolve", "<Documents>"}}.dump());
     EXPECT_EQ(json::parse(unknown[0]["json"].get<std::string>())["path"], "");

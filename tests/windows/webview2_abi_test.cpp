@@ -251,6 +251,10 @@ const SlotRow kHostMethods[] = {
     HOST_METHOD(ICoreWebView2AcceleratorKeyPressedEventArgs, put_Handled, 8, BOOL),
 
     HOST_METHOD(ICoreWebView2DOMContentLoadedEventArgs, get_NavigationId, 3, UINT64*),
+    HOST_METHOD(ICoreWebView2NavigationCompletedEventArgs, get_IsSuccess, 3, BOOL*),
+    HOST_METHOD(ICoreWebView2NavigationCompletedEventArgs, get_WebErrorStatus, 4,
+                COREWEBVIEW2_WEB_ERROR_STATUS*),
+    HOST_METHOD(ICoreWebView2NavigationCompletedEventArgs, get_NavigationId, 5, UINT64*),
     HOST_METHOD(ICoreWebView2Deferral, Complete, 3),
 
     HOST_METHOD(ICoreWebView2ObjectCollectionView, get_Count, 3, UINT32*),
@@ -283,6 +287,8 @@ const SlotRow kHostMethods[] = {
                 ICoreWebView2DOMContentLoadedEventArgs*),
     HOST_METHOD(ICoreWebView2AcceleratorKeyPressedEventHandler, Invoke, 3, ICoreWebView2Controller*,
                 ICoreWebView2AcceleratorKeyPressedEventArgs*),
+    HOST_METHOD(ICoreWebView2NavigationCompletedEventHandler, Invoke, 3, ICoreWebView2*,
+                ICoreWebView2NavigationCompletedEventArgs*),
 };
 #undef HOST_METHOD
 
@@ -557,6 +563,9 @@ const SlotRow kPublishedMethods[] = {
     SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_Handled, 7),
     SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, put_Handled, 8),
     SLOT(ICoreWebView2DOMContentLoadedEventArgs, get_NavigationId, 3),
+    SLOT(ICoreWebView2NavigationCompletedEventArgs, get_IsSuccess, 3),
+    SLOT(ICoreWebView2NavigationCompletedEventArgs, get_WebErrorStatus, 4),
+    SLOT(ICoreWebView2NavigationCompletedEventArgs, get_NavigationId, 5),
     SLOT(ICoreWebView2Deferral, Complete, 3),
     SLOT(ICoreWebView2FileSystemHandle, get_Kind, 3),
     SLOT(ICoreWebView2FileSystemHandle, get_Path, 4),
@@ -577,6 +586,7 @@ const SlotRow kPublishedMethods[] = {
     SLOT(ICoreWebView2WebMessageReceivedEventHandler, Invoke, 3),
     SLOT(ICoreWebView2DOMContentLoadedEventHandler, Invoke, 3),
     SLOT(ICoreWebView2AcceleratorKeyPressedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2NavigationCompletedEventHandler, Invoke, 3),
     SLOT(ICoreWebView2_23, Navigate, 5),
     SLOT(ICoreWebView2_23, add_WindowCloseRequested, 59),
     SLOT(ICoreWebView2_23, add_DOMContentLoaded, 64),
@@ -771,6 +781,8 @@ const IidRow kIids[] = {
     IID_ROW(ICoreWebView2WebMessageReceivedEventHandler, "57213f19-00e6-49fa-8e07-898ea01ecbd2"),
     IID_ROW(ICoreWebView2DOMContentLoadedEventHandler, "4bac7e9c-199e-49ed-87ed-249303acf019"),
     IID_ROW(ICoreWebView2AcceleratorKeyPressedEventHandler, "b29c7e28-fa79-41a8-8e44-65811c76dcb2"),
+    IID_ROW(ICoreWebView2NavigationCompletedEventArgs, "30d68b7d-20d9-4752-a9ca-ec8448fbb5c1"),
+    IID_ROW(ICoreWebView2NavigationCompletedEventHandler, "d33a35bf-1c49-4f98-93ab-006e0533fe1c"),
 };
 #undef IID_ROW
 

@@ -133,6 +133,7 @@ TEST(WebViewHost, BundleModeSettingsRegistrationsAndFirstShow) {
         "add_NewWindowRequested@webview",
         "add_WebMessageReceived@webview",
         "add_DOMContentLoaded@webview2",
+        "add_NavigationCompleted@webview",
         "Navigate",
     };
     EXPECT_EQ(seen, expected);
@@ -192,6 +193,81 @@ TEST(WebViewHost, ARequestIsAnsweredFromTheBundle) {
     run.Close();
 }
 
+// The response the host gave to a request played through the runtime.
+json Request(RunningApp& run, const std::string& path) {
+    for (const json& e : run.Play({{"cmd", "request"}, {"uri", std::string(kOrigin) + path}})) {
+        if (e.value("event", "") == "response") {
+            return e;
+        }
+    }
+    ADD_FAILURE() << "no response to " << path;
+    return json::object();
+}
+
+TEST(WebViewHost, ModuleScriptsAndCacheBustingQueriesAreServed) {
+    RunningApp run(R"({"name":"modules"})", json::object(), true, [](AppFolder& app) {
+        app.Write(L"www\\assets.dat", BundleOfFiles({{"build/pdf.mjs", "export {};"},
+                                                     {"main.js", "go()"},
+                                                     {"app.js?v=7", "listed with its query"}}));
+        app.Write(L"www\\style.css", "body{}");
+        app.Write(L"www\\pdf.worker.mjs", "onmessage=null");
+        app.Write(L"www\\site.webmanifest", "{}");
+    });
+    struct Case {
+        std::string path;
+        int status;
+        std::string type;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"build/pdf.mjs", 200, "application/javascript; charset=utf-8", "export {};"},
+        {"pdf.worker.mjs?v=4.2", 200, "application/javascript; charset=utf-8", "onmessage=null"},
+        {"main.js?v=3", 200, "application/javascript; charset=utf-8", "go()"},
+        {"main.js#start", 200, "application/javascript; charset=utf-8", "go()"},
+        {"style.css?v=2", 200, "text/css; charset=utf-8", "body{}"},
+        {"site.webmanifest", 200, "application/manifest+json", "{}"},
+        // A name the bundle lists with its query still wins.
+        {"app.js?v=7", 200, "application/octet-stream", "listed with its query"},
+        {"main.js%3Fv=3", 404, "", "File not found"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const json response = Request(run, c.path);
+        EXPECT_EQ(response.value("status", 0), c.status);
+        std::string hex;
+        for (unsigned char byte : c.body) {
+            static const char kDigits[] = "0123456789abcdef";
+            hex += kDigits[byte >> 4];
+            hex += kDigits[byte & 15];
+        }
+        EXPECT_EQ(response.value("bodyHex", ""), hex);
+        if (!c.type.empty()) {
+            EXPECT_NE(response.value("headers", "").find("Content-Type: " + c.type + "\n"),
+                      std::string::npos)
+                << response.dump();
+        }
+    }
+    run.Close();
+}
+
+TEST(WebViewHost, AFolderFileThatCannotBeOpenedGives500WithoutABody) {
+    RunningApp run(R"({"name":"locked"})", json::object(), true,
+                   [](AppFolder& app) { app.Write(L"www\\save.json", "{\"level\":3}"); });
+    // Another program holds the file without sharing it.
+    HANDLE lock = CreateFileW(run.app.PathOf(L"www\\save.json").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    const json locked = Request(run, "save.json");
+    CloseHandle(lock);
+    EXPECT_EQ(locked["status"], 500);
+    EXPECT_EQ(locked["reason"], "Internal Server Error");
+    EXPECT_EQ(locked["hasBody"], false);
+    const json free = Request(run, "save.json");
+    EXPECT_EQ(free["status"], 200);
+    EXPECT_EQ(free["bodyLength"], 11);
+    run.Close();
+}
+
 TEST(WebViewHost, CaptionFollowsTheDocumentTitle) {
     RunningApp run(R"({"name":"titles","window":{"title":"Configured"}})");
     wchar_t caption[256] = {};
@@ -206,7 +282,7 @@ TEST(WebViewHost, CaptionFollowsTheDocumentTitle) {
     run.Close();
 }
 
-TEST(WebViewHost, F12OpensDevToolsOnlyWhenEnabled) {
+TEST(WebViewHost, F12OpensDevToolsOncePerPressOnlyWhenEnabled) {
     for (bool enabled : {true, false}) {
         SCOPED_TRACE(enabled);
         RunningApp run(std::string(R"({"name":"keys","settings":{"enable-devtools":)") +
@@ -214,8 +290,14 @@ TEST(WebViewHost, F12OpensDevToolsOnlyWhenEnabled) {
         EXPECT_EQ(run.Calls("put_AreDevToolsEnabled").at(0)["value"], enabled);
         run.Play({{"cmd", "key"}, {"key", 122}});
         EXPECT_TRUE(run.Calls("OpenDevToolsWindow").empty());
+        // A press held long enough to repeat, then released: one window.
         run.Play({{"cmd", "key"}, {"key", 123}, {"kind", 0}});
+        run.Play({{"cmd", "key"}, {"key", 123}, {"kind", 0}, {"repeat", true}});
         run.Play({{"cmd", "key"}, {"key", 123}, {"kind", 1}});
+        EXPECT_EQ(run.Calls("OpenDevToolsWindow").size(), enabled ? 1u : 0u);
+        // With Alt held the press comes as a system key.
+        run.Play({{"cmd", "key"}, {"key", 123}, {"kind", 2}});
+        run.Play({{"cmd", "key"}, {"key", 123}, {"kind", 3}});
         EXPECT_EQ(run.Calls("OpenDevToolsWindow").size(), enabled ? 2u : 0u);
         run.Close();
     }
@@ -256,18 +338,72 @@ TEST(WebViewHost, NavigationsLeavingTheOriginAreCancelled) {
     run.Close();
 }
 
-TEST(WebViewHost, EveryPermissionIsAllowed) {
+// The permission state the host leaves on a request from `uri` (0 default, 1 allow).
+int PermissionState(RunningApp& run, const std::string& uri, int kind) {
+    for (const json& e : run.Play({{"cmd", "permission"}, {"uri", uri}, {"kind", kind}})) {
+        if (e.value("event", "") == "permission") {
+            return e["state"];
+        }
+    }
+    ADD_FAILURE() << "no permission outcome for " << uri;
+    return -1;
+}
+
+TEST(WebViewHost, OnlyTheAppsOwnPagesGetPermissionsWithoutAsking) {
     RunningApp run(R"({"name":"perm"})");
     for (int kind = 0; kind <= 6; ++kind) {
-        json outcome;
-        for (const json& e :
-             run.Play({{"cmd", "permission"}, {"uri", "https://example.com/"}, {"kind", kind}})) {
-            if (e.value("event", "") == "permission") {
-                outcome = e;
-            }
-        }
-        EXPECT_EQ(outcome["state"], 1) << kind;
+        SCOPED_TRACE(kind);
+        EXPECT_EQ(PermissionState(run, std::string(kOrigin) + "index.html", kind), 1);
+        EXPECT_EQ(PermissionState(run, kOrigin, kind), 1);
+        // A third-party frame is left to the runtime, which asks the user.
+        EXPECT_EQ(PermissionState(run, "https://ads.example.com/frame.html", kind), 0);
+        EXPECT_EQ(PermissionState(run, "https://vandrel.localhost.example.com/", kind), 0);
+        EXPECT_EQ(PermissionState(run, "http://vandrel.localhost/", kind), 0);
     }
+    run.Close();
+
+    RunningApp remote(
+        R"({"name":"perm","main":"https://game.example.com","settings":{"content-mode":"remote"}})");
+    EXPECT_EQ(PermissionState(remote, "https://game.example.com/level1", 2), 1);
+    EXPECT_EQ(PermissionState(remote, "https://game.example.com.evil.example/", 2), 0);
+    remote.Close();
+}
+
+TEST(WebViewHost, RemoteOriginsEndAtTheHost) {
+    RunningApp run(
+        R"({"name":"origins","main":"https://game.example.com","settings":{"content-mode":"remote"}})");
+    const auto replies = [&](const std::string& source) {
+        size_t before = run.Calls("PostWebMessageAsJson").size();
+        run.Play(
+            {{"cmd", "web-message"}, {"source", source}, {"string", R"({"type":"wrapper-init"})"}});
+        return run.Calls("PostWebMessageAsJson").size() - before;
+    };
+    EXPECT_EQ(replies("https://game.example.com.evil.example/"), 0u);
+    EXPECT_EQ(replies("https://game.example.com@evil.example/"), 0u);
+    EXPECT_EQ(replies("https://game.example.comx/"), 0u);
+    EXPECT_EQ(replies("https://game.example.com/"), 1u);
+    EXPECT_EQ(replies("https://game.example.com/play?level=2"), 1u);
+    EXPECT_EQ(replies("https://game.example.com"), 1u);
+    run.Close();
+}
+
+TEST(WebViewHost, AFailedFirstNavigationStillShowsTheWindow) {
+    RunningApp run(
+        R"({"name":"offline","main":"https://game.example.com/","settings":{"content-mode":"remote"}})");
+    EXPECT_FALSE(IsWindowVisible(run.window));
+    // No DOM ever loads: the address cannot be reached.
+    const auto entries =
+        run.Play({{"cmd", "navigation-completed"}, {"isSuccess", false}, {"webErrorStatus", 6}});
+    EXPECT_TRUE(IsWindowVisible(run.window));
+    bool visible = false;
+    for (const json& e : entries) {
+        visible |= IsCall(e, "put_IsVisible") && e["value"] == true;
+    }
+    EXPECT_TRUE(visible);
+    // Later navigations leave the window as the user has it.
+    ShowWindow(run.window, SW_HIDE);
+    run.Play({{"cmd", "navigation-completed"}, {"isSuccess", true}});
+    EXPECT_FALSE(IsWindowVisible(run.window));
     run.Close();
 }
 
