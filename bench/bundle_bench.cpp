@@ -19,7 +19,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 #include "bundle_image.h"
 #include "byte_sum.h"
 

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 #include "byte_sum.h"
 
 namespace {

@@ -10,9 +10,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 #include "bundle_image.h"
-#include "server/response_plan.h"
+#include "portable/server/response_plan.h"
 
 namespace vandrel {
 namespace {

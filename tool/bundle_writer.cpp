@@ -5,7 +5,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 #include "file_io.h"
 
 namespace vandrel::tool {

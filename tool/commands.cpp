@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 #include "file_io.h"
 #include "folder_scan.h"
 

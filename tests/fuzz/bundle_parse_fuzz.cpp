@@ -20,7 +20,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 
 namespace {
 

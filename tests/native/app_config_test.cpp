@@ -1,4 +1,4 @@
-#include "config/app_config.h"
+#include "portable/config/app_config.h"
 
 #include <functional>
 #include <stdexcept>

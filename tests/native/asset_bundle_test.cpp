@@ -1,4 +1,4 @@
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 
 #include <unistd.h>
 

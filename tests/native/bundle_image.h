@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 
 namespace vandrel {
 

@@ -1,4 +1,4 @@
-#include "util/dpi.h"
+#include "portable/util/dpi.h"
 
 #include <cmath>
 #include <cstdint>

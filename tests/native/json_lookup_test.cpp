@@ -1,4 +1,4 @@
-#include "util/json_lookup.h"
+#include "portable/util/json_lookup.h"
 
 #include <cmath>
 #include <cstdint>

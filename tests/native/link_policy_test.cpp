@@ -1,4 +1,4 @@
-#include "webview/link_policy.h"
+#include "portable/webview/link_policy.h"
 
 #include <gtest/gtest.h>
 

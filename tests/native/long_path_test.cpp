@@ -1,4 +1,4 @@
-#include "util/long_path.h"
+#include "portable/util/long_path.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "server/mime_table.h"
+#include "portable/server/mime_table.h"
 
 #include <cctype>
 #include <set>

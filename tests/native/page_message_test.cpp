@@ -1,4 +1,4 @@
-#include "bridge/page_message.h"
+#include "portable/bridge/page_message.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "server/range.h"
+#include "portable/server/range.h"
 
 #include <cstdint>
 #include <string>

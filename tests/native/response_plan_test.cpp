@@ -1,4 +1,4 @@
-#include "server/response_plan.h"
+#include "portable/server/response_plan.h"
 
 #include <cstdint>
 #include <map>

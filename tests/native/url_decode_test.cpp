@@ -1,4 +1,4 @@
-#include "server/url_decode.h"
+#include "portable/server/url_decode.h"
 
 #include <string>
 

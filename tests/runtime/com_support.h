@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "webview/webview2.h"
+#include "win32/webview2/webview2.h"
 
 namespace vandrel::testruntime {
 

@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 #include "tool_test_util.h"
 
 namespace vandrel::tool {

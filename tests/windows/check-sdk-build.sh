@@ -16,10 +16,10 @@ mkdir -p "$sdk"
 {
     echo '#pragma once'
     echo '#include "EventToken.h"'
-    echo '#include "webview/webview2_decl.h"'
+    echo '#include "win32/webview2/webview2_decl.h"'
     sed -e '/^\/\//d' -e '/^#include/d' \
         -e 's/^extern "C" const IID /EXTERN_C __declspec(selectany) const IID /' \
-        "$root/src/webview/webview2_iids.cpp"
+        "$root/src/win32/webview2/webview2_iids.cpp"
 } > "$sdk/WebView2.h"
 grep -q 'selectany' "$sdk/WebView2.h" || { echo "no interface ids in the stand-in header" >&2; exit 1; }
 [ ! -e "$sdk/EventToken.h" ]

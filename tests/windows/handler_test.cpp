@@ -1,6 +1,6 @@
 // Tests of vandrel::MakeHandler: argument passing, result, reference counting, QueryInterface and
 // exception containment, for the handler interfaces the host registers.
-#include "webview/handler.h"
+#include "win32/webview2/handler.h"
 
 #include <gtest/gtest.h>
 

@@ -22,11 +22,11 @@
 #include <thread>
 #include <vector>
 
-#include "config/app_config.h"
+#include "portable/config/app_config.h"
 #include "host_driver.h"
-#include "installer/runtime_installer.h"
-#include "util/dpi.h"
-#include "util/handles.h"
+#include "win32/installer/runtime_installer.h"
+#include "portable/util/dpi.h"
+#include "win32/util/handles.h"
 
 namespace vandrel::testing {
 namespace {

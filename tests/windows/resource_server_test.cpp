@@ -5,12 +5,12 @@
 
 #include <fstream>
 
-#include "bundle/asset_bundle.h"
+#include "portable/bundle/asset_bundle.h"
 #include "bundle_image.h"
 #include "host_driver.h"
-#include "server/resource_server.h"
+#include "win32/server/resource_server.h"
 #include "web_resource.h"
-#include "webview/vandrel_webview.h"
+#include "win32/webview/vandrel_webview.h"
 
 namespace vandrel {
 namespace {

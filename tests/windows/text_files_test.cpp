@@ -7,10 +7,10 @@
 #include <fstream>
 
 #include "host_driver.h"
-#include "util/dpi_win.h"
-#include "util/files.h"
-#include "util/icon.h"
-#include "util/text.h"
+#include "win32/util/dpi_win.h"
+#include "win32/util/files.h"
+#include "win32/util/icon.h"
+#include "win32/util/text.h"
 
 // gdiplus.h wants min and max from windows.h, which the build turns off.
 #include <algorithm>

@@ -2,7 +2,7 @@
 // the host calls, parameter types, base interfaces, interface ids, enumeration values and sizes.
 // The expected values below are written from the published interface, not from the header, so a
 // misplaced or missing method, a wrong base or a mistyped IID fails here.
-#include "webview/webview2.h"
+#include "win32/webview2/webview2.h"
 
 #include <gtest/gtest.h>
 

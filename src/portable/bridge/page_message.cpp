@@ -1,0 +1,74 @@
+#include "portable/bridge/page_message.h"
+
+#include <nlohmann/json.hpp>
+
+#include "portable/util/json_lookup.h"
+
+namespace vandrel {
+
+namespace {
+
+using nlohmann::json;
+
+struct TypeRow {
+    const char* name;
+    PageCommandKind kind;
+};
+
+constexpr TypeRow kTypes[] = {
+    {"wrapper-init", PageCommandKind::WrapperInit},
+    {"set-fullscreen", PageCommandKind::SetFullScreen},
+    {"set-window-size", PageCommandKind::SetWindowSize},
+    {"set-window-position", PageCommandKind::SetWindowPosition},
+    {"extension-message", PageCommandKind::ExtensionMessage},
+};
+
+}  // namespace
+
+PageCommand ParsePageMessage(std::string_view text) {
+    PageCommand command;
+    try {
+        const std::string_view untilNul = text.substr(0, text.find('\0'));
+        const json message = json::parse(untilNul, nullptr, true, false);
+        const std::string type = JsonGetString(message, "type", "");
+        for (const TypeRow& row : kTypes) {
+            if (type == row.name) {
+                command.kind = row.kind;
+                break;
+            }
+        }
+        switch (command.kind) {
+            case PageCommandKind::SetFullScreen:
+                command.fullscreen = JsonGetBool(message, "fullscreen", false);
+                break;
+            case PageCommandKind::SetWindowSize:
+                command.height = JsonGetInt(message, "windowHeight", 0);
+                command.width = JsonGetInt(message, "windowWidth", 0);
+                break;
+            case PageCommandKind::SetWindowPosition:
+                command.y = JsonGetInt(message, "windowY", 0);
+                command.x = JsonGetInt(message, "windowX", 0);
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+        return {};
+    }
+    return command;
+}
+
+std::string DirectoryHandlesMessage() {
+    return json{{"type", "directory-handles"}}.dump();
+}
+
+std::string WrapperInitReply(const std::vector<std::string>& componentIds) {
+    json ids = json::array();
+    for (const std::string& id : componentIds) {
+        ids.push_back(id);
+    }
+    const json reply = {{"registeredComponentIds", ids}, {"type", "wrapper-init-response"}};
+    return reply.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+}  // namespace vandrel

@@ -1,0 +1,302 @@
+#include "portable/bundle/asset_bundle.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
+
+namespace vandrel {
+
+namespace {
+
+[[noreturn]] void ThrowReadError() {
+    throw std::range_error("bundle read error");
+}
+
+[[noreturn]] void Fail(const char* message) {
+    throw std::runtime_error(message);
+}
+
+// True when n bytes starting at `position` stay within `endBound`. Written so that neither a
+// position past the bound nor a huge n can wrap.
+bool Fits(uint64_t position, uint64_t endBound, uint64_t n) {
+    return position <= endBound && n <= endBound - position;
+}
+
+// 64-bit seek on a stdio stream. Offsets the platform's signed offset type cannot hold count as a
+// failed seek.
+bool SeekStream(std::FILE* stream, uint64_t offset, int origin) {
+#ifdef _WIN32
+    if (offset > static_cast<uint64_t>(std::numeric_limits<__int64>::max())) {
+        return false;
+    }
+    return _fseeki64(stream, static_cast<__int64>(offset), origin) == 0;
+#else
+    static_assert(sizeof(off_t) >= sizeof(int64_t), "the bundle reader needs a 64-bit off_t");
+    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+        return false;
+    }
+    return fseeko(stream, static_cast<off_t>(offset), origin) == 0;
+#endif
+}
+
+// Fixed part of a directory entry: two reserved u32, three u64, the compression byte and the
+// u32 name length. No entry takes fewer bytes.
+constexpr uint64_t kEntryFixedBytes = 4 + 4 + 8 + 8 + 8 + 1 + 4;
+
+// Room reserved up front for the directory is never more than this many entries; a longer
+// directory grows the vector as it goes. Keeps a bogus count in a huge fdir from reserving memory
+// the entries will never fill.
+constexpr uint64_t kMaxReservedEntries = uint64_t{1} << 17;
+
+bool NameBelow(const BundleFileEntry& entry, std::string_view name) noexcept {
+    return std::string_view(entry.name) < name;
+}
+
+bool ByName(const BundleFileEntry& a, const BundleFileEntry& b) noexcept {
+    return a.name < b.name;
+}
+
+bool SameName(const BundleFileEntry& a, const BundleFileEntry& b) noexcept {
+    return a.name == b.name;
+}
+
+}  // namespace
+
+// ---- BundleFileIndex
+
+const BundleFileEntry* BundleFileIndex::Lookup(std::string_view name) const noexcept {
+    const auto found = std::lower_bound(entries_.begin(), entries_.end(), name, NameBelow);
+    if (found == entries_.end() || std::string_view(found->name) != name) {
+        return nullptr;
+    }
+    return &*found;
+}
+
+const BundleFileEntry& BundleFileIndex::at(std::string_view name) const {
+    const BundleFileEntry* entry = Lookup(name);
+    if (entry == nullptr) {
+        throw std::out_of_range("BundleFileIndex::at");
+    }
+    return *entry;
+}
+
+BundleFileIndex::Builder::Builder(BundleFileIndex& index, size_t expected)
+    : entries_(index.entries_) {
+    entries_.clear();
+    entries_.reserve(expected);
+}
+
+BundleFileIndex::Builder::~Builder() {
+    if (ascending_) {
+        return;
+    }
+    // Neither step can throw: the comparisons cannot, moving an entry cannot, and stable_sort
+    // falls back to sorting in place when it gets no buffer.
+    std::stable_sort(entries_.begin(), entries_.end(), ByName);
+    entries_.erase(std::unique(entries_.begin(), entries_.end(), SameName), entries_.end());
+}
+
+void BundleFileIndex::Builder::Add(std::string name, uint64_t offset, uint64_t size,
+                                   uint64_t extra) {
+    if (ascending_ && !entries_.empty()) {
+        const int order = entries_.back().name.compare(name);
+        if (order == 0) {
+            return;  // the same name as the entry before, which counts
+        }
+        ascending_ = order < 0;
+    }
+    entries_.push_back(BundleFileEntry{std::move(name), 0, offset, size, extra});
+}
+
+// ---- AssetBundle
+
+void AssetBundle::AttachMemory(const uint8_t* imageBase, uint64_t length) {
+    readMode = BundleReadMode::Memory;
+    base = imageBase;
+    position = 0;
+    endBound = length;
+}
+
+void AssetBundle::AttachFile(std::FILE* imageStream, uint64_t length) {
+    readMode = BundleReadMode::File;
+    stream = imageStream;
+    position = 0;
+    endBound = length;
+}
+
+void AssetBundle::Parse() {
+    chunks.clear();
+    directory.clear();
+    blobPosition = 0;
+    blobSize = 0;
+    currentEntry.reset();
+    entryCount = 0;
+
+    // The first header read would otherwise stop at the zero end bound of an unattached reader
+    // and report a read past the end instead of the missing image.
+    if (readMode != BundleReadMode::Memory && readMode != BundleReadMode::File) {
+        Fail("invalid read mode");
+    }
+
+    // Header.
+    if (ReadU32() != kBundleMagic) {
+        Fail("bad format");
+    }
+    if (ReadU32() != 0) {
+        Fail("unsupported version");
+    }
+    const uint32_t chunkStart = ReadU32();
+    if (ReadU32() != 0) {
+        Fail("invalid flags");
+    }
+
+    // Chunks, back to back up to the end of the image. Payloads are skipped, never read.
+    Seek(chunkStart);
+    while (position < endBound) {
+        const uint32_t id = ReadU32();
+        const uint64_t size = ReadU64();
+        if (size > endBound - position) {
+            Fail("bad chunk");
+        }
+        chunks.try_emplace(id, BundleChunk{id, position, size});
+        if (readMode == BundleReadMode::File && size != 0 && !SeekStream(stream, size, SEEK_CUR)) {
+            Fail("file read error");
+        }
+        position += size;
+    }
+
+    const auto blob = chunks.find(kBlobChunkId);
+    if (blob == chunks.end()) {
+        Fail("missing blob chunk");
+    }
+    blobPosition = blob->second.position;
+    blobSize = blob->second.size;
+
+    const auto fdir = chunks.find(kDirectoryChunkId);
+    if (fdir == chunks.end()) {
+        Fail("missing fdir chunk");
+    }
+
+    // Directory: every read from here on is confined to the fdir payload.
+    Seek(fdir->second.position);
+    endBound = fdir->second.position + fdir->second.size;
+    const uint32_t count = ReadU32();
+    entryCount = count;
+    // The builder puts the entries in order when it goes out of scope, so those accepted before a
+    // failure stay findable. Every entry takes at least kEntryFixedBytes of the fdir payload, so a
+    // count the payload cannot hold reserves no more than the payload could.
+    const uint64_t fitting = (endBound - position) / kEntryFixedBytes;
+    BundleFileIndex::Builder files(
+        directory, static_cast<size_t>(std::min({uint64_t{count}, fitting, kMaxReservedEntries})));
+    for (uint32_t index = 0; index < count; ++index) {
+        currentEntry = index;
+        const uint32_t reserved0 = ReadU32();
+        const uint32_t reserved1 = ReadU32();
+        if (reserved0 != 0 || reserved1 != 0) {
+            Fail("bad file entry");
+        }
+        const uint64_t offset = ReadU64();
+        const uint64_t size = ReadU64();
+        const uint64_t extra = ReadU64();
+        if (offset > blobSize || size > blobSize - offset) {
+            Fail("bad file entry");
+        }
+        if (ReadU8() != 0) {
+            Fail("bad file compression");
+        }
+        const uint32_t nameLength = ReadU32();
+        // Checked before the name is allocated, so a bogus length costs nothing.
+        if (!Fits(position, endBound, nameLength)) {
+            ThrowReadError();
+        }
+        std::string name(nameLength, '\0');
+        ReadBytes(name.data(), nameLength);
+        files.Add(std::move(name), offset, size, extra);
+    }
+    currentEntry.reset();
+}
+
+BundleFileInfo AssetBundle::Find(const std::string& name) const {
+    const BundleFileEntry* file = directory.Lookup(name);
+    if (file == nullptr) {
+        return {};
+    }
+    return BundleFileInfo{file->offset, file->size, file->extra, file->compression, true};
+}
+
+const uint8_t* AssetBundle::GetFileData(uint64_t offset) const {
+    if (readMode != BundleReadMode::Memory) {
+        Fail("wrong read mode");
+    }
+    return base + static_cast<size_t>(blobPosition + offset);
+}
+
+void AssetBundle::Clear() {
+    chunks.clear();
+    directory.clear();
+}
+
+uint8_t AssetBundle::ReadU8() {
+    uint8_t value = 0;
+    ReadBytes(&value, 1);
+    return value;
+}
+
+uint32_t AssetBundle::ReadU32() {
+    uint8_t bytes[4];
+    ReadBytes(bytes, sizeof(bytes));
+    uint32_t value = 0;
+    for (const uint8_t byte : bytes) {
+        value = (value << 8) | byte;
+    }
+    return value;
+}
+
+uint64_t AssetBundle::ReadU64() {
+    uint8_t bytes[8];
+    ReadBytes(bytes, sizeof(bytes));
+    uint64_t value = 0;
+    for (const uint8_t byte : bytes) {
+        value = (value << 8) | byte;
+    }
+    return value;
+}
+
+void AssetBundle::ReadBytes(void* destination, uint64_t n) {
+    if (!Fits(position, endBound, n)) {
+        ThrowReadError();
+    }
+    // A Memory image is a view inside the address space, so its n always fits in size_t; a File
+    // image larger than the address space cannot be read in one piece.
+    const size_t count = static_cast<size_t>(n);
+    switch (readMode) {
+        case BundleReadMode::Memory:
+            if (count != 0) {
+                std::memcpy(destination, base + static_cast<size_t>(position), count);
+            }
+            break;
+        case BundleReadMode::File:
+            if (count != n || (count != 0 && std::fread(destination, 1, count, stream) != count)) {
+                Fail("file read error");
+            }
+            break;
+        default:
+            Fail("invalid read mode");
+    }
+    position += n;
+}
+
+void AssetBundle::Seek(uint64_t newPosition) {
+    if (readMode == BundleReadMode::File && !SeekStream(stream, newPosition, SEEK_SET)) {
+        Fail("file read error");
+    }
+    position = newPosition;
+}
+
+}  // namespace vandrel

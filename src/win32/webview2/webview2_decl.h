@@ -1,0 +1,1117 @@
+// The WebView2 interfaces as the host declares them itself, under their published names.
+//
+// The official SDK cannot be installed in the cross build, so this header states the binary
+// interface the host relies on: every interface derives from its published base and lists its
+// methods in exactly the published vtable order (slots 0-2 are IUnknown's). Interfaces that the
+// host reaches only through inheritance (ICoreWebView2_23, ICoreWebView2Environment14, ...) still
+// need every method of every base, or each later slot would be wrong. The slot number of each
+// method is noted beside it; tests/windows/webview2_abi_test.cpp checks them independently.
+//
+// Do not include this header directly: include "win32/webview2/webview2.h", which picks either this
+// header or the official SDK's WebView2.h. Code must therefore use only names the official header
+// also has (interface names, IID_ constants, enumerators).
+//
+// Target SDK version of the published interface: 134.0.3124.44. Released interfaces never change.
+#pragma once
+
+#include <windows.h>
+
+#include <eventtoken.h>
+#include <oaidl.h>
+#include <objidl.h>
+
+// Every interface declared below, so that each can name the others in its parameters.
+struct ICoreWebView2EnvironmentOptions;
+struct ICoreWebView2Environment;
+struct ICoreWebView2Environment2;
+struct ICoreWebView2Environment3;
+struct ICoreWebView2Environment4;
+struct ICoreWebView2Environment5;
+struct ICoreWebView2Environment6;
+struct ICoreWebView2Environment7;
+struct ICoreWebView2Environment8;
+struct ICoreWebView2Environment9;
+struct ICoreWebView2Environment10;
+struct ICoreWebView2Environment11;
+struct ICoreWebView2Environment12;
+struct ICoreWebView2Environment13;
+struct ICoreWebView2Environment14;
+struct ICoreWebView2Controller;
+struct ICoreWebView2;
+struct ICoreWebView2_2;
+struct ICoreWebView2_3;
+struct ICoreWebView2_4;
+struct ICoreWebView2_5;
+struct ICoreWebView2_6;
+struct ICoreWebView2_7;
+struct ICoreWebView2_8;
+struct ICoreWebView2_9;
+struct ICoreWebView2_10;
+struct ICoreWebView2_11;
+struct ICoreWebView2_12;
+struct ICoreWebView2_13;
+struct ICoreWebView2_14;
+struct ICoreWebView2_15;
+struct ICoreWebView2_16;
+struct ICoreWebView2_17;
+struct ICoreWebView2_18;
+struct ICoreWebView2_19;
+struct ICoreWebView2_20;
+struct ICoreWebView2_21;
+struct ICoreWebView2_22;
+struct ICoreWebView2_23;
+struct ICoreWebView2Settings;
+struct ICoreWebView2Settings2;
+struct ICoreWebView2Settings3;
+struct ICoreWebView2WebResourceRequestedEventArgs;
+struct ICoreWebView2WebResourceRequest;
+struct ICoreWebView2HttpRequestHeaders;
+struct ICoreWebView2HttpHeadersCollectionIterator;
+struct ICoreWebView2WebResourceResponse;
+struct ICoreWebView2HttpResponseHeaders;
+struct ICoreWebView2NavigationStartingEventArgs;
+struct ICoreWebView2PermissionRequestedEventArgs;
+struct ICoreWebView2NewWindowRequestedEventArgs;
+struct ICoreWebView2WebMessageReceivedEventArgs;
+struct ICoreWebView2AcceleratorKeyPressedEventArgs;
+struct ICoreWebView2DOMContentLoadedEventArgs;
+struct ICoreWebView2NavigationCompletedEventArgs;
+struct ICoreWebView2Deferral;
+struct ICoreWebView2FileSystemHandle;
+struct ICoreWebView2ObjectCollectionView;
+struct ICoreWebView2ObjectCollection;
+struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
+struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler;
+struct ICoreWebView2WebResourceRequestedEventHandler;
+struct ICoreWebView2NavigationStartingEventHandler;
+struct ICoreWebView2DocumentTitleChangedEventHandler;
+struct ICoreWebView2PermissionRequestedEventHandler;
+struct ICoreWebView2ContainsFullScreenElementChangedEventHandler;
+struct ICoreWebView2WindowCloseRequestedEventHandler;
+struct ICoreWebView2NewWindowRequestedEventHandler;
+struct ICoreWebView2WebMessageReceivedEventHandler;
+struct ICoreWebView2DOMContentLoadedEventHandler;
+struct ICoreWebView2AcceleratorKeyPressedEventHandler;
+struct ICoreWebView2NavigationCompletedEventHandler;
+
+// Interfaces that appear in parameters but that the host never calls: names only.
+struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
+struct ICoreWebView2BasicAuthenticationRequestedEventHandler;
+struct ICoreWebView2BrowserProcessExitedEventHandler;
+struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
+struct ICoreWebView2CapturePreviewCompletedHandler;
+struct ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler;
+struct ICoreWebView2ClientCertificateRequestedEventHandler;
+struct ICoreWebView2ContentLoadingEventHandler;
+struct ICoreWebView2ContextMenuItem;
+struct ICoreWebView2ContextMenuRequestedEventHandler;
+struct ICoreWebView2ControllerOptions;
+struct ICoreWebView2CookieManager;
+struct ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler;
+struct ICoreWebView2DevToolsProtocolEventReceiver;
+struct ICoreWebView2DownloadStartingEventHandler;
+struct ICoreWebView2ExecuteScriptCompletedHandler;
+struct ICoreWebView2ExecuteScriptWithResultCompletedHandler;
+struct ICoreWebView2FaviconChangedEventHandler;
+struct ICoreWebView2FocusChangedEventHandler;
+struct ICoreWebView2FrameCreatedEventHandler;
+struct ICoreWebView2GetFaviconCompletedHandler;
+struct ICoreWebView2GetProcessExtendedInfosCompletedHandler;
+struct ICoreWebView2HistoryChangedEventHandler;
+struct ICoreWebView2IsDefaultDownloadDialogOpenChangedEventHandler;
+struct ICoreWebView2IsDocumentPlayingAudioChangedEventHandler;
+struct ICoreWebView2IsMutedChangedEventHandler;
+struct ICoreWebView2LaunchingExternalUriSchemeEventHandler;
+struct ICoreWebView2MoveFocusRequestedEventHandler;
+struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
+struct ICoreWebView2PointerInfo;
+struct ICoreWebView2PrintCompletedHandler;
+struct ICoreWebView2PrintSettings;
+struct ICoreWebView2PrintToPdfCompletedHandler;
+struct ICoreWebView2PrintToPdfStreamCompletedHandler;
+struct ICoreWebView2ProcessFailedEventHandler;
+struct ICoreWebView2ProcessInfoCollection;
+struct ICoreWebView2ProcessInfosChangedEventHandler;
+struct ICoreWebView2Profile;
+struct ICoreWebView2ScriptDialogOpeningEventHandler;
+struct ICoreWebView2ServerCertificateErrorDetectedEventHandler;
+struct ICoreWebView2SharedBuffer;
+struct ICoreWebView2SourceChangedEventHandler;
+struct ICoreWebView2StatusBarTextChangedEventHandler;
+struct ICoreWebView2TrySuspendCompletedHandler;
+struct ICoreWebView2WebResourceResponseReceivedEventHandler;
+struct ICoreWebView2WindowFeatures;
+struct ICoreWebView2ZoomFactorChangedEventHandler;
+
+// The enumerations the host passes or reads. All are 32-bit, as published.
+enum COREWEBVIEW2_WEB_RESOURCE_CONTEXT : int {
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL = 0,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_STYLESHEET,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_IMAGE,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MEDIA,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FONT,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_SCRIPT,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_XML_HTTP_REQUEST,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FETCH,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_TEXT_TRACK,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_EVENT_SOURCE,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_WEBSOCKET,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MANIFEST,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_SIGNED_EXCHANGE,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_PING,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_CSP_VIOLATION_REPORT,
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER,
+};
+
+enum COREWEBVIEW2_PERMISSION_STATE : int {
+    COREWEBVIEW2_PERMISSION_STATE_DEFAULT = 0,
+    COREWEBVIEW2_PERMISSION_STATE_ALLOW = 1,
+    COREWEBVIEW2_PERMISSION_STATE_DENY = 2,
+};
+
+enum COREWEBVIEW2_MOVE_FOCUS_REASON : int {
+    COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC = 0,
+    COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT = 1,
+    COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS = 2,
+};
+
+enum COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION : int {
+    COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_ONLY = 0,
+    COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION_READ_WRITE = 1,
+};
+
+enum COREWEBVIEW2_KEY_EVENT_KIND : int {
+    COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN = 0,
+    COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP = 1,
+    COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN = 2,
+    COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP = 3,
+};
+
+struct COREWEBVIEW2_PHYSICAL_KEY_STATUS {
+    UINT32 RepeatCount;
+    UINT32 ScanCode;
+    BOOL IsExtendedKey;
+    BOOL IsMenuKeyDown;
+    BOOL WasKeyDown;
+    BOOL IsKeyReleased;
+};
+
+// Other 32-bit enumerations that appear in the interfaces. The host passes none of them, so their
+// values are not declared; a fixed underlying type keeps every cast of a runtime value defined.
+enum COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT : int {};
+enum COREWEBVIEW2_CONTEXT_MENU_ITEM_KIND : int {};
+enum COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT : int {};
+enum COREWEBVIEW2_FAVICON_IMAGE_FORMAT : int {};
+enum COREWEBVIEW2_FILE_SYSTEM_HANDLE_KIND : int {};
+enum COREWEBVIEW2_HOST_RESOURCE_ACCESS_KIND : int {};
+enum COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL : int {};
+enum COREWEBVIEW2_PERMISSION_KIND : int {};
+enum COREWEBVIEW2_PRINT_DIALOG_KIND : int {};
+enum COREWEBVIEW2_SHARED_BUFFER_ACCESS : int {};
+enum COREWEBVIEW2_WEB_RESOURCE_REQUEST_SOURCE_KINDS : int {};
+enum COREWEBVIEW2_WEB_ERROR_STATUS : int {};
+
+// Interface ids, defined once in webview2_iids.cpp.
+extern "C" const IID IID_ICoreWebView2EnvironmentOptions;
+extern "C" const IID IID_ICoreWebView2Environment;
+extern "C" const IID IID_ICoreWebView2Environment2;
+extern "C" const IID IID_ICoreWebView2Environment3;
+extern "C" const IID IID_ICoreWebView2Environment4;
+extern "C" const IID IID_ICoreWebView2Environment5;
+extern "C" const IID IID_ICoreWebView2Environment6;
+extern "C" const IID IID_ICoreWebView2Environment7;
+extern "C" const IID IID_ICoreWebView2Environment8;
+extern "C" const IID IID_ICoreWebView2Environment9;
+extern "C" const IID IID_ICoreWebView2Environment10;
+extern "C" const IID IID_ICoreWebView2Environment11;
+extern "C" const IID IID_ICoreWebView2Environment12;
+extern "C" const IID IID_ICoreWebView2Environment13;
+extern "C" const IID IID_ICoreWebView2Environment14;
+extern "C" const IID IID_ICoreWebView2Controller;
+extern "C" const IID IID_ICoreWebView2;
+extern "C" const IID IID_ICoreWebView2_2;
+extern "C" const IID IID_ICoreWebView2_3;
+extern "C" const IID IID_ICoreWebView2_4;
+extern "C" const IID IID_ICoreWebView2_5;
+extern "C" const IID IID_ICoreWebView2_6;
+extern "C" const IID IID_ICoreWebView2_7;
+extern "C" const IID IID_ICoreWebView2_8;
+extern "C" const IID IID_ICoreWebView2_9;
+extern "C" const IID IID_ICoreWebView2_10;
+extern "C" const IID IID_ICoreWebView2_11;
+extern "C" const IID IID_ICoreWebView2_12;
+extern "C" const IID IID_ICoreWebView2_13;
+extern "C" const IID IID_ICoreWebView2_14;
+extern "C" const IID IID_ICoreWebView2_15;
+extern "C" const IID IID_ICoreWebView2_16;
+extern "C" const IID IID_ICoreWebView2_17;
+extern "C" const IID IID_ICoreWebView2_18;
+extern "C" const IID IID_ICoreWebView2_19;
+extern "C" const IID IID_ICoreWebView2_20;
+extern "C" const IID IID_ICoreWebView2_21;
+extern "C" const IID IID_ICoreWebView2_22;
+extern "C" const IID IID_ICoreWebView2_23;
+extern "C" const IID IID_ICoreWebView2Settings;
+extern "C" const IID IID_ICoreWebView2Settings2;
+extern "C" const IID IID_ICoreWebView2Settings3;
+extern "C" const IID IID_ICoreWebView2WebResourceRequestedEventArgs;
+extern "C" const IID IID_ICoreWebView2WebResourceRequest;
+extern "C" const IID IID_ICoreWebView2HttpRequestHeaders;
+extern "C" const IID IID_ICoreWebView2HttpHeadersCollectionIterator;
+extern "C" const IID IID_ICoreWebView2WebResourceResponse;
+extern "C" const IID IID_ICoreWebView2HttpResponseHeaders;
+extern "C" const IID IID_ICoreWebView2NavigationStartingEventArgs;
+extern "C" const IID IID_ICoreWebView2PermissionRequestedEventArgs;
+extern "C" const IID IID_ICoreWebView2NewWindowRequestedEventArgs;
+extern "C" const IID IID_ICoreWebView2WebMessageReceivedEventArgs;
+extern "C" const IID IID_ICoreWebView2AcceleratorKeyPressedEventArgs;
+extern "C" const IID IID_ICoreWebView2DOMContentLoadedEventArgs;
+extern "C" const IID IID_ICoreWebView2NavigationCompletedEventArgs;
+extern "C" const IID IID_ICoreWebView2Deferral;
+extern "C" const IID IID_ICoreWebView2FileSystemHandle;
+extern "C" const IID IID_ICoreWebView2ObjectCollectionView;
+extern "C" const IID IID_ICoreWebView2ObjectCollection;
+extern "C" const IID IID_ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
+extern "C" const IID IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler;
+extern "C" const IID IID_ICoreWebView2WebResourceRequestedEventHandler;
+extern "C" const IID IID_ICoreWebView2NavigationStartingEventHandler;
+extern "C" const IID IID_ICoreWebView2DocumentTitleChangedEventHandler;
+extern "C" const IID IID_ICoreWebView2PermissionRequestedEventHandler;
+extern "C" const IID IID_ICoreWebView2ContainsFullScreenElementChangedEventHandler;
+extern "C" const IID IID_ICoreWebView2WindowCloseRequestedEventHandler;
+extern "C" const IID IID_ICoreWebView2NewWindowRequestedEventHandler;
+extern "C" const IID IID_ICoreWebView2WebMessageReceivedEventHandler;
+extern "C" const IID IID_ICoreWebView2DOMContentLoadedEventHandler;
+extern "C" const IID IID_ICoreWebView2AcceleratorKeyPressedEventHandler;
+extern "C" const IID IID_ICoreWebView2NavigationCompletedEventHandler;
+
+// IID 2fde08a8-1e9a-4766-8c05-95a9ceb9d1c5
+struct ICoreWebView2EnvironmentOptions : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR value) = 0;  // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_Language(LPWSTR* value) = 0;                    // slot 5
+    virtual HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR value) = 0;                    // slot 6
+    virtual HRESULT STDMETHODCALLTYPE
+    get_TargetCompatibleBrowserVersion(LPWSTR* value) = 0;  // slot 7
+    virtual HRESULT STDMETHODCALLTYPE
+    put_TargetCompatibleBrowserVersion(LPCWSTR value) = 0;  // slot 8
+    virtual HRESULT STDMETHODCALLTYPE
+    get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) = 0;  // slot 9
+    virtual HRESULT STDMETHODCALLTYPE
+    put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL allow) = 0;  // slot 10
+};
+
+// IID b96d755e-0319-4e92-a296-23436f46a1fc
+struct ICoreWebView2Environment : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND parentWindow,
+        ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
+        IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers,
+        ICoreWebView2WebResourceResponse** response) = 0;                                 // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) = 0;  // slot 5
+    virtual HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
+        ICoreWebView2NewBrowserVersionAvailableEventHandler* eventHandler,
+        EventRegistrationToken* token) = 0;  // slot 6
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_NewBrowserVersionAvailable(EventRegistrationToken token) = 0;  // slot 7
+};
+
+// IID 41f3632b-5ef4-404f-ad82-2d606c5a9a21
+struct ICoreWebView2Environment2 : public ICoreWebView2Environment {
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateWebResourceRequest(LPCWSTR uri, LPCWSTR Method, IStream* postData, LPCWSTR Headers,
+                             ICoreWebView2WebResourceRequest** value) = 0;  // slot 8
+};
+
+// IID 80a22ae3-be7c-4ce2-afe1-5a50056cdeeb
+struct ICoreWebView2Environment3 : public ICoreWebView2Environment2 {
+    virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2CompositionController(
+        HWND ParentWindow, ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler*
+                               handler) = 0;  // slot 9
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateCoreWebView2PointerInfo(ICoreWebView2PointerInfo** value) = 0;  // slot 10
+};
+
+// IID 20944379-6dcf-41d6-a0a0-abc0fc50de0d
+struct ICoreWebView2Environment4 : public ICoreWebView2Environment3 {
+    virtual HRESULT STDMETHODCALLTYPE
+    GetAutomationProviderForWindow(HWND hwnd, IUnknown** value) = 0;  // slot 11
+};
+
+// IID 319e423d-e0d7-4b8d-9254-ae9475de9b17
+struct ICoreWebView2Environment5 : public ICoreWebView2Environment4 {
+    virtual HRESULT STDMETHODCALLTYPE
+    add_BrowserProcessExited(ICoreWebView2BrowserProcessExitedEventHandler* eventHandler,
+                             EventRegistrationToken* token) = 0;  // slot 12
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_BrowserProcessExited(EventRegistrationToken token) = 0;  // slot 13
+};
+
+// IID e59ee362-acbd-4857-9a8e-d3644d9459a9
+struct ICoreWebView2Environment6 : public ICoreWebView2Environment5 {
+    virtual HRESULT STDMETHODCALLTYPE
+    CreatePrintSettings(ICoreWebView2PrintSettings** value) = 0;  // slot 14
+};
+
+// IID 43c22296-3bbd-43a4-9c00-5c0df6dd29a2
+struct ICoreWebView2Environment7 : public ICoreWebView2Environment6 {
+    virtual HRESULT STDMETHODCALLTYPE get_UserDataFolder(LPWSTR* value) = 0;  // slot 15
+};
+
+// IID d6eb91dd-c3d2-45e5-bd29-6dc2bc4de9cf
+struct ICoreWebView2Environment8 : public ICoreWebView2Environment7 {
+    virtual HRESULT STDMETHODCALLTYPE
+    add_ProcessInfosChanged(ICoreWebView2ProcessInfosChangedEventHandler* eventHandler,
+                            EventRegistrationToken* token) = 0;  // slot 16
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ProcessInfosChanged(EventRegistrationToken token) = 0;  // slot 17
+    virtual HRESULT STDMETHODCALLTYPE
+    GetProcessInfos(ICoreWebView2ProcessInfoCollection** value) = 0;  // slot 18
+};
+
+// IID f06f41bf-4b5a-49d8-b9f6-fa16cd29f274
+struct ICoreWebView2Environment9 : public ICoreWebView2Environment8 {
+    virtual HRESULT STDMETHODCALLTYPE CreateContextMenuItem(
+        LPCWSTR Label, IStream* iconStream, COREWEBVIEW2_CONTEXT_MENU_ITEM_KIND Kind,
+        ICoreWebView2ContextMenuItem** value) = 0;  // slot 19
+};
+
+// IID ee0eb9df-6f12-46ce-b53f-3f47b9c928e0
+struct ICoreWebView2Environment10 : public ICoreWebView2Environment9 {
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateCoreWebView2ControllerOptions(ICoreWebView2ControllerOptions** value) = 0;  // slot 20
+    virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2ControllerWithOptions(
+        HWND ParentWindow, ICoreWebView2ControllerOptions* options,
+        ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) = 0;  // slot 21
+    virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2CompositionControllerWithOptions(
+        HWND ParentWindow, ICoreWebView2ControllerOptions* options,
+        ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler*
+            handler) = 0;  // slot 22
+};
+
+// IID f0913dc6-a0ec-42ef-9805-91dff3a2966a
+struct ICoreWebView2Environment11 : public ICoreWebView2Environment10 {
+    virtual HRESULT STDMETHODCALLTYPE get_FailureReportFolderPath(LPWSTR* value) = 0;  // slot 23
+};
+
+// IID f503db9b-739f-48dd-b151-fdfcf253f54e
+struct ICoreWebView2Environment12 : public ICoreWebView2Environment11 {
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateSharedBuffer(UINT64 Size, ICoreWebView2SharedBuffer** value) = 0;  // slot 24
+};
+
+// IID af641f58-72b2-11ee-b962-0242ac120002
+struct ICoreWebView2Environment13 : public ICoreWebView2Environment12 {
+    virtual HRESULT STDMETHODCALLTYPE GetProcessExtendedInfos(
+        ICoreWebView2GetProcessExtendedInfosCompletedHandler* handler) = 0;  // slot 25
+};
+
+// IID a5e9fad9-c875-59da-9bd7-473aa5ca1cef
+struct ICoreWebView2Environment14 : public ICoreWebView2Environment13 {
+    virtual HRESULT STDMETHODCALLTYPE CreateWebFileSystemFileHandle(
+        LPCWSTR path, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission,
+        ICoreWebView2FileSystemHandle** value) = 0;  // slot 26
+    virtual HRESULT STDMETHODCALLTYPE CreateWebFileSystemDirectoryHandle(
+        LPCWSTR path, COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION permission,
+        ICoreWebView2FileSystemHandle** value) = 0;  // slot 27
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateObjectCollection(UINT32 length, IUnknown** items,
+                           ICoreWebView2ObjectCollection** objectCollection) = 0;  // slot 28
+};
+
+// IID 4d00c0d1-9434-4eb6-8078-8697a560334f
+struct ICoreWebView2Controller : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) = 0;      // slot 3
+    virtual HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) = 0;       // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) = 0;            // slot 5
+    virtual HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) = 0;             // slot 6
+    virtual HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) = 0;  // slot 7
+    virtual HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) = 0;   // slot 8
+    virtual HRESULT STDMETHODCALLTYPE
+    add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler* eventHandler,
+                          EventRegistrationToken* token) = 0;  // slot 9
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ZoomFactorChanged(EventRegistrationToken token) = 0;  // slot 10
+    virtual HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds,
+                                                             double zoomFactor) = 0;  // slot 11
+    virtual HRESULT STDMETHODCALLTYPE
+    MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) = 0;  // slot 12
+    virtual HRESULT STDMETHODCALLTYPE
+    add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler* eventHandler,
+                           EventRegistrationToken* token) = 0;  // slot 13
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_MoveFocusRequested(EventRegistrationToken token) = 0;  // slot 14
+    virtual HRESULT STDMETHODCALLTYPE
+    add_GotFocus(ICoreWebView2FocusChangedEventHandler* eventHandler,
+                 EventRegistrationToken* token) = 0;                                      // slot 15
+    virtual HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken token) = 0;  // slot 16
+    virtual HRESULT STDMETHODCALLTYPE
+    add_LostFocus(ICoreWebView2FocusChangedEventHandler* eventHandler,
+                  EventRegistrationToken* token) = 0;  // slot 17
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_LostFocus(EventRegistrationToken token) = 0;  // slot 18
+    virtual HRESULT STDMETHODCALLTYPE
+    add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler,
+                              EventRegistrationToken* token) = 0;  // slot 19
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_AcceleratorKeyPressed(EventRegistrationToken token) = 0;              // slot 20
+    virtual HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) = 0;  // slot 21
+    virtual HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND parentWindow) = 0;   // slot 22
+    virtual HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() = 0;   // slot 23
+    virtual HRESULT STDMETHODCALLTYPE Close() = 0;                               // slot 24
+    virtual HRESULT STDMETHODCALLTYPE
+    get_CoreWebView2(ICoreWebView2** coreWebView2) = 0;  // slot 25
+};
+
+// IID 76eceacb-0462-4d94-ac83-423a6793775e
+struct ICoreWebView2 : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) = 0;                         // slot 4
+    virtual HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) = 0;                           // slot 5
+    virtual HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) = 0;           // slot 6
+    virtual HRESULT STDMETHODCALLTYPE
+    add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
+                           EventRegistrationToken* token) = 0;  // slot 7
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_NavigationStarting(EventRegistrationToken token) = 0;  // slot 8
+    virtual HRESULT STDMETHODCALLTYPE
+    add_ContentLoading(ICoreWebView2ContentLoadingEventHandler* eventHandler,
+                       EventRegistrationToken* token) = 0;  // slot 9
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ContentLoading(EventRegistrationToken token) = 0;  // slot 10
+    virtual HRESULT STDMETHODCALLTYPE
+    add_SourceChanged(ICoreWebView2SourceChangedEventHandler* eventHandler,
+                      EventRegistrationToken* token) = 0;  // slot 11
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_SourceChanged(EventRegistrationToken token) = 0;  // slot 12
+    virtual HRESULT STDMETHODCALLTYPE
+    add_HistoryChanged(ICoreWebView2HistoryChangedEventHandler* eventHandler,
+                       EventRegistrationToken* token) = 0;  // slot 13
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_HistoryChanged(EventRegistrationToken token) = 0;  // slot 14
+    virtual HRESULT STDMETHODCALLTYPE
+    add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
+                            EventRegistrationToken* token) = 0;  // slot 15
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_NavigationCompleted(EventRegistrationToken token) = 0;  // slot 16
+    virtual HRESULT STDMETHODCALLTYPE
+    add_FrameNavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
+                                EventRegistrationToken* token) = 0;  // slot 17
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_FrameNavigationStarting(EventRegistrationToken token) = 0;  // slot 18
+    virtual HRESULT STDMETHODCALLTYPE
+    add_FrameNavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
+                                 EventRegistrationToken* token) = 0;  // slot 19
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_FrameNavigationCompleted(EventRegistrationToken token) = 0;  // slot 20
+    virtual HRESULT STDMETHODCALLTYPE
+    add_ScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventHandler* eventHandler,
+                            EventRegistrationToken* token) = 0;  // slot 21
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ScriptDialogOpening(EventRegistrationToken token) = 0;  // slot 22
+    virtual HRESULT STDMETHODCALLTYPE
+    add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler,
+                            EventRegistrationToken* token) = 0;  // slot 23
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_PermissionRequested(EventRegistrationToken token) = 0;  // slot 24
+    virtual HRESULT STDMETHODCALLTYPE
+    add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* eventHandler,
+                      EventRegistrationToken* token) = 0;  // slot 25
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ProcessFailed(EventRegistrationToken token) = 0;  // slot 26
+    virtual HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
+        LPCWSTR javaScript,
+        ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) = 0;  // slot 27
+    virtual HRESULT STDMETHODCALLTYPE
+    RemoveScriptToExecuteOnDocumentCreated(LPCWSTR id) = 0;  // slot 28
+    virtual HRESULT STDMETHODCALLTYPE ExecuteScript(
+        LPCWSTR javaScript, ICoreWebView2ExecuteScriptCompletedHandler* handler) = 0;  // slot 29
+    virtual HRESULT STDMETHODCALLTYPE
+    CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT imageFormat, IStream* imageStream,
+                   ICoreWebView2CapturePreviewCompletedHandler* handler) = 0;  // slot 30
+    virtual HRESULT STDMETHODCALLTYPE Reload() = 0;                            // slot 31
+    virtual HRESULT STDMETHODCALLTYPE
+    PostWebMessageAsJson(LPCWSTR webMessageAsJson) = 0;  // slot 32
+    virtual HRESULT STDMETHODCALLTYPE
+    PostWebMessageAsString(LPCWSTR webMessageAsString) = 0;  // slot 33
+    virtual HRESULT STDMETHODCALLTYPE
+    add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
+                           EventRegistrationToken* token) = 0;  // slot 34
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_WebMessageReceived(EventRegistrationToken token) = 0;  // slot 35
+    virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
+        LPCWSTR methodName, LPCWSTR parametersAsJson,
+        ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) = 0;   // slot 36
+    virtual HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32* value) = 0;   // slot 37
+    virtual HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL* canGoBack) = 0;        // slot 38
+    virtual HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL* canGoForward) = 0;  // slot 39
+    virtual HRESULT STDMETHODCALLTYPE GoBack() = 0;                              // slot 40
+    virtual HRESULT STDMETHODCALLTYPE GoForward() = 0;                           // slot 41
+    virtual HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(
+        LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver) = 0;  // slot 42
+    virtual HRESULT STDMETHODCALLTYPE Stop() = 0;                                       // slot 43
+    virtual HRESULT STDMETHODCALLTYPE
+    add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* eventHandler,
+                           EventRegistrationToken* token) = 0;  // slot 44
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_NewWindowRequested(EventRegistrationToken token) = 0;  // slot 45
+    virtual HRESULT STDMETHODCALLTYPE
+    add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler* eventHandler,
+                             EventRegistrationToken* token) = 0;  // slot 46
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_DocumentTitleChanged(EventRegistrationToken token) = 0;           // slot 47
+    virtual HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) = 0;  // slot 48
+    virtual HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR name,
+                                                            VARIANT* object) = 0;    // slot 49
+    virtual HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR name) = 0;  // slot 50
+    virtual HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() = 0;                      // slot 51
+    virtual HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(
+        ICoreWebView2ContainsFullScreenElementChangedEventHandler* eventHandler,
+        EventRegistrationToken* token) = 0;  // slot 52
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ContainsFullScreenElementChanged(EventRegistrationToken token) = 0;  // slot 53
+    virtual HRESULT STDMETHODCALLTYPE
+    get_ContainsFullScreenElement(BOOL* containsFullScreenElement) = 0;  // slot 54
+    virtual HRESULT STDMETHODCALLTYPE
+    add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* eventHandler,
+                             EventRegistrationToken* token) = 0;  // slot 55
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_WebResourceRequested(EventRegistrationToken token) = 0;  // slot 56
+    virtual HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
+        LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) = 0;  // slot 57
+    virtual HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(
+        LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) = 0;  // slot 58
+    virtual HRESULT STDMETHODCALLTYPE
+    add_WindowCloseRequested(ICoreWebView2WindowCloseRequestedEventHandler* eventHandler,
+                             EventRegistrationToken* token) = 0;  // slot 59
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_WindowCloseRequested(EventRegistrationToken token) = 0;  // slot 60
+};
+
+// IID 9e8f0cf8-e670-4b5e-b2bc-73e061e3184c
+struct ICoreWebView2_2 : public ICoreWebView2 {
+    virtual HRESULT STDMETHODCALLTYPE add_WebResourceResponseReceived(
+        ICoreWebView2WebResourceResponseReceivedEventHandler* eventHandler,
+        EventRegistrationToken* token) = 0;  // slot 61
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_WebResourceResponseReceived(EventRegistrationToken token) = 0;  // slot 62
+    virtual HRESULT STDMETHODCALLTYPE
+    NavigateWithWebResourceRequest(ICoreWebView2WebResourceRequest* request) = 0;  // slot 63
+    virtual HRESULT STDMETHODCALLTYPE
+    add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* eventHandler,
+                         EventRegistrationToken* token) = 0;  // slot 64
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_DOMContentLoaded(EventRegistrationToken token) = 0;  // slot 65
+    virtual HRESULT STDMETHODCALLTYPE
+    get_CookieManager(ICoreWebView2CookieManager** cookieManager) = 0;  // slot 66
+    virtual HRESULT STDMETHODCALLTYPE
+    get_Environment(ICoreWebView2Environment** environment) = 0;  // slot 67
+};
+
+// IID a0d6df20-3b92-416d-aa0c-437a9c727857
+struct ICoreWebView2_3 : public ICoreWebView2_2 {
+    virtual HRESULT STDMETHODCALLTYPE
+    TrySuspend(ICoreWebView2TrySuspendCompletedHandler* handler) = 0;          // slot 68
+    virtual HRESULT STDMETHODCALLTYPE Resume() = 0;                            // slot 69
+    virtual HRESULT STDMETHODCALLTYPE get_IsSuspended(BOOL* isSuspended) = 0;  // slot 70
+    virtual HRESULT STDMETHODCALLTYPE SetVirtualHostNameToFolderMapping(
+        LPCWSTR hostName, LPCWSTR folderPath,
+        COREWEBVIEW2_HOST_RESOURCE_ACCESS_KIND accessKind) = 0;  // slot 71
+    virtual HRESULT STDMETHODCALLTYPE
+    ClearVirtualHostNameToFolderMapping(LPCWSTR hostName) = 0;  // slot 72
+};
+
+// IID 20d02d59-6df2-42dc-bd06-f98a694b1302
+struct ICoreWebView2_4 : public ICoreWebView2_3 {
+    virtual HRESULT STDMETHODCALLTYPE
+    add_FrameCreated(ICoreWebView2FrameCreatedEventHandler* eventHandler,
+                     EventRegistrationToken* token) = 0;  // slot 73
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_FrameCreated(EventRegistrationToken token) = 0;  // slot 74
+    virtual HRESULT STDMETHODCALLTYPE
+    add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* eventHandler,
+                         EventRegistrationToken* token) = 0;  // slot 75
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_DownloadStarting(EventRegistrationToken token) = 0;  // slot 76
+};
+
+// IID bedb11b8-d63c-11eb-b8bc-0242ac130003
+struct ICoreWebView2_5 : public ICoreWebView2_4 {
+    virtual HRESULT STDMETHODCALLTYPE add_ClientCertificateRequested(
+        ICoreWebView2ClientCertificateRequestedEventHandler* eventHandler,
+        EventRegistrationToken* token) = 0;  // slot 77
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ClientCertificateRequested(EventRegistrationToken token) = 0;  // slot 78
+};
+
+// IID 499aadac-d92c-4589-8a75-111bfc167795
+struct ICoreWebView2_6 : public ICoreWebView2_5 {
+    virtual HRESULT STDMETHODCALLTYPE OpenTaskManagerWindow() = 0;  // slot 79
+};
+
+// IID 79c24d83-09a3-45ae-9418-487f32a58740
+struct ICoreWebView2_7 : public ICoreWebView2_6 {
+    virtual HRESULT STDMETHODCALLTYPE
+    PrintToPdf(LPCWSTR ResultFilePath, ICoreWebView2PrintSettings* printSettings,
+               ICoreWebView2PrintToPdfCompletedHandler* handler) = 0;  // slot 80
+};
+
+// IID e9632730-6e1e-43ab-b7b8-7b2c9e62e094
+struct ICoreWebView2_8 : public ICoreWebView2_7 {
+    virtual HRESULT STDMETHODCALLTYPE
+    add_IsMutedChanged(ICoreWebView2IsMutedChangedEventHandler* eventHandler,
+                       EventRegistrationToken* token) = 0;  // slot 81
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_IsMutedChanged(EventRegistrationToken token) = 0;         // slot 82
+    virtual HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL* value) = 0;  // slot 83
+    virtual HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL value) = 0;   // slot 84
+    virtual HRESULT STDMETHODCALLTYPE add_IsDocumentPlayingAudioChanged(
+        ICoreWebView2IsDocumentPlayingAudioChangedEventHandler* eventHandler,
+        EventRegistrationToken* token) = 0;  // slot 85
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_IsDocumentPlayingAudioChanged(EventRegistrationToken token) = 0;         // slot 86
+    virtual HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL* value) = 0;  // slot 87
+};
+
+// IID 4d7b2eab-9fdc-468d-b998-a9260b5ed651
+struct ICoreWebView2_9 : public ICoreWebView2_8 {
+    virtual HRESULT STDMETHODCALLTYPE add_IsDefaultDownloadDialogOpenChanged(
+        ICoreWebView2IsDefaultDownloadDialogOpenChangedEventHandler* handler,
+        EventRegistrationToken* token) = 0;  // slot 88
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_IsDefaultDownloadDialogOpenChanged(EventRegistrationToken token) = 0;         // slot 89
+    virtual HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL* value) = 0;  // slot 90
+    virtual HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() = 0;                   // slot 91
+    virtual HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() = 0;                  // slot 92
+    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogCornerAlignment(
+        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT* value) = 0;  // slot 93
+    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogCornerAlignment(
+        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT value) = 0;                 // slot 94
+    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogMargin(POINT* value) = 0;  // slot 95
+    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT value) = 0;   // slot 96
+};
+
+// IID b1690564-6f5a-4983-8e48-31d1143fecdb
+struct ICoreWebView2_10 : public ICoreWebView2_9 {
+    virtual HRESULT STDMETHODCALLTYPE add_BasicAuthenticationRequested(
+        ICoreWebView2BasicAuthenticationRequestedEventHandler* eventHandler,
+        EventRegistrationToken* token) = 0;  // slot 97
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_BasicAuthenticationRequested(EventRegistrationToken token) = 0;  // slot 98
+};
+
+// IID 0be78e56-c193-4051-b943-23b460c08bdb
+struct ICoreWebView2_11 : public ICoreWebView2_10 {
+    virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethodForSession(
+        LPCWSTR sessionId, LPCWSTR methodName, LPCWSTR parametersAsJson,
+        ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) = 0;  // slot 99
+    virtual HRESULT STDMETHODCALLTYPE
+    add_ContextMenuRequested(ICoreWebView2ContextMenuRequestedEventHandler* eventHandler,
+                             EventRegistrationToken* token) = 0;  // slot 100
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ContextMenuRequested(EventRegistrationToken token) = 0;  // slot 101
+};
+
+// IID 35d69927-bcfa-4566-9349-6b3e0d154cac
+struct ICoreWebView2_12 : public ICoreWebView2_11 {
+    virtual HRESULT STDMETHODCALLTYPE
+    add_StatusBarTextChanged(ICoreWebView2StatusBarTextChangedEventHandler* eventHandler,
+                             EventRegistrationToken* token) = 0;  // slot 102
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_StatusBarTextChanged(EventRegistrationToken token) = 0;           // slot 103
+    virtual HRESULT STDMETHODCALLTYPE get_StatusBarText(LPWSTR* value) = 0;  // slot 104
+};
+
+// IID f75f09a8-667e-4983-88d6-c8773f315e84
+struct ICoreWebView2_13 : public ICoreWebView2_12 {
+    virtual HRESULT STDMETHODCALLTYPE get_Profile(ICoreWebView2Profile** value) = 0;  // slot 105
+};
+
+// IID 6daa4f10-4a90-4753-8898-77c5df534165
+struct ICoreWebView2_14 : public ICoreWebView2_13 {
+    virtual HRESULT STDMETHODCALLTYPE add_ServerCertificateErrorDetected(
+        ICoreWebView2ServerCertificateErrorDetectedEventHandler* eventHandler,
+        EventRegistrationToken* token) = 0;  // slot 106
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_ServerCertificateErrorDetected(EventRegistrationToken token) = 0;  // slot 107
+    virtual HRESULT STDMETHODCALLTYPE ClearServerCertificateErrorActions(
+        ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler* handler) = 0;  // slot 108
+};
+
+// IID 517b2d1d-7dae-4a66-a4f4-10352ffb9518
+struct ICoreWebView2_15 : public ICoreWebView2_14 {
+    virtual HRESULT STDMETHODCALLTYPE
+    add_FaviconChanged(ICoreWebView2FaviconChangedEventHandler* eventHandler,
+                       EventRegistrationToken* token) = 0;  // slot 109
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_FaviconChanged(EventRegistrationToken token) = 0;              // slot 110
+    virtual HRESULT STDMETHODCALLTYPE get_FaviconUri(LPWSTR* value) = 0;  // slot 111
+    virtual HRESULT STDMETHODCALLTYPE
+    GetFavicon(COREWEBVIEW2_FAVICON_IMAGE_FORMAT format,
+               ICoreWebView2GetFaviconCompletedHandler* completedHandler) = 0;  // slot 112
+};
+
+// IID 0eb34dc9-9f91-41e1-8639-95cd5943906b
+struct ICoreWebView2_16 : public ICoreWebView2_15 {
+    virtual HRESULT STDMETHODCALLTYPE
+    Print(ICoreWebView2PrintSettings* printSettings,
+          ICoreWebView2PrintCompletedHandler* handler) = 0;  // slot 113
+    virtual HRESULT STDMETHODCALLTYPE
+    ShowPrintUI(COREWEBVIEW2_PRINT_DIALOG_KIND printDialogKind) = 0;  // slot 114
+    virtual HRESULT STDMETHODCALLTYPE
+    PrintToPdfStream(ICoreWebView2PrintSettings* printSettings,
+                     ICoreWebView2PrintToPdfStreamCompletedHandler* handler) = 0;  // slot 115
+};
+
+// IID 702e75d4-fd44-434d-9d70-1a68a6b1192a
+struct ICoreWebView2_17 : public ICoreWebView2_16 {
+    virtual HRESULT STDMETHODCALLTYPE PostSharedBufferToScript(
+        ICoreWebView2SharedBuffer* sharedBuffer, COREWEBVIEW2_SHARED_BUFFER_ACCESS access,
+        LPCWSTR additionalDataAsJson) = 0;  // slot 116
+};
+
+// IID 7a626017-28be-49b2-b865-3ba2b3522d90
+struct ICoreWebView2_18 : public ICoreWebView2_17 {
+    virtual HRESULT STDMETHODCALLTYPE add_LaunchingExternalUriScheme(
+        ICoreWebView2LaunchingExternalUriSchemeEventHandler* eventHandler,
+        EventRegistrationToken* token) = 0;  // slot 117
+    virtual HRESULT STDMETHODCALLTYPE
+    remove_LaunchingExternalUriScheme(EventRegistrationToken token) = 0;  // slot 118
+};
+
+// IID 6921f954-79b0-437f-a997-c85811897c68
+struct ICoreWebView2_19 : public ICoreWebView2_18 {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_MemoryUsageTargetLevel(COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL* value) = 0;  // slot 119
+    virtual HRESULT STDMETHODCALLTYPE
+    put_MemoryUsageTargetLevel(COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL value) = 0;  // slot 120
+};
+
+// IID b4bc1926-7305-11ee-b962-0242ac120002
+struct ICoreWebView2_20 : public ICoreWebView2_19 {
+    virtual HRESULT STDMETHODCALLTYPE get_FrameId(UINT32* value) = 0;  // slot 121
+};
+
+// IID c4980dea-587b-43b9-8143-3ef3bf552d95
+struct ICoreWebView2_21 : public ICoreWebView2_20 {
+    virtual HRESULT STDMETHODCALLTYPE ExecuteScriptWithResult(
+        LPCWSTR javaScript,
+        ICoreWebView2ExecuteScriptWithResultCompletedHandler* handler) = 0;  // slot 122
+};
+
+// IID db75dfc7-a857-4632-a398-6969dde26c0a
+struct ICoreWebView2_22 : public ICoreWebView2_21 {
+    virtual HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilterWithRequestSourceKinds(
+        LPCWSTR uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT ResourceContext,
+        COREWEBVIEW2_WEB_RESOURCE_REQUEST_SOURCE_KINDS requestSourceKinds) = 0;  // slot 123
+    virtual HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilterWithRequestSourceKinds(
+        LPCWSTR uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT ResourceContext,
+        COREWEBVIEW2_WEB_RESOURCE_REQUEST_SOURCE_KINDS requestSourceKinds) = 0;  // slot 124
+};
+
+// IID 508f0db5-90c4-5872-90a7-267a91377502
+struct ICoreWebView2_23 : public ICoreWebView2_22 {
+    virtual HRESULT STDMETHODCALLTYPE PostWebMessageAsJsonWithAdditionalObjects(
+        LPCWSTR webMessageAsJson,
+        ICoreWebView2ObjectCollectionView* additionalObjects) = 0;  // slot 125
+};
+
+// IID e562e4f0-d7fa-43ac-8d71-c05150499f00
+struct ICoreWebView2Settings : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_IsScriptEnabled(BOOL* isScriptEnabled) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE put_IsScriptEnabled(BOOL isScriptEnabled) = 0;   // slot 4
+    virtual HRESULT STDMETHODCALLTYPE
+    get_IsWebMessageEnabled(BOOL* isWebMessageEnabled) = 0;  // slot 5
+    virtual HRESULT STDMETHODCALLTYPE
+    put_IsWebMessageEnabled(BOOL isWebMessageEnabled) = 0;  // slot 6
+    virtual HRESULT STDMETHODCALLTYPE
+    get_AreDefaultScriptDialogsEnabled(BOOL* areDefaultScriptDialogsEnabled) = 0;  // slot 7
+    virtual HRESULT STDMETHODCALLTYPE
+    put_AreDefaultScriptDialogsEnabled(BOOL areDefaultScriptDialogsEnabled) = 0;  // slot 8
+    virtual HRESULT STDMETHODCALLTYPE
+    get_IsStatusBarEnabled(BOOL* isStatusBarEnabled) = 0;  // slot 9
+    virtual HRESULT STDMETHODCALLTYPE
+    put_IsStatusBarEnabled(BOOL isStatusBarEnabled) = 0;  // slot 10
+    virtual HRESULT STDMETHODCALLTYPE
+    get_AreDevToolsEnabled(BOOL* areDevToolsEnabled) = 0;  // slot 11
+    virtual HRESULT STDMETHODCALLTYPE
+    put_AreDevToolsEnabled(BOOL areDevToolsEnabled) = 0;  // slot 12
+    virtual HRESULT STDMETHODCALLTYPE
+    get_AreDefaultContextMenusEnabled(BOOL* enabled) = 0;  // slot 13
+    virtual HRESULT STDMETHODCALLTYPE
+    put_AreDefaultContextMenusEnabled(BOOL enabled) = 0;                                 // slot 14
+    virtual HRESULT STDMETHODCALLTYPE get_AreHostObjectsAllowed(BOOL* allowed) = 0;      // slot 15
+    virtual HRESULT STDMETHODCALLTYPE put_AreHostObjectsAllowed(BOOL allowed) = 0;       // slot 16
+    virtual HRESULT STDMETHODCALLTYPE get_IsZoomControlEnabled(BOOL* enabled) = 0;       // slot 17
+    virtual HRESULT STDMETHODCALLTYPE put_IsZoomControlEnabled(BOOL enabled) = 0;        // slot 18
+    virtual HRESULT STDMETHODCALLTYPE get_IsBuiltInErrorPageEnabled(BOOL* enabled) = 0;  // slot 19
+    virtual HRESULT STDMETHODCALLTYPE put_IsBuiltInErrorPageEnabled(BOOL enabled) = 0;   // slot 20
+};
+
+// IID ee9a0f68-f46c-4e32-ac23-ef8cac224d2a
+struct ICoreWebView2Settings2 : public ICoreWebView2Settings {
+    virtual HRESULT STDMETHODCALLTYPE get_UserAgent(LPWSTR* value) = 0;  // slot 21
+    virtual HRESULT STDMETHODCALLTYPE put_UserAgent(LPCWSTR value) = 0;  // slot 22
+};
+
+// IID fdb5ab74-af33-4854-84f0-0a631deb5eba
+struct ICoreWebView2Settings3 : public ICoreWebView2Settings2 {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_AreBrowserAcceleratorKeysEnabled(BOOL* value) = 0;  // slot 23
+    virtual HRESULT STDMETHODCALLTYPE
+    put_AreBrowserAcceleratorKeysEnabled(BOOL value) = 0;  // slot 24
+};
+
+// IID 453e667f-12c7-49d4-be6d-ddbe7956f57a
+struct ICoreWebView2WebResourceRequestedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_Request(ICoreWebView2WebResourceRequest** request) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE
+    get_Response(ICoreWebView2WebResourceResponse** response) = 0;  // slot 4
+    virtual HRESULT STDMETHODCALLTYPE
+    put_Response(ICoreWebView2WebResourceResponse* response) = 0;                         // slot 5
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;  // slot 6
+    virtual HRESULT STDMETHODCALLTYPE
+    get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_CONTEXT* context) = 0;  // slot 7
+};
+
+// IID 97055cd4-512c-4264-8b5f-e3f446cea6a5
+struct ICoreWebView2WebResourceRequest : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;            // slot 3
+    virtual HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR uri) = 0;            // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_Method(LPWSTR* method) = 0;      // slot 5
+    virtual HRESULT STDMETHODCALLTYPE put_Method(LPCWSTR method) = 0;      // slot 6
+    virtual HRESULT STDMETHODCALLTYPE get_Content(IStream** content) = 0;  // slot 7
+    virtual HRESULT STDMETHODCALLTYPE put_Content(IStream* content) = 0;   // slot 8
+    virtual HRESULT STDMETHODCALLTYPE
+    get_Headers(ICoreWebView2HttpRequestHeaders** headers) = 0;  // slot 9
+};
+
+// IID e86cac0e-5523-465c-b536-8fb9fc8c8c60
+struct ICoreWebView2HttpRequestHeaders : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE
+    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) = 0;  // slot 4
+    virtual HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) = 0;         // slot 5
+    virtual HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR name, LPCWSTR value) = 0;      // slot 6
+    virtual HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR name) = 0;                  // slot 7
+    virtual HRESULT STDMETHODCALLTYPE
+    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) = 0;  // slot 8
+};
+
+// IID 0702fc30-f43b-47bb-ab52-a42cb552ad9f
+struct ICoreWebView2HttpHeadersCollectionIterator : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetCurrentHeader(LPWSTR* name, LPWSTR* value) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE get_HasCurrentHeader(BOOL* hasCurrent) = 0;         // slot 4
+    virtual HRESULT STDMETHODCALLTYPE MoveNext(BOOL* hasNext) = 0;                        // slot 5
+};
+
+// IID aafcc94f-fa27-48fd-97df-830ef75aaec9
+struct ICoreWebView2WebResourceResponse : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Content(IStream** content) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE put_Content(IStream* content) = 0;   // slot 4
+    virtual HRESULT STDMETHODCALLTYPE
+    get_Headers(ICoreWebView2HttpResponseHeaders** headers) = 0;                   // slot 5
+    virtual HRESULT STDMETHODCALLTYPE get_StatusCode(int* statusCode) = 0;         // slot 6
+    virtual HRESULT STDMETHODCALLTYPE put_StatusCode(int statusCode) = 0;          // slot 7
+    virtual HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR* reasonPhrase) = 0;  // slot 8
+    virtual HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR reasonPhrase) = 0;  // slot 9
+};
+
+// IID 03c5ff5a-9b45-4a88-881c-89a9f328619c
+struct ICoreWebView2HttpResponseHeaders : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE AppendHeader(LPCWSTR name, LPCWSTR value) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) = 0;        // slot 4
+    virtual HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) = 0;     // slot 5
+    virtual HRESULT STDMETHODCALLTYPE
+    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) = 0;  // slot 6
+    virtual HRESULT STDMETHODCALLTYPE
+    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) = 0;  // slot 7
+};
+
+// IID 5b495469-e119-438a-9b18-7604f25f2e49
+struct ICoreWebView2NavigationStartingEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;                        // slot 3
+    virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;  // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* isRedirected) = 0;        // slot 5
+    virtual HRESULT STDMETHODCALLTYPE
+    get_RequestHeaders(ICoreWebView2HttpRequestHeaders** requestHeaders) = 0;      // slot 6
+    virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;                // slot 7
+    virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;                 // slot 8
+    virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;  // slot 9
+};
+
+// IID 973ae2ef-ff18-4894-8fb2-3c758f046810
+struct ICoreWebView2PermissionRequestedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE
+    get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* permissionKind) = 0;              // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;  // slot 5
+    virtual HRESULT STDMETHODCALLTYPE
+    get_State(COREWEBVIEW2_PERMISSION_STATE* state) = 0;                                   // slot 6
+    virtual HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE state) = 0;  // slot 7
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;   // slot 8
+};
+
+// IID 34acb11c-fc37-4418-9132-f9c21d1eafb9
+struct ICoreWebView2NewWindowRequestedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;                           // slot 3
+    virtual HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2* newWindow) = 0;        // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2** newWindow) = 0;       // slot 5
+    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                      // slot 6
+    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                     // slot 7
+    virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;     // slot 8
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;  // slot 9
+    virtual HRESULT STDMETHODCALLTYPE
+    get_WindowFeatures(ICoreWebView2WindowFeatures** value) = 0;  // slot 10
+};
+
+// IID 0f99a40c-e962-4207-9e92-e3d542eff849
+struct ICoreWebView2WebMessageReceivedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* value) = 0;                // slot 3
+    virtual HRESULT STDMETHODCALLTYPE get_WebMessageAsJson(LPWSTR* value) = 0;      // slot 4
+    virtual HRESULT STDMETHODCALLTYPE TryGetWebMessageAsString(LPWSTR* value) = 0;  // slot 5
+};
+
+// IID 9f760f8a-fb79-42be-9990-7b56900fa9c7
+struct ICoreWebView2AcceleratorKeyPressedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* keyEventKind) = 0;         // slot 3
+    virtual HRESULT STDMETHODCALLTYPE get_VirtualKey(UINT* virtualKey) = 0;  // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_KeyEventLParam(INT* lParam) = 0;   // slot 5
+    virtual HRESULT STDMETHODCALLTYPE
+    get_PhysicalKeyStatus(COREWEBVIEW2_PHYSICAL_KEY_STATUS* physicalKeyStatus) = 0;  // slot 6
+    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                // slot 7
+    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                 // slot 8
+};
+
+// IID 16b1e21a-c503-44f2-84c9-70aba5031283
+struct ICoreWebView2DOMContentLoadedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* value) = 0;  // slot 3
+};
+
+// IID 30d68b7d-20d9-4752-a9ca-ec8448fbb5c1
+struct ICoreWebView2NavigationCompletedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* isSuccess) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE
+    get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* webErrorStatus) = 0;         // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;  // slot 5
+};
+
+// IID c10e7f7b-b585-46f0-a623-8befbf3e4ee0
+struct ICoreWebView2Deferral : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Complete() = 0;  // slot 3
+};
+
+// IID c65100ac-0de2-5551-a362-23d9bd1d0e1f
+struct ICoreWebView2FileSystemHandle : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_Kind(COREWEBVIEW2_FILE_SYSTEM_HANDLE_KIND* value) = 0;      // slot 3
+    virtual HRESULT STDMETHODCALLTYPE get_Path(LPWSTR* value) = 0;  // slot 4
+    virtual HRESULT STDMETHODCALLTYPE
+    get_Permission(COREWEBVIEW2_FILE_SYSTEM_HANDLE_PERMISSION* value) = 0;  // slot 5
+};
+
+// IID 0f36fd87-4f69-4415-98da-888f89fb9a33
+struct ICoreWebView2ObjectCollectionView : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(UINT32* value) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE GetValueAtIndex(UINT32 index,
+                                                      IUnknown** value) = 0;  // slot 4
+};
+
+// IID 5cfec11c-25bd-4e8d-9e1a-7acdaeeec047
+struct ICoreWebView2ObjectCollection : public ICoreWebView2ObjectCollectionView {
+    virtual HRESULT STDMETHODCALLTYPE RemoveValueAtIndex(UINT32 index) = 0;  // slot 5
+    virtual HRESULT STDMETHODCALLTYPE InsertValueAtIndex(UINT32 index,
+                                                         IUnknown* value) = 0;  // slot 6
+};
+
+// IID 4e8a3389-c9d8-4bd2-b6b5-124fee6cc14d
+struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode,
+                                             ICoreWebView2Environment* result) = 0;  // slot 3
+};
+
+// IID 6c4819f3-c9b7-4260-8127-c9f5bde7f68c
+struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode,
+                                             ICoreWebView2Controller* result) = 0;  // slot 3
+};
+
+// IID ab00b74c-15f1-4646-80e8-e76341d25d71
+struct ICoreWebView2WebResourceRequestedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2* sender, ICoreWebView2WebResourceRequestedEventArgs* args) = 0;  // slot 3
+};
+
+// IID 9adbe429-f36d-432b-9ddc-f8881fbd76e3
+struct ICoreWebView2NavigationStartingEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2* sender, ICoreWebView2NavigationStartingEventArgs* args) = 0;  // slot 3
+};
+
+// IID f5f2b923-953e-4042-9f95-f3a118e1afd4
+struct ICoreWebView2DocumentTitleChangedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, IUnknown* args) = 0;  // slot 3
+};
+
+// IID 15e1c6a3-c72a-4df3-91d7-d097fbec6bfd
+struct ICoreWebView2PermissionRequestedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2* sender, ICoreWebView2PermissionRequestedEventArgs* args) = 0;  // slot 3
+};
+
+// IID e45d98b1-afef-45be-8baf-6c7728867f73
+struct ICoreWebView2ContainsFullScreenElementChangedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, IUnknown* args) = 0;  // slot 3
+};
+
+// IID 5c19e9e0-092f-486b-affa-ca8231913039
+struct ICoreWebView2WindowCloseRequestedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, IUnknown* args) = 0;  // slot 3
+};
+
+// IID d4c185fe-c81c-4989-97af-2d3fa7ab5651
+struct ICoreWebView2NewWindowRequestedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2* sender, ICoreWebView2NewWindowRequestedEventArgs* args) = 0;  // slot 3
+};
+
+// IID 57213f19-00e6-49fa-8e07-898ea01ecbd2
+struct ICoreWebView2WebMessageReceivedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args) = 0;  // slot 3
+};
+
+// IID 4bac7e9c-199e-49ed-87ed-249303acf019
+struct ICoreWebView2DOMContentLoadedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2* sender, ICoreWebView2DOMContentLoadedEventArgs* args) = 0;  // slot 3
+};
+
+// IID b29c7e28-fa79-41a8-8e44-65811c76dcb2
+struct ICoreWebView2AcceleratorKeyPressedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2Controller* sender,
+           ICoreWebView2AcceleratorKeyPressedEventArgs* args) = 0;  // slot 3
+};
+
+// IID d33a35bf-1c49-4f98-93ab-006e0533fe1c
+struct ICoreWebView2NavigationCompletedEventHandler : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    Invoke(ICoreWebView2* sender, ICoreWebView2NavigationCompletedEventArgs* args) = 0;  // slot 3
+};
+
+// The WebView2Loader.dll exports the host calls (the import library comes from
+// WebView2Loader.def). The official SDK header declares these itself.
+extern "C" HRESULT __stdcall CreateCoreWebView2EnvironmentWithOptions(
+    PCWSTR browserExecutableFolder, PCWSTR userDataFolder,
+    ICoreWebView2EnvironmentOptions* environmentOptions,
+    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler);
+
+// Sets *versionInfo to a CoTaskMemAlloc'd version text (the caller frees it with CoTaskMemFree),
+// or to null with a failure HRESULT when no runtime is found.
+extern "C" HRESULT __stdcall GetAvailableCoreWebView2BrowserVersionString(
+    PCWSTR browserExecutableFolder, LPWSTR* versionInfo);
