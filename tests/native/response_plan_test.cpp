@@ -487,6 +487,10 @@ TEST_F(PlanTest, NamesThatCouldLeaveTheFolderAreNeverLookedUpThere) {
         "pa|ge.txt",
         "page%01.txt",
         "page%0A.txt",
+        // Devices, whatever the extension.
+        "NUL",
+        "con.txt",
+        "sub/aux.js",
     };
     for (const char* path : paths) {
         SCOPED_TRACE(path);

@@ -6,6 +6,7 @@
 #include "portable/server/mime_table.h"
 #include "portable/server/range.h"
 #include "portable/server/url_decode.h"
+#include "portable/util/file_names.h"
 
 namespace vandrel {
 namespace {
@@ -39,20 +40,6 @@ bool IsFolderSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
-bool IsPlainSegment(std::string_view segment) {
-    if (segment.empty() || segment.back() == '.' || segment.back() == ' ') {
-        return false;  // also every all-dots segment, which ends in "."
-    }
-    for (const char c : segment) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' ||
-            c == '*') {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string ResponsePlan::HeaderText() const {
@@ -81,7 +68,7 @@ bool IsPlainFolderPath(std::string_view requestPath) {
         while (end < requestPath.size() && !IsFolderSeparator(requestPath[end])) {
             ++end;
         }
-        if (!IsPlainSegment(requestPath.substr(start, end - start))) {
+        if (WindowsNameFault(requestPath.substr(start, end - start)) != NameFault::None) {
             return false;
         }
         if (end == requestPath.size()) {

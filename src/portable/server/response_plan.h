@@ -87,18 +87,13 @@ ResponsePlan PlanResponse(std::string_view uri, size_t originLength, const Asset
 void MarkBodyUnavailable(ResponsePlan& plan);
 
 // Whether a request path may be looked up in the www folder: a plain relative path that cannot
-// name anything outside the folder, its alternate data streams, or a name Windows would alter.
-// Segments are split at "/" and at "\" (both separate folders on Windows; "%2F" and "%5C" have
-// already been decoded into them). Refused:
-//   - an empty path, a leading separator ("/x", "\x", "\\?\C:\..." and UNC forms), an empty
-//     segment ("a//b") and a trailing separator;
-//   - any segment made of dots only ("." and ".." included, even when they would stay inside:
-//     the host opens files through the "\\?\" form, in which they are not resolved) and any
-//     segment ending in "." or " " (Windows drops those, turning ".. " or "..." into other names);
-//   - ":" anywhere (drive letters, "file.txt::$DATA" streams);
-//   - the bytes 0x00-0x1F and the characters < > " | ? * that Windows file names cannot hold (so
-//     a request with a query never reaches the folder; the bundle still sees it).
-// Device names (CON, NUL, ...) are not checked here. The bundle lookup does not use this test.
+// name anything outside the folder, its alternate data streams, a device, or a name Windows would
+// alter. Segments are split at "/" and at "\" (both separate folders on Windows; "%2F" and "%5C"
+// have already been decoded into them), and each must be a name Windows takes as it stands
+// (WindowsNameFault in portable/util/file_names.h). So an empty path, a leading or trailing
+// separator, "a//b", "." and ".." (even when they would stay inside: the host opens files through
+// the "\\?\" form, in which they are not resolved), "C:", "file.txt::$DATA", "page?.txt",
+// "name." and "NUL.txt" never reach the folder. The bundle lookup does not use this test.
 bool IsPlainFolderPath(std::string_view requestPath);
 
 }  // namespace vandrel

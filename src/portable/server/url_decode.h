@@ -22,16 +22,4 @@ inline constexpr size_t kDecodedPathUnits = 2048;
 // Windows call after the decoding sees; the size check still counts the whole decoded text.
 std::string PercentDecodePath(std::string_view raw);
 
-// UTF-8 to UTF-16. Malformed input is never rejected: each maximal subpart of an ill-formed
-// sequence (a byte that cannot start a sequence, a truncated prefix, an overlong form, a
-// surrogate, a value above U+10FFFF) becomes one U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view utf8);
-
-// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD (EF BF BD).
-std::string Utf16ToUtf8(std::u16string_view utf16);
-
-// The number of UTF-16 units the UTF-8 text takes once malformed sequences are replaced as
-// Utf8ToUtf16 replaces them.
-size_t Utf16Length(std::string_view utf8);
-
 }  // namespace vandrel

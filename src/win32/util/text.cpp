@@ -1,38 +1,18 @@
 #include "win32/util/text.h"
 
-#include <windows.h>
-
-#include <climits>
+#include "portable/util/utf.h"
 
 namespace vandrel {
 
-std::wstring Utf8ToWide(const std::string& text) {
-    if (text.empty() || text.size() > INT_MAX) {
-        return {};
-    }
-    const int length = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    if (n <= 0) {
-        return {};
-    }
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, out.data(), n);
-    return out;
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
+
+std::wstring Utf8ToWide(std::string_view text) {
+    const std::u16string units = Utf8ToUtf16(text);
+    return std::wstring(units.begin(), units.end());
 }
 
-std::string WideToUtf8(const std::wstring& text) {
-    if (text.empty() || text.size() > INT_MAX) {
-        return {};
-    }
-    const int length = static_cast<int>(text.size());
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) {
-        return {};
-    }
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), n, nullptr, nullptr);
-    return out;
+std::string WideToUtf8(std::wstring_view text) {
+    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
 }
 
 }  // namespace vandrel

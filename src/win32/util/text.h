@@ -1,12 +1,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vandrel {
 
-// UTF-8 <-> UTF-16 at the Windows API boundary. Malformed input is never rejected: each bad
-// sequence, and each unpaired surrogate, becomes U+FFFD. Embedded zero units are converted too.
-std::wstring Utf8ToWide(const std::string& text);
-std::string WideToUtf8(const std::wstring& text);
+// UTF-8 <-> UTF-16 at the Windows API boundary, through the codec of portable/util/utf.h: each
+// malformed sequence and each unpaired surrogate becomes U+FFFD; zero units are carried.
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
 
 }  // namespace vandrel

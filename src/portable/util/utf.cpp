@@ -1,0 +1,136 @@
+#include "portable/util/utf.h"
+
+#include <cstdint>
+
+namespace vandrel {
+
+char32_t NextCodePoint(std::string_view text, size_t& i, bool& malformed) {
+    malformed = false;
+    const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
+    const uint8_t lead = byte(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    size_t length = 0;
+    char32_t value = 0;
+    // The range the second byte must fall in; it excludes overlongs, surrogates and values past
+    // U+10FFFF.
+    uint8_t secondLow = 0x80;
+    uint8_t secondHigh = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0F;
+        if (lead == 0xE0) {
+            secondLow = 0xA0;
+        } else if (lead == 0xED) {
+            secondHigh = 0x9F;
+        }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07;
+        if (lead == 0xF0) {
+            secondLow = 0x90;
+        } else if (lead == 0xF4) {
+            secondHigh = 0x8F;
+        }
+    } else {
+        ++i;
+        malformed = true;
+        return kReplacementCharacter;
+    }
+    size_t at = i + 1;
+    for (size_t k = 1; k < length; ++k, ++at) {
+        const uint8_t low = k == 1 ? secondLow : 0x80;
+        const uint8_t high = k == 1 ? secondHigh : 0xBF;
+        if (at >= text.size() || byte(at) < low || byte(at) > high) {
+            i = at;
+            malformed = true;
+            return kReplacementCharacter;
+        }
+        value = (value << 6) | (byte(at) & 0x3F);
+    }
+    i = at;
+    return value;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    bool malformed = false;
+    while (i < utf8.size()) {
+        const char32_t c = NextCodePoint(utf8, i, malformed);
+        if (c > 0xFFFF) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        const char16_t unit = utf16[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) +
+                                (char32_t{utf16[i + 1]} - 0xDC00));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            AppendUtf8(out, kReplacementCharacter);
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+size_t Utf16Length(std::string_view utf8) {
+    size_t units = 0;
+    size_t i = 0;
+    bool malformed = false;
+    while (i < utf8.size()) {
+        units += NextCodePoint(utf8, i, malformed) > 0xFFFF ? 2 : 1;
+    }
+    return units;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    size_t i = 0;
+    bool malformed = false;
+    while (i < text.size()) {
+        NextCodePoint(text, i, malformed);
+        if (malformed) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vandrel
