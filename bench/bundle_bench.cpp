@@ -20,7 +20,7 @@
 #include <benchmark/benchmark.h>
 
 #include "portable/bundle/asset_bundle.h"
-#include "bundle_image.h"
+#include "bundle_builder.h"
 #include "byte_sum.h"
 
 namespace vandrel {
@@ -131,7 +131,7 @@ struct BenchDirectory {
         std::sort(files.begin(), files.end());
 
         // The fdir payload: the count, then one entry per file.
-        BundleImage directoryPayload;
+        BundleBuilder directoryPayload;
         directoryPayload.U32(static_cast<uint32_t>(count));
         uint64_t blobSize = 0;
         for (const auto& [name, size] : files) {
@@ -145,7 +145,7 @@ struct BenchDirectory {
             const uint64_t word = random.Next();
             std::memcpy(blob.data() + i, &word, std::min<uint64_t>(8, blobSize - i));
         }
-        BundleImage whole;
+        BundleBuilder whole;
         whole.Header().Chunk(kBlobChunkId, blob).Chunk(kDirectoryChunkId, directoryPayload.bytes);
         image = std::move(whole.bytes);
 

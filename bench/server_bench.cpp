@@ -11,7 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include "portable/bundle/asset_bundle.h"
-#include "bundle_image.h"
+#include "bundle_builder.h"
 #include "portable/server/response_plan.h"
 
 namespace vandrel {

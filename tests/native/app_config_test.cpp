@@ -70,8 +70,7 @@ TEST(AppConfigTest, DefaultConstantsMatchTheLoadedDefaults) {
     EXPECT_EQ(config.installWebView2FailedMessage, kDefaultInstallWebView2FailedMessage);
 }
 
-TEST(AppConfigTest, OverwritesEveryFieldButTheIconHandle) {
-    int marker = 0;
+TEST(AppConfigTest, OverwritesEveryField) {
     AppConfig config;
     config.name = "old";
     config.main = "old.html";
@@ -79,7 +78,6 @@ TEST(AppConfigTest, OverwritesEveryFieldButTheIconHandle) {
     config.width = 1;
     config.height = 2;
     config.icon = "old.png";
-    config.iconHandle = &marker;
     config.resizable = false;
     config.chromiumArgs = "--old";
     config.contentMode = ContentMode::Remote;
@@ -93,7 +91,6 @@ TEST(AppConfigTest, OverwritesEveryFieldButTheIconHandle) {
     LoadAppConfig(R"({"name":"x"})", config);
     EXPECT_EQ(config.name, "x");
     ExpectDefaultsExceptName(config);
-    EXPECT_EQ(config.iconHandle, &marker);
 }
 
 TEST(AppConfigTest, EveryKeyIsRead) {
@@ -123,7 +120,6 @@ TEST(AppConfigTest, EveryKeyIsRead) {
     EXPECT_EQ(config.installWebView2Message, "I");
     EXPECT_EQ(config.downloadingMessage, "D");
     EXPECT_EQ(config.installWebView2FailedMessage, "F");
-    EXPECT_EQ(config.iconHandle, nullptr);
 }
 
 TEST(AppConfigTest, ModeValuesMapToTheirEnumerators) {

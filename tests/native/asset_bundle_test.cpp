@@ -22,7 +22,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bundle_image.h"
+#include "bundle_builder.h"
 
 namespace vandrel {
 namespace {
@@ -216,15 +216,15 @@ struct RejectCase {
     std::string expected;
 };
 
-BundleImage ValidHeader() {
-    BundleImage image;
+BundleBuilder ValidHeader() {
+    BundleBuilder image;
     image.Header();
     return image;
 }
 
 // Header and blob chunk; the caller appends an fdir chunk.
-BundleImage WithBlob(std::string_view blob = kBlob) {
-    BundleImage image = ValidHeader();
+BundleBuilder WithBlob(std::string_view blob = kBlob) {
+    BundleBuilder image = ValidHeader();
     image.Chunk(kBlobChunkId, blob);
     return image;
 }
@@ -244,7 +244,7 @@ Bytes Concat(Bytes first, const Bytes& second) {
 }
 
 std::vector<RejectCase> RejectCases() {
-    const Bytes chunks = BundleImage()
+    const Bytes chunks = BundleBuilder()
                              .Chunk(kBlobChunkId, kBlob)
                              .Chunk(kDirectoryChunkId, BundleDirectory({{"a", 0, 1}}))
                              .bytes;
@@ -252,51 +252,51 @@ std::vector<RejectCase> RejectCases() {
     return {
         // Header, in field order.
         {"empty image", {}, ReadError()},
-        {"three bytes", BundleImage().Bytes("vda").bytes, ReadError()},
-        {"wrong last magic byte", Concat(BundleImage().Header(16, FourCc("vdaB")).bytes, chunks),
+        {"three bytes", BundleBuilder().Bytes("vda").bytes, ReadError()},
+        {"wrong last magic byte", Concat(BundleBuilder().Header(16, FourCc("vdaB")).bytes, chunks),
          Rejected("bad format")},
         {"magic in little-endian order",
-         Concat(BundleImage().Header(16, FourCc("badv")).bytes, chunks), Rejected("bad format")},
+         Concat(BundleBuilder().Header(16, FourCc("badv")).bytes, chunks), Rejected("bad format")},
         {"wrong magic before a bad version and flags",
-         BundleImage().Header(16, FourCc("VDAB"), 1, 1).bytes, Rejected("bad format")},
-        {"magic alone", BundleImage().U32(kBundleMagic).bytes, ReadError()},
-        {"magic and half a version", BundleImage().U32(kBundleMagic).U8(0).U8(0).bytes,
+         BundleBuilder().Header(16, FourCc("VDAB"), 1, 1).bytes, Rejected("bad format")},
+        {"magic alone", BundleBuilder().U32(kBundleMagic).bytes, ReadError()},
+        {"magic and half a version", BundleBuilder().U32(kBundleMagic).U8(0).U8(0).bytes,
          ReadError()},
-        {"version 1", Concat(BundleImage().Header(16, kBundleMagic, 1).bytes, chunks),
+        {"version 1", Concat(BundleBuilder().Header(16, kBundleMagic, 1).bytes, chunks),
          Rejected("unsupported version")},
         {"version high bit before bad flags",
-         BundleImage().Header(16, kBundleMagic, 0x80000000u, 1).bytes,
+         BundleBuilder().Header(16, kBundleMagic, 0x80000000u, 1).bytes,
          Rejected("unsupported version")},
-        {"version 1 with the header cut after it", BundleImage().U32(kBundleMagic).U32(1).bytes,
+        {"version 1 with the header cut after it", BundleBuilder().U32(kBundleMagic).U32(1).bytes,
          Rejected("unsupported version")},
-        {"header cut in the chunk start", BundleImage().U32(kBundleMagic).U32(0).U8(0).bytes,
+        {"header cut in the chunk start", BundleBuilder().U32(kBundleMagic).U32(0).U8(0).bytes,
          ReadError()},
         {"header cut one byte short",
          [] {
-             Bytes header = BundleImage().Header().bytes;
+             Bytes header = BundleBuilder().Header().bytes;
              header.pop_back();
              return header;
          }(),
          ReadError()},
-        {"flags 1", Concat(BundleImage().Header(16, kBundleMagic, 0, 1).bytes, chunks),
+        {"flags 1", Concat(BundleBuilder().Header(16, kBundleMagic, 0, 1).bytes, chunks),
          Rejected("invalid flags")},
         {"flags high bit before a chunk start past the end",
-         BundleImage().Header(0xFFFFFFFFu, kBundleMagic, 0, 0x80000000u).bytes,
+         BundleBuilder().Header(0xFFFFFFFFu, kBundleMagic, 0, 0x80000000u).bytes,
          Rejected("invalid flags")},
 
         // Chunk walk.
         {"header alone", ValidHeader().bytes, Rejected("missing blob chunk")},
-        {"chunk start one past the end", BundleImage().Header(17).bytes,
+        {"chunk start one past the end", BundleBuilder().Header(17).bytes,
          Rejected("missing blob chunk")},
-        {"chunk start far beyond valid chunks", Concat(BundleImage().Header(1000).bytes, chunks),
+        {"chunk start far beyond valid chunks", Concat(BundleBuilder().Header(1000).bytes, chunks),
          Rejected("missing blob chunk")},
-        {"largest chunk start", Concat(BundleImage().Header(0xFFFFFFFFu).bytes, chunks),
+        {"largest chunk start", Concat(BundleBuilder().Header(0xFFFFFFFFu).bytes, chunks),
          Rejected("missing blob chunk")},
         {"chunk header cut in the id", ValidHeader().Bytes("blo").bytes, ReadError()},
         {"chunk header cut in the size", ValidHeader().U32(kBlobChunkId).U32(0).U8(0).bytes,
          ReadError()},
         {"three stray bytes after the last chunk",
-         Concat(TwoFileBundle(), BundleImage().Bytes("xyz").bytes), ReadError()},
+         Concat(TwoFileBundle(), BundleBuilder().Bytes("xyz").bytes), ReadError()},
         {"last chunk one byte longer than what remains",
          ValidHeader()
              .Chunk(kDirectoryChunkId, validDirectory)
@@ -317,7 +317,7 @@ std::vector<RejectCase> RejectCases() {
         {"chunk size 2^63", ValidHeader().ChunkHeader(kJunkChunkId, uint64_t{1} << 63).bytes,
          Rejected("bad chunk")},
         {"bad chunk after a complete bundle",
-         Concat(TwoFileBundle(), BundleImage().ChunkHeader(kJunkChunkId, 1).bytes),
+         Concat(TwoFileBundle(), BundleBuilder().ChunkHeader(kJunkChunkId, 1).bytes),
          Rejected("bad chunk")},
         {"bad chunk before any blob", ValidHeader().ChunkHeader(kBlobChunkId, 100).bytes,
          Rejected("bad chunk")},
@@ -335,12 +335,12 @@ std::vector<RejectCase> RejectCases() {
         {"count cut short", WithDirectoryPayload({0, 0, 0}), ReadError()},
         {"count past the entries", WithDirectory({{"a", 0, 1}}, 2), ReadError()},
         {"entry cut after the reserved fields",
-         WithDirectoryPayload(BundleImage().U32(1).U32(0).U32(0).U64(0).bytes), ReadError()},
+         WithDirectoryPayload(BundleBuilder().U32(1).U32(0).U32(0).U64(0).bytes), ReadError()},
         {"first reserved field set", WithDirectory({{"a", 0, 1, 0, 0, 1, 0}}),
          Rejected("bad file entry")},
         // Both reserved fields are read before either is checked.
         {"first reserved field set in an entry cut after it",
-         WithDirectoryPayload(BundleImage().U32(1).U32(1).bytes), ReadError()},
+         WithDirectoryPayload(BundleBuilder().U32(1).U32(1).bytes), ReadError()},
         {"second reserved field set", WithDirectory({{"a", 0, 1, 0, 0, 0, 0x80000000u}}),
          Rejected("bad file entry")},
         {"reserved field checked before the range and compression",
@@ -363,7 +363,7 @@ std::vector<RejectCase> RejectCases() {
          WithDirectory({{"a", 0, 1, 0, 2, 0, 0, 0xFFFFFFFFu}}), Rejected("bad file compression")},
         {"entry cut in the name length",
          WithDirectoryPayload(
-             BundleImage().U32(1).U32(0).U32(0).U64(0).U64(1).U64(0).U8(0).U8(0).bytes),
+             BundleBuilder().U32(1).U32(0).U32(0).U64(0).U64(1).U64(0).U8(0).U8(0).bytes),
          ReadError()},
         {"name one byte past the directory", WithDirectory({{"abc", 0, 1, 0, 0, 0, 0, 4}}),
          ReadError()},
@@ -378,7 +378,7 @@ std::vector<RejectCase> RejectCases() {
          ReadError()},
         {"entry running into the next chunk",
          ValidHeader()
-             .Chunk(kDirectoryChunkId, BundleImage().U32(1).U32(0).U32(0).bytes)
+             .Chunk(kDirectoryChunkId, BundleBuilder().U32(1).U32(0).U32(0).bytes)
              .Chunk(kBlobChunkId, Bytes(40, 0))
              .bytes,
          ReadError()},
@@ -450,7 +450,7 @@ std::vector<AcceptCase> AcceptCases() {
              .bytes,
          "a@0+10", "blob@28+10, fdir@50+42"},
         {"gap between header and chunk start is not read",
-         BundleImage()
+         BundleBuilder()
              .Header(20)
              .U32(0xDEADBEEF)
              .Chunk(kBlobChunkId, kBlob)
@@ -459,7 +459,7 @@ std::vector<AcceptCase> AcceptCases() {
          "a@0+1", "blob@32+10, fdir@54+42"},
         // Chunk start 12: the flags (0) are read as a chunk id and the next 8 bytes as its size.
         {"chunk start 12 reads the flags as a chunk",
-         BundleImage()
+         BundleBuilder()
              .Header(12)
              .U64(0)
              .Chunk(kBlobChunkId, kBlob)
@@ -468,7 +468,7 @@ std::vector<AcceptCase> AcceptCases() {
          "a@0+1", "\\x00\\x00\\x00\\x00@24+0, blob@36+10, fdir@58+42"},
         // Chunk start 0: "vdab" becomes a chunk whose size is the version and chunk start (0).
         {"chunk start 0 reads the header as chunks",
-         BundleImage()
+         BundleBuilder()
              .Header(0)
              .U64(0)
              .Chunk(kBlobChunkId, kBlob)
@@ -635,7 +635,7 @@ TEST(AssetBundleTest, FindMatchesNamesByteForByte) {
 }
 
 TEST(AssetBundleTest, FindMissesOnReadersWithoutADirectory) {
-    const Bytes badMagic = BundleImage().Header(16, 0).bytes;
+    const Bytes badMagic = BundleBuilder().Header(16, 0).bytes;
     AssetBundle empty;
     AssetBundle failedEarly;
     failedEarly.AttachMemory(badMagic.data(), badMagic.size());
@@ -912,7 +912,7 @@ TEST(AssetBundleTest, ParseAgainAfterANewAttachStartsOver) {
                              .Chunk(kBlobChunkId, "abc")
                              .Chunk(kDirectoryChunkId, BundleDirectory({{"c", 1, 2}}))
                              .bytes;
-    const Bytes broken = BundleImage().Header(16, kBundleMagic, 3).bytes;
+    const Bytes broken = BundleBuilder().Header(16, kBundleMagic, 3).bytes;
 
     AssetBundle bundle;
     bundle.AttachMemory(first.data(), first.size());

@@ -88,5 +88,17 @@ TEST(LinkPolicy, AnOriginWithoutAPathEndsAtTheHostAndPort) {
     }
 }
 
+TEST(LinkPolicy, TheOriginAndTheStartPageFollowTheContentMode) {
+    AppConfig bundle;
+    bundle.main = "start.html";
+    EXPECT_EQ(ContentOrigin(bundle), "https://vandrel.localhost/");
+    EXPECT_EQ(StartUrl(bundle), "https://vandrel.localhost/start.html");
+    AppConfig remote;
+    remote.contentMode = ContentMode::Remote;
+    remote.main = "https://game.example.com/play";
+    EXPECT_EQ(ContentOrigin(remote), remote.main);
+    EXPECT_EQ(StartUrl(remote), remote.main);
+}
+
 }  // namespace
 }  // namespace vandrel

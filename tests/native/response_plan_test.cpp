@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bundle_image.h"
+#include "bundle_builder.h"
 
 namespace vandrel {
 namespace {
@@ -560,7 +560,7 @@ TEST_F(PlanTest, MarkBodyUnavailableKeepsTheHeaderLines) {
 
 TEST(PlanBundleTest, FailedParseStillServesTheListedEntries) {
     // The third entry reaches past the blob: Parse stops there with "bad file entry".
-    BundleImage image;
+    BundleBuilder image;
     image.Header()
         .Chunk(kBlobChunkId, "firstsecond")
         .Chunk(kDirectoryChunkId,

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "win32/util/com_object.h"
 #include "win32/webview2/webview2.h"
 
 namespace vandrel::testruntime {
@@ -76,44 +77,8 @@ HRESULT GiveOut(Interface* object, Interface** out) {
     return S_OK;
 }
 
-// A COM object implementing `Interface` (and its bases, which share its pointer). It starts with
-// one reference, owned by whoever created it, and deletes itself when the count reaches zero.
-template <typename Interface, const IID& kIid>
-class ComObject : public Interface {
-public:
-    ComObject(const ComObject&) = delete;
-    ComObject& operator=(const ComObject&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (!Answers(iid)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<Interface*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&references_);
-        if (left == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(left);
-    }
-
-protected:
-    ComObject() = default;
-    virtual ~ComObject() = default;
-    // Whether QueryInterface answers `iid`: IUnknown and the object's own interface by default.
-    virtual bool Answers(REFIID iid) { return iid == IID_IUnknown || iid == kIid; }
-
-private:
-    LONG references_ = 1;
-};
+// The stand-in's objects count their references as the host's own do.
+using vandrel::ComObject;
 
 inline std::string Utf8(std::wstring_view text) {
     if (text.empty()) {

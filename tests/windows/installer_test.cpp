@@ -25,6 +25,7 @@
 #include "portable/config/app_config.h"
 #include "host_driver.h"
 #include "win32/installer/runtime_installer.h"
+#include "win32/util/com_ptr.h"
 #include "portable/util/dpi.h"
 #include "win32/util/handles.h"
 
@@ -464,14 +465,17 @@ AppConfig TestConfig() {
     config.downloadingMessage = "Fetching the runtime \xE2\x80\xA6";
     config.installWebView2Message = "Install?";
     config.installWebView2FailedMessage = "Failed.";
-    // Not the stock application icon, so that its way to the window class can be seen.
-    config.iconHandle = LoadIconW(nullptr, IDI_WARNING);
     return config;
+}
+
+// Not the stock application icon, so that its way to the window class can be seen.
+HICON TestIcon() {
+    return LoadIconW(nullptr, IDI_WARNING);
 }
 
 void RunFlow(const std::wstring& dataFolder, const std::wstring& url,
              const AppConfig& config = TestConfig()) {
-    RunRuntimeInstallerFrom(GetModuleHandleW(nullptr), Utf8(dataFolder), config, url);
+    RunRuntimeInstallerFrom(GetModuleHandleW(nullptr), Utf8(dataFolder), config, TestIcon(), url);
 }
 
 int32_t ScaleBy150(int32_t value) {
@@ -901,8 +905,8 @@ protected:
 };
 
 TEST_F(ProgressBarTest, ProgressMovesTheBarToThePercentage) {
-    DownloadProgress progress(bar_);
-    IBindStatusCallback* callback = &progress;
+    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(bar_));
+    IBindStatusCallback* callback = progress.Get();
     EXPECT_EQ(callback->OnProgress(1000000, 3000000, BINDSTATUS_DOWNLOADINGDATA, L"x"), S_OK);
     EXPECT_EQ(Position(), 33);
     EXPECT_EQ(callback->OnProgress(3000000, 3000000, BINDSTATUS_ENDDOWNLOADDATA, nullptr), S_OK);
@@ -914,24 +918,24 @@ TEST_F(ProgressBarTest, ProgressMovesTheBarToThePercentage) {
 TEST_F(ProgressBarTest, TheQuotientIsSinglePrecision) {
     // 1011651514 * 100 / 3065610651 is 32.9999... exactly and in double precision, but 33 in
     // single precision.
-    DownloadProgress progress(bar_);
-    EXPECT_EQ(progress.OnProgress(1011651514u, 3065610651u, 0, nullptr), S_OK);
+    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(bar_));
+    EXPECT_EQ(progress->OnProgress(1011651514u, 3065610651u, 0, nullptr), S_OK);
     EXPECT_EQ(Position(), 33);
 }
 
 TEST_F(ProgressBarTest, AReportWithoutMaximumChangesNothing) {
-    DownloadProgress progress(bar_);
-    EXPECT_EQ(progress.OnProgress(1000000, 3000000, 0, nullptr), S_OK);
+    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(bar_));
+    EXPECT_EQ(progress->OnProgress(1000000, 3000000, 0, nullptr), S_OK);
     ASSERT_EQ(Position(), 33);
-    EXPECT_EQ(progress.OnProgress(2000000, 0, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
+    EXPECT_EQ(progress->OnProgress(2000000, 0, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
     EXPECT_EQ(Position(), 33);
-    EXPECT_EQ(progress.OnProgress(0, 0, 0, nullptr), S_OK);
+    EXPECT_EQ(progress->OnProgress(0, 0, 0, nullptr), S_OK);
     EXPECT_EQ(Position(), 33);
 }
 
 TEST(DownloadProgress, AnswersOnlyUnknownAndBindStatusCallback) {
-    DownloadProgress progress(nullptr);
-    IBindStatusCallback* callback = &progress;
+    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(nullptr));
+    IBindStatusCallback* callback = progress.Get();
     void* object = nullptr;
     EXPECT_EQ(callback->QueryInterface(IID_IUnknown, &object), S_OK);
     EXPECT_EQ(object, static_cast<void*>(callback));
@@ -946,19 +950,16 @@ TEST(DownloadProgress, AnswersOnlyUnknownAndBindStatusCallback) {
     }
 }
 
-TEST(DownloadProgress, CountsAreNotReal) {
-    DownloadProgress progress(nullptr);
-    IBindStatusCallback* callback = &progress;
-    EXPECT_EQ(callback->AddRef(), 1u);
-    EXPECT_EQ(callback->AddRef(), 1u);
+TEST(DownloadProgress, CountsItsReferences) {
+    IBindStatusCallback* callback = new DownloadProgress(nullptr);
+    EXPECT_EQ(callback->AddRef(), 2u);
     EXPECT_EQ(callback->Release(), 1u);
-    EXPECT_EQ(callback->Release(), 1u);
-    EXPECT_EQ(callback->Release(), 1u);
+    EXPECT_EQ(callback->Release(), 0u);  // and gone
 }
 
 TEST(DownloadProgress, OtherMethodsAnswerAsTheTableSays) {
-    DownloadProgress progress(nullptr);
-    IBindStatusCallback* callback = &progress;
+    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(nullptr));
+    IBindStatusCallback* callback = progress.Get();
     LONG priority = 0;
     DWORD flags = 0;
     BINDINFO info{};

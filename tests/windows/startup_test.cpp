@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include "bundle_image.h"
+#include "bundle_builder.h"
 #include "host_driver.h"
 
 namespace vandrel::testing {

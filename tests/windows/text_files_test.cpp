@@ -5,12 +5,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "host_driver.h"
 #include "win32/util/dpi_win.h"
 #include "win32/util/files.h"
 #include "win32/util/icon.h"
 #include "win32/util/text.h"
+#include "win32/util/trace.h"
 
 // gdiplus.h wants min and max from windows.h, which the build turns off.
 #include <algorithm>
@@ -51,6 +53,21 @@ TEST(TextConversion, LoneSurrogatesBecomeReplacementBytes) {
     EXPECT_EQ(WideToUtf8(L""), "");
     EXPECT_EQ(WideToUtf8(L"\u00e9\u20AC"), "\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(WideToUtf8(Utf8ToWide("Castle Run \xC3\xA9")), "Castle Run \xC3\xA9");
+}
+
+TEST(Trace, NamesEachFailedCallAndPassesTheResultOn) {
+    std::vector<std::wstring> lines;
+    SetTraceSinkForTesting([&lines](const std::wstring& line) { lines.push_back(line); });
+    EXPECT_EQ(Traced(S_OK, "ICoreWebView2::Navigate"), S_OK);
+    EXPECT_EQ(Traced(S_FALSE, "CoInitializeEx"), S_FALSE);  // a success, though not S_OK
+    EXPECT_EQ(Traced(E_NOTIMPL, "ICoreWebView2Settings::put_IsZoomControlEnabled"), E_NOTIMPL);
+    SetLastError(ERROR_ACCESS_DENIED);
+    TraceFailure("ShellExecuteW");
+    SetTraceSinkForTesting(nullptr);
+    EXPECT_EQ(lines, (std::vector<std::wstring>{
+                         L"vandrel: ICoreWebView2Settings::put_IsZoomControlEnabled failed "
+                         L"(0x80004001)\n",
+                         L"vandrel: ShellExecuteW failed (0x00000005)\n"}));
 }
 
 class FilesTest : public ::testing::Test {
@@ -182,37 +199,38 @@ std::string SolidBitmap(int width, int height, unsigned char r, unsigned char g,
 
 class IconTest : public FilesTest {
 protected:
-    void SetUp() override {
-        Gdiplus::GdiplusStartupInput input;
-        ASSERT_EQ(Gdiplus::GdiplusStartup(&token_, &input, nullptr), Gdiplus::Ok);
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(token_); }
-    ULONG_PTR token_ = 0;
+    GdiplusSession gdiplus_;
 };
 
 TEST_F(IconTest, MakesAnIconAtTheImagesOwnSize) {
     app.MakeFolder(L"img");
     app.Write(L"img\\red.bmp", SolidBitmap(20, 12, 255, 0, 0));
-    HICON icon = LoadIconFromImage(Path(L"img/red.bmp"));  // forward slashes are fine
-    ASSERT_NE(icon, nullptr);
+    const UniqueIcon icon = LoadIconFromImage(Path(L"img/red.bmp"));  // forward slashes are fine
+    ASSERT_TRUE(icon);
     ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(icon, &info));
+    ASSERT_TRUE(GetIconInfo(icon.Get(), &info));
     BITMAP bitmap{};
     GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
     EXPECT_EQ(bitmap.bmWidth, 20);
     EXPECT_EQ(bitmap.bmHeight, 12);
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
-    DestroyIcon(icon);
 }
 
-TEST_F(IconTest, MissingOrUndecodableFilesGiveNoIcon) {
+TEST_F(IconTest, MissingOrUndecodableFilesGiveNoIconAndTheAppTheStockOne) {
     app.Write(L"not-an-image.png", "this is text, not an image");
     app.Write(L"empty.png", "");
     app.MakeFolder(L"folder.png");
+    const HICON stock = LoadIconW(nullptr, IDI_APPLICATION);
     for (const wchar_t* name : {L"missing.png", L"not-an-image.png", L"empty.png", L"folder.png"}) {
-        EXPECT_EQ(LoadIconFromImage(Path(name)), nullptr) << testing::Utf8(name);
+        EXPECT_FALSE(LoadIconFromImage(Path(name))) << testing::Utf8(name);
+        EXPECT_EQ(AppIcon(Path(name)).Get(), stock) << testing::Utf8(name);
     }
+    EXPECT_EQ(AppIcon("").Get(), stock);
+    app.Write(L"red.bmp", SolidBitmap(4, 4, 255, 0, 0));
+    const AppIcon made(Path(L"red.bmp"));
+    EXPECT_NE(made.Get(), stock);
+    EXPECT_NE(made.Get(), nullptr);
 }
 
 }  // namespace

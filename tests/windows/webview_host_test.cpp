@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "bundle_image.h"
+#include "bundle_builder.h"
 #include "host_driver.h"
 
 namespace vandrel::testing {

@@ -30,30 +30,28 @@ inline constexpr char kDefaultInstallWebView2FailedMessage[] =
     "install it, and that your Internet connection is working. Run the app again to try again.";
 
 // The settings read from package.json. Strings are UTF-8. Sizes are logical pixels at 96 DPI and
-// are not range-checked.
+// are not range-checked. The loader fills every field; the numbers and switches start at the
+// loader's defaults.
 struct AppConfig {
     std::string name;  // user-data sub-folder under Local AppData; never empty once loaded
     std::string main;  // start page: a path under the app origin, or a full URL in Remote mode
     std::string title;
-    int32_t width = 0;
-    int32_t height = 0;
+    int32_t width = kDefaultWindowWidth;
+    int32_t height = kDefaultWindowHeight;
     std::string icon;  // image file relative to the executable's folder; empty for the stock icon
-    // The window icon (an HICON on Windows). Filled in by the start-up, never by LoadAppConfig;
-    // the record does not own it.
-    void* iconHandle = nullptr;
-    bool resizable = false;
+    bool resizable = true;
     std::string chromiumArgs;  // extra browser arguments for the WebView2 environment
     ContentMode contentMode = ContentMode::Bundle;
     DistributionMode distributionMode = DistributionMode::Evergreen;
     HostingMode hostingMode = HostingMode::Windowed;
-    bool enableDevtools = false;
+    bool enableDevtools = true;
     std::string installWebView2Message;
     std::string downloadingMessage;
     std::string installWebView2FailedMessage;
 };
 
-// Parses `text` (the whole package.json) and fills every field of `config` except iconHandle,
-// taking the default for every key that is missing or has the wrong JSON type.
+// Parses `text` (the whole package.json) and fills every field of `config`, taking the default
+// for every key that is missing or has the wrong JSON type.
 //
 // The text is read up to its first zero byte; a leading UTF-8 byte-order mark is accepted;
 // comments and trailing content are syntax errors; a duplicated key keeps its last value.

@@ -20,9 +20,8 @@ struct ByteRange {
 //      and must hold a "-".
 //   3. The first "-" is the last byte of r: S is read before it; valid when S < total, giving
 //      S..total-1. (So a lone "-" is invalid.)
-//   4. Else the "-" is the first byte of r: N is read after it; valid when N <= total, giving
-//      total-N..total-1. "bytes=-0" is therefore valid and names no byte: start = total and
-//      end = total - 1, a length of 0.
+//   4. Else the "-" is the first byte of r: N is read after it; valid when 0 < N <= total,
+//      giving total-N..total-1. "bytes=-0" names no byte and is invalid.
 //   5. Else S is read before the "-" and E after it; valid when S < total, E < total and S <= E.
 // An end at or past total is not clamped, and a suffix longer than the file is not widened.
 //

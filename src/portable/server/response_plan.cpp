@@ -175,7 +175,6 @@ ResponsePlan PlanResponse(std::string_view uri, size_t originLength, const Asset
         plan.reason = "Range Not Satisfiable";
         return plan;
     }
-    // Wraps to 0 for the empty suffix range ("bytes=-0": start = total, end = total - 1).
     const uint32_t length = range.end - range.start + 1;
     plan.headers.push_back(ContentRangeLine(range.start, range.end, total));
     plan.headers.push_back(NumberLine("Content-Length: ", length));

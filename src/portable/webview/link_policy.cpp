@@ -53,4 +53,12 @@ bool IsInsideOrigin(std::string_view uri, std::string_view origin) {
     return next == '/' || next == '?' || next == '#';
 }
 
+std::string ContentOrigin(const AppConfig& config) {
+    return config.contentMode == ContentMode::Remote ? config.main : kAppOrigin;
+}
+
+std::string StartUrl(const AppConfig& config) {
+    return config.contentMode == ContentMode::Remote ? config.main : kAppOrigin + config.main;
+}
+
 }  // namespace vandrel

@@ -1,8 +1,23 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
+#include "portable/config/app_config.h"
+
 namespace vandrel {
+
+// The origin on which the host serves the app in bundle mode. The host name is reserved for
+// loopback use and answered only by the WebView's request filter; it never changes, because the
+// data the page stores in the user-data folder is kept per origin.
+inline constexpr char kAppOrigin[] = "https://vandrel.localhost/";
+
+// The addresses that belong to the app: kAppOrigin in bundle mode, the `main` URL in remote mode.
+std::string ContentOrigin(const AppConfig& config);
+
+// The first address the browser opens: the origin followed by `main` in bundle mode, `main` itself
+// in remote mode.
+std::string StartUrl(const AppConfig& config);
 
 // True when a page's request for a new window may be handed to the shell: web pages (http:,
 // https:) and mail (mailto:) only, the scheme compared without regard to case. Anything else

@@ -1,36 +1,27 @@
 #include "win32/app/startup.h"
 
-// gdiplus.h wants min and max from windows.h, which the build turns off.
-#include <algorithm>
-namespace Gdiplus {
-using std::max;
-using std::min;
-}  // namespace Gdiplus
-#include <gdiplus.h>
 #include <knownfolders.h>
-#include <objidl.h>
 
-#include <exception>
-#include <memory>
+#include <optional>
 #include <string>
 
-#include "win32/app/main_window.h"
-#include "portable/bundle/asset_bundle.h"
 #include "portable/config/app_config.h"
-#include "win32/extensions/extension_manager.h"
+#include "portable/config/app_folders.h"
+#include "portable/webview/link_policy.h"
+#include "win32/app/main_window.h"
+#include "win32/bridge/page_bridge.h"
+#include "win32/extensions/extension_library.h"
 #include "win32/installer/runtime_installer.h"
+#include "win32/server/bundle_image.h"
+#include "win32/server/content_server.h"
 #include "win32/util/com_ptr.h"
-#include "win32/util/dpi_win.h"
 #include "win32/util/files.h"
-#include "win32/util/handles.h"
 #include "win32/util/icon.h"
-#include "win32/util/window_class.h"
 #include "win32/util/text.h"
-#include "win32/webview/vandrel_webview.h"
+#include "win32/util/trace.h"
+#include "win32/webview/browser.h"
 
 namespace vandrel {
-
-VandrelWebView* currentHost = nullptr;
 
 namespace {
 
@@ -48,13 +39,9 @@ constexpr wchar_t kBundleFailedText[] = L"Error reading asset bundle";
 constexpr wchar_t kRegisterClassFailedText[] = L"Failed to register window class";
 constexpr wchar_t kCreateWindowFailedText[] = L"Failed to create window";
 constexpr wchar_t kFixedRuntimeFolder[] = L"webview2";
-constexpr char kWebSubfolder[] = "www\\";
 
-constexpr DWORD kResizableStyle = WS_OVERLAPPEDWINDOW;
-constexpr DWORD kFixedSizeStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-
-void ShowMessage(const wchar_t* text, const wchar_t* caption, UINT icon) {
-    MessageBoxW(nullptr, text, caption, MB_OK | icon);
+void ShowMessage(const std::wstring& text, const std::wstring& caption, UINT icon) {
+    MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | icon);
 }
 
 // True when the loader finds a usable runtime; only the returned version text decides.
@@ -64,67 +51,28 @@ bool RuntimeAvailable(const wchar_t* browserFolder) {
     return static_cast<bool>(version);
 }
 
-// GDI+ for the whole run; shut down explicitly at its place in the shutdown order.
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;  // version 1, no debug hook, own background thread
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-    ~GdiplusSession() { Shutdown(); }
-    void Shutdown() {
-        if (token_ != 0) {
-            Gdiplus::GdiplusShutdown(token_);
-            token_ = 0;
+// Makes sure a WebView2 runtime is there: the installed one (downloaded and installed when it is
+// missing) or the fixed one in the "webview2" folder. Returns false, after telling the player,
+// when there is none; `browserFolder` receives the fixed runtime's folder, or null.
+bool EnsureRuntime(HINSTANCE instance, const AppConfig& config, const AppFolders& folders,
+                   HICON icon, const wchar_t*& browserFolder) {
+    const std::wstring title = Utf8ToWide(config.title);
+    if (config.distributionMode == DistributionMode::Fixed) {
+        browserFolder = kFixedRuntimeFolder;
+        if (!RuntimeAvailable(browserFolder)) {
+            ShowMessage(kFixedRuntimeMissingText, title, MB_ICONERROR);
+            return false;
         }
+        return true;
     }
-
-private:
-    ULONG_PTR token_ = 0;
-};
-
-// The bundle file, its mapping and its view, held for the whole run.
-struct MappedBundle {
-    UniqueFile file;
-    UniqueKernelHandle mapping;
-    UniqueView view;
-
-    void Release() {
-        view.Reset();
-        mapping.Reset();
-        file.Reset();
+    browserFolder = nullptr;
+    if (RuntimeAvailable(nullptr)) {
+        return true;
     }
-};
-
-// Maps www\assets.dat and reads its directory. Returns false when the file exists but cannot be
-// opened, mapped or parsed; what was acquired stays held, and the entries read before a failure
-// stay findable.
-bool OpenBundle(const std::string& path, MappedBundle& mapped, AssetBundle& bundle) {
-    mapped.file.Reset(CreateFileW(ToApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!mapped.file) {
-        return false;
-    }
-    mapped.mapping.Reset(
-        CreateFileMappingW(mapped.file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapped.mapping) {
-        return false;  // an empty file cannot be mapped
-    }
-    mapped.view.Reset(MapViewOfFile(mapped.mapping.Get(), FILE_MAP_READ, 0, 0, 0));
-    if (!mapped.view) {
-        return false;
-    }
-    // The length is that of the file as mapped. A bundle of 2 GiB or more is attached as an
-    // empty image, which the reader rejects.
-    LARGE_INTEGER size{};
-    const uint64_t length =
-        GetFileSizeEx(mapped.file.Get(), &size) && size.QuadPart <= 0x7FFFFFFF ? size.QuadPart : 0;
-    try {
-        bundle.AttachMemory(static_cast<const uint8_t*>(mapped.view.Get()), length);
-        bundle.Parse();
-    } catch (...) {
+    ShowMessage(Utf8ToWide(config.installWebView2Message), title, MB_ICONINFORMATION);
+    RunRuntimeInstaller(instance, folders.userDataFolder, config, icon);
+    if (!RuntimeAvailable(nullptr)) {
+        ShowMessage(Utf8ToWide(config.installWebView2FailedMessage), title, MB_ICONERROR);
         return false;
     }
     return true;
@@ -132,20 +80,23 @@ bool OpenBundle(const std::string& path, MappedBundle& mapped, AssetBundle& bund
 
 }  // namespace
 
+// The composition root. The owners are declared in the order that makes their destruction the
+// shutdown order: the folder views, the extension library ("Release", then FreeLibrary), the
+// bundle, GDI+, and last the browser control's references. Every step before the message loop
+// that fails tells the player and ends the run with exit code 1.
 int RunHost(HINSTANCE instance) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Traced(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), "CoInitializeEx");
 
     const std::string exePath = GetExePath();
     const size_t lastSlash = exePath.rfind('\\');
-    const std::string exeFolder =
-        lastSlash == std::string::npos ? exePath : exePath.substr(0, lastSlash + 1);
+    AppFolders folders;
+    folders.exeFolder = lastSlash == std::string::npos ? exePath : exePath.substr(0, lastSlash + 1);
 
-    const std::string packageText = ReadWholeFile(exeFolder + "package.json");
+    const std::string packageText = ReadWholeFile(folders.exeFolder + "package.json");
     if (packageText.empty()) {
         ShowMessage(kLoadFailedText, kFixedCaption, MB_ICONERROR);
         return 1;
     }
-
     AppConfig config;
     try {
         LoadAppConfig(packageText, config);
@@ -153,105 +104,73 @@ int RunHost(HINSTANCE instance) {
         ShowMessage(kParseFailedText, kFixedCaption, MB_ICONERROR);
         return 1;
     }
+    folders.userDataFolder = GetKnownFolder(FOLDERID_LocalAppData) + "\\" + config.name;
 
-    const std::string userDataFolder = GetKnownFolder(FOLDERID_LocalAppData) + "\\" + config.name;
-
-    // Destroyed last of all, after GDI+ has been shut down.
-    std::unique_ptr<VandrelWebView> host;
+    std::optional<Browser> browser;  // released last of all
     GdiplusSession gdiplus;
+    const AppIcon icon(config.icon.empty() ? std::string() : folders.exeFolder + config.icon);
 
-    HICON icon = nullptr;
-    if (!config.icon.empty()) {
-        icon = LoadIconFromImage(exeFolder + config.icon);
-    }
-    if (icon == nullptr) {
-        icon = LoadIconW(nullptr, IDI_APPLICATION);
-    }
-    config.iconHandle = icon;
-
-    const std::wstring title = Utf8ToWide(config.title);
     const wchar_t* browserFolder = nullptr;
-
-    if (config.distributionMode == DistributionMode::Evergreen) {
-        if (!RuntimeAvailable(nullptr)) {
-            const std::wstring installText = Utf8ToWide(config.installWebView2Message);
-            const std::wstring failedText = Utf8ToWide(config.installWebView2FailedMessage);
-            ShowMessage(installText.c_str(), title.c_str(), MB_ICONINFORMATION);
-            RunRuntimeInstaller(instance, userDataFolder, config);
-            if (!RuntimeAvailable(nullptr)) {
-                ShowMessage(failedText.c_str(), title.c_str(), MB_ICONERROR);
-                return 1;
-            }
-        }
-    } else {
-        browserFolder = kFixedRuntimeFolder;
-        if (!RuntimeAvailable(browserFolder)) {
-            ShowMessage(kFixedRuntimeMissingText, title.c_str(), MB_ICONERROR);
-            return 1;
-        }
+    if (!EnsureRuntime(instance, config, folders, icon.Get(), browserFolder)) {
+        return 1;
     }
 
-    AssetBundle bundle;
-    MappedBundle mappedBundle;
-    const std::string bundlePath = exeFolder + kWebSubfolder + "assets.dat";
-    if (FileExists(bundlePath) && !OpenBundle(bundlePath, mappedBundle, bundle)) {
+    const BundleImage bundle(folders.WebFolder() + "assets.dat");
+    if (bundle.GetState() == BundleImage::State::Unreadable) {
         ShowMessage(kBundleFailedText, kFixedCaption, MB_ICONERROR);
     }
 
-    // The optional extension library; "Init" runs before any window exists.
-    auto extensions = std::make_unique<ExtensionManager>(exeFolder, kWebSubfolder, userDataFolder);
-    currentExtensionManager = extensions.get();
-    extensions->LoadExtension();
+    // The extension library talks to the page through the bridge, from "Init" (before any window)
+    // to "Release" (after the message loop).
+    const std::string origin = ContentOrigin(config);
+    PageBridge bridge(folders, origin);
+    const ExtensionLibrary extensions(folders, bridge);
+    bridge.UseExtensions(&extensions);
 
-    if (!RegisterHostWindowClass(instance, kMainWindowClass, MainWindowProc, icon, COLOR_WINDOW)) {
-        ShowMessage(kRegisterClassFailedText, kFixedCaption, MB_ICONERROR);
-        return 1;
+    MainWindow window;
+    switch (window.Create(instance, config, icon.Get())) {
+        case MainWindow::Failure::RegisterClass:
+            ShowMessage(kRegisterClassFailedText, kFixedCaption, MB_ICONERROR);
+            return 1;
+        case MainWindow::Failure::CreateWindow:
+            ShowMessage(kCreateWindowFailedText, kFixedCaption, MB_ICONERROR);
+            return 1;
+        case MainWindow::Failure::None:
+            break;
     }
+    extensions.OnMainWindowCreated(window.Handle());
+    bridge.UseWindow({[&window](bool on) { window.SetFullScreen(on); },
+                      [&window](int32_t w, int32_t h) { window.SetWindowSize(w, h); },
+                      [&window](int32_t x, int32_t y) { window.SetWindowPosition(x, y); }});
 
-    const DWORD style = config.resizable ? kResizableStyle : kFixedSizeStyle;
-    RECT frame{0, 0, ScaleForDpi(config.width), ScaleForDpi(config.height)};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
-    HWND window = CreateWindowExW(0, kMainWindowClass, title.c_str(), style, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                                  nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) {
-        ShowMessage(kCreateWindowFailedText, kFixedCaption, MB_ICONERROR);
-        return 1;
-    }
+    ContentServer content(bundle, folders, origin.size());
 
-    if (extensions->onMainWindowCreatedProc != nullptr) {
-        extensions->onMainWindowCreatedProc(window);
-    }
-
-    host = std::make_unique<VandrelWebView>(&config, &bundle, window, exeFolder, kWebSubfolder,
-                                            browserFolder, userDataFolder);
-    currentHost = host.get();
-    host->Init();
+    Browser::Hooks hooks;
+    hooks.ready = [&window, &bridge](ICoreWebView2Environment* environment,
+                                     ICoreWebView2Controller* controller, ICoreWebView2* webview) {
+        window.AttachController(controller);
+        bridge.AttachBrowser(environment, webview);
+    };
+    hooks.resourceRequested = [&content](ICoreWebView2Environment* environment,
+                                         ICoreWebView2WebResourceRequestedEventArgs* args) {
+        return content.OnWebResourceRequested(environment, args);
+    };
+    hooks.messageReceived = [&bridge](ICoreWebView2WebMessageReceivedEventArgs* args) {
+        return bridge.OnWebMessageReceived(args);
+    };
+    hooks.fullScreenChanged = [&window](bool on) { window.SetFullScreen(on); };
+    browser.emplace(config, window.Handle(), origin, browserFolder, folders.userDataFolder,
+                    std::move(hooks));
+    browser->Start();
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-
-    host->UnmapAllFiles();
-    currentHost = nullptr;
-    if (extensions->releaseProc != nullptr) {
-        extensions->releaseProc();
-    }
-    if (extensions->module != nullptr) {
-        FreeLibrary(extensions->module);
-        extensions->module = nullptr;
-    }
-    extensions.reset();
-    currentExtensionManager = nullptr;
-    bundle.Clear();
-    mappedBundle.Release();
-    gdiplus.Shutdown();
+    browser->Detach();
     // A browser view that could not be started has been reported; the run counts as failed.
-    const int exitCode = host->startFailed ? 1 : static_cast<int>(message.wParam);
-    host.reset();
-    return exitCode;
+    return browser->StartFailed() ? 1 : static_cast<int>(message.wParam);
 }
 
 }  // namespace vandrel

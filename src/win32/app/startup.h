@@ -4,11 +4,6 @@
 
 namespace vandrel {
 
-class VandrelWebView;
-
-// The running host, for the window procedure; null before it exists and after the message loop.
-extern VandrelWebView* currentHost;
-
 // The whole life of the process: start-up, the message loop and shutdown. Returns the exit code:
 // 0 after the main window closed, 1 after any start-up failure.
 int RunHost(HINSTANCE instance);

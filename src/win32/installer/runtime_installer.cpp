@@ -7,22 +7,18 @@
 #include <vector>
 
 #include "win32/util/dpi_win.h"
+#include "win32/util/com_ptr.h"
 #include "win32/util/handles.h"
 #include "win32/util/text.h"
 #include "win32/util/window_class.h"
 
-// Two deliberate departures from a plain "download, then run whatever lies there" flow:
-//
-// - The file at the target path is deleted before the download, and the bootstrapper is started
-//   only when URLDownloadToFileW reported success. A stale or partly written Webview2Setup.exe
-//   from an earlier attempt is therefore never executed. After a failed download the flow goes
-//   straight back; the caller's second runtime check then reports the failure.
-// - Every missing level of the user-data folder is created (an app name holding a backslash
-//   gives nested folders). "Failed to create user data directory" is shown only when the folder
-//   still does not exist afterwards.
-//
-// Besides, the window class is registered once per process: a later run in the same process (only
-// tests do that) finds it registered already, which counts as success.
+// A progress window on the UI thread while a thread of its own downloads the bootstrapper into
+// the user-data folder; then the bootstrapper is run and waited for.
+// - Whatever lies at the target path is deleted before the download, and the bootstrapper runs
+//   only when the download reported success: a stale or half-written file is never run.
+// - Every missing level of the user-data folder is made; "Failed to create user data directory"
+//   is shown only when the folder still does not exist afterwards.
+// - The window class is registered once per process (a second run in one process finds it).
 
 namespace vandrel {
 
@@ -121,26 +117,6 @@ RECT LayoutProgressBar(const RECT& client, ScaleFunction scale) {
     return bar;
 }
 
-HRESULT STDMETHODCALLTYPE DownloadProgress::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
-        *object = static_cast<IBindStatusCallback*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE DownloadProgress::AddRef() {
-    return 1;
-}
-
-ULONG STDMETHODCALLTYPE DownloadProgress::Release() {
-    return 1;
-}
-
 HRESULT STDMETHODCALLTYPE DownloadProgress::OnStartBinding(DWORD, IBinding*) {
     return E_NOTIMPL;
 }
@@ -191,9 +167,9 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 unsigned __stdcall DownloadThreadProc(void* parameter) {
     auto* job = static_cast<DownloadJob*>(parameter);
-    DownloadProgress progress(job->progressBar);
+    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(job->progressBar));
     job->result =
-        URLDownloadToFileW(nullptr, job->url.c_str(), job->targetPath.c_str(), 0, &progress);
+        URLDownloadToFileW(nullptr, job->url.c_str(), job->targetPath.c_str(), 0, progress.Get());
     // Closed through the UI thread, which destroys the window; that ends the installer's loop.
     SendMessageW(job->window, WM_CLOSE, 0, 0);
     // Returning ends the thread through _endthreadex(0), after the locals are gone.
@@ -201,12 +177,12 @@ unsigned __stdcall DownloadThreadProc(void* parameter) {
 }
 
 void RunRuntimeInstaller(HINSTANCE instance, const std::string& userDataFolder,
-                         const AppConfig& config) {
-    RunRuntimeInstallerFrom(instance, userDataFolder, config, runtimeBootstrapperUrl);
+                         const AppConfig& config, HICON icon) {
+    RunRuntimeInstallerFrom(instance, userDataFolder, config, icon, runtimeBootstrapperUrl);
 }
 
 void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFolder,
-                             const AppConfig& config, const std::wstring& url) {
+                             const AppConfig& config, HICON icon, const std::wstring& url) {
     const std::wstring caption = Utf8ToWide(config.title);
 
     INITCOMMONCONTROLSEX controls{};
@@ -223,7 +199,6 @@ void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFold
         return;
     }
 
-    HICON icon = static_cast<HICON>(config.iconHandle);
     if (!RegisterSetupWindowClass(instance, icon)) {
         ShowError(kRegisterClassFailedText, caption);
         return;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "portable/config/app_config.h"
+#include "win32/util/com_object.h"
 
 namespace vandrel {
 
@@ -24,12 +25,12 @@ inline constexpr wchar_t kBootstrapperFileName[] = L"Webview2Setup.exe";
 // main window exists; the caller checks for the runtime again afterwards, which alone decides
 // whether the install worked.
 void RunRuntimeInstaller(HINSTANCE instance, const std::string& userDataFolder,
-                         const AppConfig& config);
+                         const AppConfig& config, HICON icon);
 
 // The same flow with the bootstrapper fetched from `url`. RunRuntimeInstaller passes
 // runtimeBootstrapperUrl; tests pass the address of a server on the loopback interface.
 void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFolder,
-                             const AppConfig& config, const std::wstring& url);
+                             const AppConfig& config, HICON icon, const std::wstring& url);
 
 // Logical pixels at 96 DPI to device pixels.
 using ScaleFunction = int32_t (*)(int32_t);
@@ -62,15 +63,11 @@ struct DownloadJob {
     HRESULT result = E_FAIL;
 };
 
-// The download's status callback. It lives on the download thread's stack for the length of the
-// download, so its reference count is not real: AddRef and Release always answer 1.
-class DownloadProgress final : public IBindStatusCallback {
+// The download's status callback: it moves the progress bar. Made on the download thread for the
+// length of the download.
+class DownloadProgress final : public ComObject<IBindStatusCallback, IID_IBindStatusCallback> {
 public:
     explicit DownloadProgress(HWND progressBar) : progressBar_(progressBar) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override;
     HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override;

@@ -52,17 +52,29 @@ public:
     T* Detach() { return std::exchange(p_, nullptr); }
 
     template <typename U>
-    ComPtr<U> Query(const IID& iid) const {
-        ComPtr<U> r;
-        if (p_ != nullptr && FAILED(p_->QueryInterface(iid, reinterpret_cast<void**>(r.Put())))) {
-            r.Reset();
-        }
-        return r;
-    }
+    ComPtr<U> Query(const IID& iid) const;
 
 private:
     T* p_ = nullptr;
 };
+
+// The object behind `object` as interface U (`iid`), with a reference of its own; null when
+// `object` is null or does not answer.
+template <typename U, typename T>
+ComPtr<U> QueryAs(T* object, const IID& iid) {
+    ComPtr<U> r;
+    if (object != nullptr &&
+        FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(r.Put())))) {
+        r.Reset();
+    }
+    return r;
+}
+
+template <typename T>
+template <typename U>
+ComPtr<U> ComPtr<T>::Query(const IID& iid) const {
+    return QueryAs<U>(p_, iid);
+}
 
 // Owns a string that a COM call allocated with CoTaskMemAlloc.
 class CoTaskString {

@@ -55,8 +55,21 @@ struct ViewTraits {  // MapViewOfFile
     static void Close(Handle h) { UnmapViewOfFile(h); }
 };
 
+struct ModuleTraits {  // LoadLibraryW
+    using Handle = HMODULE;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle h) { FreeLibrary(h); }
+};
+struct IconTraits {  // icons the host made itself (never a shared stock icon)
+    using Handle = HICON;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle h) { DestroyIcon(h); }
+};
+
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueView = UniqueHandle<ViewTraits>;
+using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
 
 }  // namespace vandrel

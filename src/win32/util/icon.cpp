@@ -12,21 +12,45 @@ using std::min;
 #include <memory>
 
 #include "win32/util/files.h"
+#include "win32/util/trace.h"
 
 namespace vandrel {
 
-HICON LoadIconFromImage(const std::string& path) {
+GdiplusSession::GdiplusSession() {
+    Gdiplus::GdiplusStartupInput input;  // version 1, no debug hook, own background thread
+    if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) {
+        token_ = 0;
+        Traced(E_FAIL, "GdiplusStartup");
+    }
+}
+
+GdiplusSession::~GdiplusSession() {
+    if (token_ != 0) {
+        Gdiplus::GdiplusShutdown(token_);
+    }
+}
+
+UniqueIcon LoadIconFromImage(const std::string& path) {
     const std::wstring apiPath = ToApiPath(path);
     // Null when the bitmap object itself cannot be allocated.
     std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromFile(apiPath.c_str(), FALSE));
     if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok) {
-        return nullptr;
+        return {};
     }
     HICON icon = nullptr;
     if (bitmap->GetHICON(&icon) != Gdiplus::Ok) {
-        return nullptr;
+        return {};
     }
-    return icon;
+    return UniqueIcon(icon);
+}
+
+AppIcon::AppIcon(const std::string& path) {
+    if (!path.empty()) {
+        made_ = LoadIconFromImage(path);
+    }
+    if (!made_) {
+        stock_ = LoadIconW(nullptr, IDI_APPLICATION);
+    }
 }
 
 }  // namespace vandrel

@@ -32,31 +32,6 @@ EnvironmentOptions* EnvironmentOptions::Create() {
     return new (std::nothrow) EnvironmentOptions();
 }
 
-HRESULT EnvironmentOptions::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ICoreWebView2EnvironmentOptions)) {
-        *object = static_cast<ICoreWebView2EnvironmentOptions*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG EnvironmentOptions::AddRef() {
-    return ++references_;
-}
-
-ULONG EnvironmentOptions::Release() {
-    const ULONG left = --references_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 HRESULT EnvironmentOptions::get_AdditionalBrowserArguments(LPWSTR* value) {
     return CopyOut(additionalBrowserArguments_, value);
 }

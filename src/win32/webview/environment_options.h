@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "win32/util/com_object.h"
 #include "win32/webview2/webview2.h"
 
 namespace vandrel {
@@ -11,13 +12,10 @@ inline constexpr wchar_t kTargetCompatibleBrowserVersion[] = L"134.0.3124.44";
 
 // The environment options object handed to CreateCoreWebView2EnvironmentWithOptions. Every option
 // starts at the published default. Create() returns an object with one reference for the caller.
-class EnvironmentOptions final : public ICoreWebView2EnvironmentOptions {
+class EnvironmentOptions final
+    : public ComObject<ICoreWebView2EnvironmentOptions, IID_ICoreWebView2EnvironmentOptions> {
 public:
     static EnvironmentOptions* Create();
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override;
     HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR value) override;
@@ -30,9 +28,6 @@ public:
 
 private:
     EnvironmentOptions() = default;
-    ~EnvironmentOptions() = default;
-
-    ULONG references_ = 1;
     std::wstring additionalBrowserArguments_;
     std::wstring language_;
     std::wstring targetCompatibleBrowserVersion_ = kTargetCompatibleBrowserVersion;

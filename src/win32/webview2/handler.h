@@ -11,37 +11,29 @@
 //     webview->add_WebMessageReceived(handler, &token);  // the runtime takes its own reference
 //     handler->Release();                                 // drop the one MakeHandler gave us
 //
-// The object is reference counted (thread-safe), answers QueryInterface for IUnknown and I, and
+// The object is a ComObject (counted atomically), answers QueryInterface for IUnknown and I, and
 // destroys the callable (and whatever it captured) when the last reference goes.
 #pragma once
 
-#include <atomic>
 #include <new>
 #include <type_traits>
 #include <utility>
 
+#include "win32/util/com_object.h"
 #include "win32/webview2/webview2.h"
 
 namespace vandrel {
 
-namespace detail {
-template <typename>
-inline constexpr bool kAlwaysFalse = false;
-}  // namespace detail
-
-// The interface id of a WebView2 interface, by type. Defined for every handler interface;
-// naming any other interface fails to compile.
+// The interface id of a WebView2 handler interface, by type. Defined for every handler interface
+// the host uses; naming any other interface fails to compile.
 template <typename I>
-const IID& IidOf() {
-    static_assert(detail::kAlwaysFalse<I>, "IidOf is not defined for this interface");
-    return IID_IUnknown;
-}
+struct InterfaceIdOf;
 
-#define VANDREL_IID_OF(I)          \
-    template <>                    \
-    inline const IID& IidOf<I>() { \
-        return IID_##I;            \
-    }
+#define VANDREL_IID_OF(I)                            \
+    template <>                                      \
+    struct InterfaceIdOf<I> {                        \
+        static constexpr const IID& value = IID_##I; \
+    };
 
 VANDREL_IID_OF(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler)
 VANDREL_IID_OF(ICoreWebView2CreateCoreWebView2ControllerCompletedHandler)
@@ -59,47 +51,25 @@ VANDREL_IID_OF(ICoreWebView2NavigationCompletedEventHandler)
 
 #undef VANDREL_IID_OF
 
+template <typename I>
+const IID& IidOf() {
+    return InterfaceIdOf<I>::value;
+}
+
 // The handler object. The second parameter is the type of &I::Invoke, from which the argument
 // list of Invoke is taken; use MakeHandler rather than naming this class.
 template <class I, class InvokePtr, class F>
 class CallableHandler;
 
 template <class I, class F, class... A>
-class CallableHandler<I, HRESULT (STDMETHODCALLTYPE I::*)(A...), F> final : public I {
+class CallableHandler<I, HRESULT (STDMETHODCALLTYPE I::*)(A...), F> final
+    : public ComObject<I, InterfaceIdOf<I>::value> {
     static_assert(std::is_invocable_r_v<HRESULT, F&, A...>,
                   "the callable must accept Invoke's arguments and return an HRESULT");
 
 public:
     template <class G>
     explicit CallableHandler(G&& callable) : callable_(std::forward<G>(callable)) {}
-
-    CallableHandler(const CallableHandler&) = delete;
-    CallableHandler& operator=(const CallableHandler&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IidOf<I>())) {
-            *object = static_cast<I*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-    }
-
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     // An exception must not cross back into the runtime: it becomes E_OUTOFMEMORY or E_FAIL.
     HRESULT STDMETHODCALLTYPE Invoke(A... args) override {
@@ -113,10 +83,7 @@ public:
     }
 
 private:
-    ~CallableHandler() = default;
-
     F callable_;
-    std::atomic<ULONG> refs_{1};
 };
 
 // Makes a handler object for interface I that calls `callable` from Invoke with Invoke's

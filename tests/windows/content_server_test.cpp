@@ -5,12 +5,11 @@
 
 #include <fstream>
 
-#include "portable/bundle/asset_bundle.h"
-#include "bundle_image.h"
+#include "bundle_builder.h"
 #include "host_driver.h"
-#include "win32/server/resource_server.h"
+#include "portable/webview/link_policy.h"
 #include "web_resource.h"
-#include "win32/webview/vandrel_webview.h"
+#include "win32/server/content_server.h"
 
 namespace vandrel {
 namespace {
@@ -28,25 +27,24 @@ std::string Pattern(size_t size, char seed) {
     return bytes;
 }
 
-class ResourceServerTest : public ::testing::Test {
+class ContentServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        image = BundleOfFiles({{"js/main.js", "console.log('bundle');"},
-                               {"media/clip.mp4", Pattern(1000, 'a')},
-                               {"both.txt", "from the bundle"}});
-        bundle.AttachMemory(reinterpret_cast<const uint8_t*>(image.data()), image.size());
-        bundle.Parse();
         app.MakeFolder(L"www\\media");
+        app.Write(L"www\\assets.dat", BundleOfFiles({{"js/main.js", "console.log('bundle');"},
+                                                     {"media/clip.mp4", Pattern(1000, 'a')},
+                                                     {"both.txt", "from the bundle"}}));
         app.Write(L"www\\both.txt", "from the folder");
         app.Write(L"www\\only-folder.css", "body{}");
         app.Write(L"www\\media\\song.ogg", Pattern(1000, 'k'));
         app.Write(L"www\\empty.txt", "");
-        config.name = "test";
-        host = std::make_unique<VandrelWebView>(
-            &config, &bundle, nullptr, testing::Utf8(app.Path()), "www\\", nullptr, "C:\\data");
-        host->environment =
-            ComPtr<ICoreWebView2Environment>::Share(MakeResponseEnvironment().Get());
+        folders.exeFolder = testing::Utf8(app.Path());
+        folders.userDataFolder = "C:\\data";
+        bundle = std::make_unique<BundleImage>(folders.WebFolder() + "assets.dat");
+        ASSERT_EQ(bundle->GetState(), BundleImage::State::Read);
+        content = std::make_unique<ContentServer>(*bundle, folders, sizeof(kAppOrigin) - 1);
+        environment = MakeResponseEnvironment();
     }
 
     testruntime::ResponseSeen Get(const std::string& path, const wchar_t* range = nullptr) {
@@ -56,18 +54,18 @@ protected:
         }
         auto args =
             MakeWebResourceRequestedArgs(testing::Wide(std::string(kAppOrigin) + path), headers);
-        EXPECT_EQ(OnWebResourceRequested(*host, args.Get()), S_OK);
+        EXPECT_EQ(content->OnWebResourceRequested(environment.Get(), args.Get()), S_OK);
         return ReadResponse(args.Get());
     }
 
     AppFolder app;
-    std::string image;
-    AssetBundle bundle;
-    AppConfig config;
-    std::unique_ptr<VandrelWebView> host;
+    AppFolders folders;
+    std::unique_ptr<BundleImage> bundle;
+    std::unique_ptr<ContentServer> content;
+    testruntime::Ref<ICoreWebView2Environment> environment;
 };
 
-TEST_F(ResourceServerTest, WholeFilesFromTheBundleAndTheFolder) {
+TEST_F(ContentServerTest, WholeFilesFromTheBundleAndTheFolder) {
     struct Case {
         std::string path;
         std::string type;
@@ -94,7 +92,7 @@ TEST_F(ResourceServerTest, WholeFilesFromTheBundleAndTheFolder) {
     }
 }
 
-TEST_F(ResourceServerTest, RangesOfBundleAndFolderFiles) {
+TEST_F(ContentServerTest, RangesOfBundleAndFolderFiles) {
     struct Case {
         std::string path;
         const wchar_t* range;
@@ -124,7 +122,7 @@ TEST_F(ResourceServerTest, RangesOfBundleAndFolderFiles) {
     }
 }
 
-TEST_F(ResourceServerTest, MissesAndUnsatisfiableRanges) {
+TEST_F(ContentServerTest, MissesAndUnsatisfiableRanges) {
     const auto miss = Get("missing.png");
     EXPECT_EQ(miss.status, 404);
     EXPECT_EQ(miss.reason, L"Not Found");
@@ -145,33 +143,30 @@ TEST_F(ResourceServerTest, MissesAndUnsatisfiableRanges) {
     EXPECT_EQ(Get("media/clip.mp4", L"bytes=500-1000").status, 416);
 }
 
-TEST_F(ResourceServerTest, FolderRangesReuseOneMappingAndRemapAGrownFile) {
+TEST_F(ContentServerTest, FolderRangesReuseOneMappingAndRemapAGrownFile) {
     const std::string song = Pattern(1000, 'k');
+    const std::string songPath = testing::Utf8(app.PathOf(L"www\\media\\song.ogg"));
     EXPECT_EQ(Get("media/song.ogg", L"bytes=0-9").body, song.substr(0, 10));
-    ASSERT_EQ(host->mappedFiles.size(), 1u);
-    const void* view = host->mappedFiles.begin()->second.view.Get();
+    ASSERT_EQ(content->FolderViewCount(), 1u);
+    const auto view = content->FolderView("media/song.ogg", songPath, 0);
     EXPECT_EQ(Get("media/song.ogg", L"bytes=500-509").body, song.substr(500, 10));
-    ASSERT_EQ(host->mappedFiles.size(), 1u);
-    EXPECT_EQ(host->mappedFiles.begin()->second.view.Get(), view);  // the same mapping
+    ASSERT_EQ(content->FolderViewCount(), 1u);
+    EXPECT_EQ(content->FolderView("media/song.ogg", songPath, 0), view);  // the same mapping
 
     // A cached view that no longer covers the range asked for (the file has grown since it was
     // mapped) is never read past: the file is mapped again. Here the cache holds a 10-byte view.
-    host->UnmapAllFiles();
     app.Write(L"www\\ten.bin", "0123456789");
-    uint64_t size = 0;
-    ASSERT_NE(host->MapFile("media/song.ogg", testing::Utf8(app.PathOf(L"www\\ten.bin")), 0, &size),
-              nullptr);
-    ASSERT_EQ(size, 10u);
-    const auto tail = Get("media/song.ogg", L"bytes=990-999");
-    EXPECT_EQ(tail.status, 206);
-    EXPECT_EQ(tail.body, song.substr(990));
-    EXPECT_EQ(host->mappedFiles.at("media/song.ogg").size, 1000u);
-
-    host->UnmapAllFiles();
-    EXPECT_TRUE(host->mappedFiles.empty());
+    const auto small =
+        content->FolderView("other.ogg", testing::Utf8(app.PathOf(L"www\\ten.bin")), 0);
+    ASSERT_TRUE(small);
+    ASSERT_EQ(small->Size(), 10u);
+    const auto grown = content->FolderView("other.ogg", songPath, 990);
+    ASSERT_TRUE(grown);
+    EXPECT_EQ(grown->Size(), 1000u);
+    EXPECT_EQ(content->FolderView("other.ogg", songPath, 0), grown);
 }
 
-TEST_F(ResourceServerTest, AFolderFileThatCannotBeMappedGives500) {
+TEST_F(ContentServerTest, AFolderFileThatCannotBeMappedGives500) {
     // Held open without sharing, so the host can neither open nor map it.
     HANDLE lock = CreateFileW(app.PathOf(L"www\\media\\song.ogg").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -184,7 +179,7 @@ TEST_F(ResourceServerTest, AFolderFileThatCannotBeMappedGives500) {
               L"Cache-Control: no-store\nContent-Type: audio/ogg\nAccept-Ranges: bytes\n"
               L"Content-Range: bytes 10-19/1000\nContent-Length: 10");
     EXPECT_FALSE(response.hasBody);
-    EXPECT_TRUE(host->mappedFiles.empty());  // nothing cached for a failure
+    EXPECT_EQ(content->FolderViewCount(), 0u);  // nothing cached for a failure
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // Builds asset bundle images byte by byte for tests. Every integer is written big-endian, the way
 // the reader expects it. Nothing here checks the result: tests build broken images on purpose.
 //
-//   BundleImage image;
+//   BundleBuilder image;
 //   image.Header().Chunk(kBlobChunkId, "hello").Chunk(kDirectoryChunkId,
 //       BundleDirectory({{"a.txt", 0, 5}}));
 
@@ -26,54 +26,54 @@ constexpr uint32_t FourCc(const char (&code)[5]) {
            static_cast<uint32_t>(static_cast<uint8_t>(code[3]));
 }
 
-class BundleImage {
+class BundleBuilder {
 public:
-    BundleImage& U8(uint8_t value) {
+    BundleBuilder& U8(uint8_t value) {
         bytes.push_back(value);
         return *this;
     }
-    BundleImage& U32(uint32_t value) {
+    BundleBuilder& U32(uint32_t value) {
         for (int shift = 24; shift >= 0; shift -= 8) {
             bytes.push_back(static_cast<uint8_t>(value >> shift));
         }
         return *this;
     }
-    BundleImage& U64(uint64_t value) {
+    BundleBuilder& U64(uint64_t value) {
         for (int shift = 56; shift >= 0; shift -= 8) {
             bytes.push_back(static_cast<uint8_t>(value >> shift));
         }
         return *this;
     }
-    BundleImage& Bytes(std::string_view data) {
+    BundleBuilder& Bytes(std::string_view data) {
         bytes.insert(bytes.end(), data.begin(), data.end());
         return *this;
     }
-    BundleImage& Bytes(const std::vector<uint8_t>& data) {
+    BundleBuilder& Bytes(const std::vector<uint8_t>& data) {
         bytes.insert(bytes.end(), data.begin(), data.end());
         return *this;
     }
 
     // The 16-byte header; the defaults give a valid one whose chunks follow directly.
-    BundleImage& Header(uint32_t chunkStart = 16, uint32_t magic = kBundleMagic,
-                        uint32_t version = 0, uint32_t flags = 0) {
+    BundleBuilder& Header(uint32_t chunkStart = 16, uint32_t magic = kBundleMagic,
+                          uint32_t version = 0, uint32_t flags = 0) {
         return U32(magic).U32(version).U32(chunkStart).U32(flags);
     }
 
     // A chunk header alone; `size` need not match what follows.
-    BundleImage& ChunkHeader(uint32_t id, uint64_t size) { return U32(id).U64(size); }
+    BundleBuilder& ChunkHeader(uint32_t id, uint64_t size) { return U32(id).U64(size); }
 
     // A whole chunk: header with the payload's true size, then the payload.
-    BundleImage& Chunk(uint32_t id, std::string_view payload) {
+    BundleBuilder& Chunk(uint32_t id, std::string_view payload) {
         return ChunkHeader(id, payload.size()).Bytes(payload);
     }
-    BundleImage& Chunk(uint32_t id, const std::vector<uint8_t>& payload) {
+    BundleBuilder& Chunk(uint32_t id, const std::vector<uint8_t>& payload) {
         return ChunkHeader(id, payload.size()).Bytes(payload);
     }
 
     // One directory entry; the name length defaults to the name's true length.
-    BundleImage& Entry(std::string_view name, uint64_t offset, uint64_t size, uint64_t extra = 0,
-                       uint8_t compression = 0, uint32_t reserved0 = 0, uint32_t reserved1 = 0,
-                       std::optional<uint32_t> nameLength = std::nullopt) {
+    BundleBuilder& Entry(std::string_view name, uint64_t offset, uint64_t size, uint64_t extra = 0,
+                         uint8_t compression = 0, uint32_t reserved0 = 0, uint32_t reserved1 = 0,
+                         std::optional<uint32_t> nameLength = std::nullopt) {
         U32(reserved0).U32(reserved1).U64(offset).U64(size).U64(extra).U8(compression);
         return U32(nameLength.value_or(static_cast<uint32_t>(name.size()))).Bytes(name);
     }
@@ -111,7 +111,7 @@ struct BundleEntrySpec {
 // An fdir payload: the count (the number of entries unless given) and the entries.
 inline std::vector<uint8_t> BundleDirectory(const std::vector<BundleEntrySpec>& entries,
                                             std::optional<uint32_t> count = std::nullopt) {
-    BundleImage payload;
+    BundleBuilder payload;
     payload.U32(count.value_or(static_cast<uint32_t>(entries.size())));
     for (const BundleEntrySpec& e : entries) {
         payload.Entry(e.name, e.offset, e.size, e.extra, e.compression, e.reserved0, e.reserved1,
@@ -123,7 +123,7 @@ inline std::vector<uint8_t> BundleDirectory(const std::vector<BundleEntrySpec>& 
 // A valid image: header, blob chunk holding `blob`, fdir chunk listing `entries`.
 inline std::vector<uint8_t> SimpleBundle(std::string_view blob,
                                          const std::vector<BundleEntrySpec>& entries) {
-    BundleImage image;
+    BundleBuilder image;
     image.Header().Chunk(kBlobChunkId, blob).Chunk(kDirectoryChunkId, BundleDirectory(entries));
     return image.bytes;
 }

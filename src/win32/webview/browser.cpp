@@ -1,0 +1,326 @@
+#include "win32/webview/browser.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <utility>
+
+#include "portable/webview/link_policy.h"
+#include "win32/util/text.h"
+#include "win32/util/trace.h"
+#include "win32/webview/environment_options.h"
+#include "win32/webview2/handler.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr wchar_t kStartFailedText[] =
+    L"The app's browser view could not be started (Microsoft Edge WebView2 error 0x%08lX). "
+    L"Restart the app to try again; if this keeps happening, reinstall the Microsoft Edge "
+    L"WebView2 runtime.";
+
+constexpr UINT kF12 = 123;
+
+std::string Utf8Text(const CoTaskString& text) {
+    return text ? WideToUtf8(text.Get()) : std::string();
+}
+
+}  // namespace
+
+template <typename Handler, typename Target, typename Add, typename F>
+void Browser::On(Target* target, Add add, const char* call, F callable) {
+    auto guarded = [this, callable = std::move(callable)](auto... args) mutable -> HRESULT {
+        return detached_ ? S_OK : callable(args...);
+    };
+    auto handler = ComPtr<Handler>::Adopt(MakeHandler<Handler>(std::move(guarded)));
+    EventRegistrationToken token{};
+    if (target != nullptr && handler) {
+        Traced((target->*add)(handler.Get(), &token), call);
+    }
+}
+
+Browser::Browser(const AppConfig& config, HWND window, std::string origin,
+                 const wchar_t* browserFolder, std::string userDataFolder, Hooks hooks)
+    : config_(config),
+      window_(window),
+      origin_(std::move(origin)),
+      browserFolder_(browserFolder),
+      userDataFolder_(std::move(userDataFolder)),
+      hooks_(std::move(hooks)) {}
+
+void Browser::Start() {
+    const std::wstring arguments = Utf8ToWide(config_.chromiumArgs);
+    const std::wstring dataFolder = Utf8ToWide(userDataFolder_);
+    if (config_.hostingMode == HostingMode::WindowToVisual) {
+        SetEnvironmentVariableW(L"COREWEBVIEW2_FORCED_HOSTING_MODE",
+                                L"COREWEBVIEW2_HOSTING_MODE_WINDOW_TO_VISUAL");
+    }
+    auto options = ComPtr<EnvironmentOptions>::Adopt(EnvironmentOptions::Create());
+    if (options) {
+        options->put_AdditionalBrowserArguments(arguments.c_str());
+    }
+    auto handler = ComPtr<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>::Adopt(
+        MakeHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+            [this](HRESULT result, ICoreWebView2Environment* created) {
+                return OnEnvironmentCreated(result, created);
+            }));
+    const HRESULT started = CreateCoreWebView2EnvironmentWithOptions(
+        browserFolder_, dataFolder.c_str(), options.Get(), handler.Get());
+    if (FAILED(started)) {
+        ReportStartFailure(started);  // the completion will never come
+    }
+}
+
+HRESULT Browser::OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* created) {
+    if (FAILED(result) || created == nullptr) {
+        ReportStartFailure(FAILED(result) ? result : E_POINTER);
+        return S_OK;
+    }
+    environment_ = ComPtr<ICoreWebView2Environment>::Share(created);
+    auto handler = ComPtr<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>::Adopt(
+        MakeHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+            [this](HRESULT done, ICoreWebView2Controller* controller) {
+                return OnControllerCreated(done, controller);
+            }));
+    const HRESULT started = environment_->CreateCoreWebView2Controller(window_, handler.Get());
+    if (FAILED(started)) {
+        ReportStartFailure(started);
+    }
+    return S_OK;
+}
+
+HRESULT Browser::OnControllerCreated(HRESULT result, ICoreWebView2Controller* created) {
+    if (FAILED(result) || created == nullptr) {
+        ReportStartFailure(FAILED(result) ? result : E_POINTER);
+        return S_OK;
+    }
+    controller_ = ComPtr<ICoreWebView2Controller>::Share(created);
+    const HRESULT got = controller_->get_CoreWebView2(webview_.Put());
+    if (FAILED(got) || !webview_) {
+        ReportStartFailure(FAILED(got) ? got : E_POINTER);
+        return S_OK;
+    }
+    webview2_ = webview_.Query<ICoreWebView2_2>(IID_ICoreWebView2_2);
+    if (!webview2_) {
+        // Without it the page's first load could never show the window.
+        ReportStartFailure(E_NOINTERFACE);
+        return S_OK;
+    }
+
+    ApplySettings();
+    RECT bounds{};
+    GetClientRect(window_, &bounds);
+    Traced(controller_->put_Bounds(bounds), "ICoreWebView2Controller::put_Bounds");
+    if (hooks_.ready) {
+        hooks_.ready(environment_.Get(), controller_.Get(), webview_.Get());
+    }
+    RegisterEventHandlers();
+    Traced(webview_->Navigate(Utf8ToWide(StartUrl(config_)).c_str()), "ICoreWebView2::Navigate");
+    return S_OK;
+}
+
+void Browser::ApplySettings() {
+    ComPtr<ICoreWebView2Settings> settings;
+    Traced(webview_->get_Settings(settings.Put()), "ICoreWebView2::get_Settings");
+    if (!settings) {
+        return;
+    }
+    const struct {
+        HRESULT (STDMETHODCALLTYPE ICoreWebView2Settings::*put)(BOOL);
+        BOOL value;
+        const char* name;
+    } switches[] = {
+        {&ICoreWebView2Settings::put_IsScriptEnabled, TRUE,
+         "ICoreWebView2Settings::put_IsScriptEnabled"},
+        {&ICoreWebView2Settings::put_AreHostObjectsAllowed, FALSE,
+         "ICoreWebView2Settings::put_AreHostObjectsAllowed"},
+        {&ICoreWebView2Settings::put_AreDefaultScriptDialogsEnabled, TRUE,
+         "ICoreWebView2Settings::put_AreDefaultScriptDialogsEnabled"},
+        {&ICoreWebView2Settings::put_IsWebMessageEnabled, TRUE,
+         "ICoreWebView2Settings::put_IsWebMessageEnabled"},
+        {&ICoreWebView2Settings::put_IsZoomControlEnabled, FALSE,
+         "ICoreWebView2Settings::put_IsZoomControlEnabled"},
+        {&ICoreWebView2Settings::put_AreDefaultContextMenusEnabled, TRUE,
+         "ICoreWebView2Settings::put_AreDefaultContextMenusEnabled"},
+        {&ICoreWebView2Settings::put_AreDevToolsEnabled, config_.enableDevtools ? TRUE : FALSE,
+         "ICoreWebView2Settings::put_AreDevToolsEnabled"},
+    };
+    for (const auto& setting : switches) {
+        Traced((settings.Get()->*setting.put)(setting.value), setting.name);
+    }
+    // The host's own F12 replaces the browser's accelerator keys, when they can be turned off.
+    const auto settings3 = settings.Query<ICoreWebView2Settings3>(IID_ICoreWebView2Settings3);
+    if (!settings3) {
+        return;
+    }
+    Traced(settings3->put_AreBrowserAcceleratorKeysEnabled(FALSE),
+           "ICoreWebView2Settings3::put_AreBrowserAcceleratorKeysEnabled");
+    On<ICoreWebView2AcceleratorKeyPressedEventHandler>(
+        controller_.Get(), &ICoreWebView2Controller::add_AcceleratorKeyPressed,
+        "ICoreWebView2Controller::add_AcceleratorKeyPressed",
+        [this](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
+            UINT key = 0;
+            Traced(args->get_VirtualKey(&key),
+                   "ICoreWebView2AcceleratorKeyPressedEventArgs::get_VirtualKey");
+            if (!config_.enableDevtools || key != kF12) {
+                return S_OK;
+            }
+            // Once per press: on the first key-down, not on its release or its auto-repeats.
+            COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP;
+            COREWEBVIEW2_PHYSICAL_KEY_STATUS status{};
+            Traced(args->get_KeyEventKind(&kind),
+                   "ICoreWebView2AcceleratorKeyPressedEventArgs::get_KeyEventKind");
+            Traced(args->get_PhysicalKeyStatus(&status),
+                   "ICoreWebView2AcceleratorKeyPressedEventArgs::get_PhysicalKeyStatus");
+            const bool down = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN ||
+                              kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN;
+            if (down && !status.WasKeyDown) {
+                Traced(webview_->OpenDevToolsWindow(), "ICoreWebView2::OpenDevToolsWindow");
+            }
+            return S_OK;
+        });
+}
+
+void Browser::RegisterEventHandlers() {
+    ICoreWebView2* webview = webview_.Get();
+
+    On<ICoreWebView2DocumentTitleChangedEventHandler>(
+        webview, &ICoreWebView2::add_DocumentTitleChanged,
+        "ICoreWebView2::add_DocumentTitleChanged", [this](ICoreWebView2* sender, IUnknown*) {
+            CoTaskString title;
+            Traced(sender->get_DocumentTitle(title.Put()), "ICoreWebView2::get_DocumentTitle");
+            SetWindowTextW(window_, title ? title.Get() : L"");
+            return S_OK;
+        });
+
+    if (config_.contentMode == ContentMode::Bundle) {
+        const std::wstring filter = Utf8ToWide(origin_ + "*");
+        Traced(webview->AddWebResourceRequestedFilter(filter.c_str(),
+                                                      COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL),
+               "ICoreWebView2::AddWebResourceRequestedFilter");
+        On<ICoreWebView2WebResourceRequestedEventHandler>(
+            webview, &ICoreWebView2::add_WebResourceRequested,
+            "ICoreWebView2::add_WebResourceRequested",
+            [this](ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* args) {
+                return hooks_.resourceRequested ? hooks_.resourceRequested(environment_.Get(), args)
+                                                : S_OK;
+            });
+        On<ICoreWebView2NavigationStartingEventHandler>(
+            webview, &ICoreWebView2::add_NavigationStarting,
+            "ICoreWebView2::add_NavigationStarting",
+            [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+                CoTaskString uri;
+                Traced(args->get_Uri(uri.Put()),
+                       "ICoreWebView2NavigationStartingEventArgs::get_Uri");
+                if (!IsInsideOrigin(Utf8Text(uri), origin_)) {
+                    Traced(args->put_Cancel(TRUE),
+                           "ICoreWebView2NavigationStartingEventArgs::put_Cancel");
+                }
+                return S_OK;
+            });
+    }
+
+    // The app's own pages get what they ask for; anything else (an embedded third-party frame)
+    // is left to the runtime, which asks the user as a browser would.
+    On<ICoreWebView2PermissionRequestedEventHandler>(
+        webview, &ICoreWebView2::add_PermissionRequested, "ICoreWebView2::add_PermissionRequested",
+        [this](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
+            CoTaskString uri;
+            Traced(args->get_Uri(uri.Put()), "ICoreWebView2PermissionRequestedEventArgs::get_Uri");
+            if (IsInsideOrigin(Utf8Text(uri), origin_)) {
+                Traced(args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW),
+                       "ICoreWebView2PermissionRequestedEventArgs::put_State");
+            }
+            return S_OK;
+        });
+
+    On<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
+        webview, &ICoreWebView2::add_ContainsFullScreenElementChanged,
+        "ICoreWebView2::add_ContainsFullScreenElementChanged",
+        [this](ICoreWebView2* sender, IUnknown*) {
+            BOOL contains = FALSE;
+            Traced(sender->get_ContainsFullScreenElement(&contains),
+                   "ICoreWebView2::get_ContainsFullScreenElement");
+            if (hooks_.fullScreenChanged) {
+                hooks_.fullScreenChanged(contains != FALSE);
+            }
+            return S_OK;
+        });
+
+    On<ICoreWebView2WindowCloseRequestedEventHandler>(
+        webview, &ICoreWebView2::add_WindowCloseRequested,
+        "ICoreWebView2::add_WindowCloseRequested", [this](ICoreWebView2*, IUnknown*) {
+            SendMessageW(window_, WM_CLOSE, 0, 0);
+            return S_OK;
+        });
+
+    On<ICoreWebView2NewWindowRequestedEventHandler>(
+        webview, &ICoreWebView2::add_NewWindowRequested, "ICoreWebView2::add_NewWindowRequested",
+        [](ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
+            CoTaskString uri;
+            Traced(args->get_Uri(uri.Put()), "ICoreWebView2NewWindowRequestedEventArgs::get_Uri");
+            if (uri && MayOpenInShell(Utf8Text(uri))) {
+                const auto opened = reinterpret_cast<INT_PTR>(
+                    ShellExecuteW(nullptr, L"open", uri.Get(), nullptr, nullptr, SW_SHOWDEFAULT));
+                if (opened <= 32) {
+                    TraceFailure("ShellExecuteW");
+                }
+            }
+            // The control never opens a window of its own.
+            Traced(args->put_Handled(TRUE),
+                   "ICoreWebView2NewWindowRequestedEventArgs::put_Handled");
+            return S_OK;
+        });
+
+    On<ICoreWebView2WebMessageReceivedEventHandler>(
+        webview, &ICoreWebView2::add_WebMessageReceived, "ICoreWebView2::add_WebMessageReceived",
+        [this](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
+            return hooks_.messageReceived ? hooks_.messageReceived(args) : S_OK;
+        });
+
+    On<ICoreWebView2DOMContentLoadedEventHandler>(
+        webview2_.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
+        "ICoreWebView2_2::add_DOMContentLoaded",
+        [this](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
+            ShowWindowAndControl();
+            return S_OK;
+        });
+
+    // A first navigation that fails (offline, an unreachable address, a missing start page) may
+    // never load a document: the window then shows the runtime's error page instead of staying
+    // hidden for good.
+    On<ICoreWebView2NavigationCompletedEventHandler>(
+        webview, &ICoreWebView2::add_NavigationCompleted, "ICoreWebView2::add_NavigationCompleted",
+        [this](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) {
+            if (!shown_) {
+                ShowWindowAndControl();
+            }
+            return S_OK;
+        });
+}
+
+// Shows the main window and the browser control, and gives the page the keyboard focus.
+void Browser::ShowWindowAndControl() {
+    shown_ = true;
+    ShowWindow(window_, SW_SHOW);
+    UpdateWindow(window_);
+    Traced(controller_->put_IsVisible(TRUE), "ICoreWebView2Controller::put_IsVisible");
+    Traced(controller_->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC),
+           "ICoreWebView2Controller::MoveFocus");
+}
+
+void Browser::ReportStartFailure(HRESULT code) {
+    if (startFailed_) {
+        return;
+    }
+    startFailed_ = true;
+    wchar_t text[512];
+    std::swprintf(text, sizeof(text) / sizeof(text[0]), kStartFailedText,
+                  static_cast<unsigned long>(code));
+    const std::wstring caption = Utf8ToWide(config_.title);
+    MessageBoxW(nullptr, text, caption.c_str(), MB_OK | MB_ICONERROR);
+    DestroyWindow(window_);
+}
+
+}  // namespace vandrel

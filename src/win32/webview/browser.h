@@ -1,0 +1,83 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "portable/config/app_config.h"
+#include "win32/util/com_ptr.h"
+#include "win32/webview2/webview2.h"
+
+namespace vandrel {
+
+// The browser control of the main window: the WebView2 environment, its controller on the window
+// and its browser, their settings, and the reactions to the control's events. Creation is
+// asynchronous: Start asks for the environment, whose completion asks for the controller, whose
+// completion applies the settings, registers the event handlers and opens the start page, all
+// inside the UI thread's message loop. The window stays hidden until the first page has loaded
+// its DOM, or its first navigation has ended without one.
+class Browser {
+public:
+    // What the browser hands to the rest of the host.
+    struct Hooks {
+        // The controller and the browser exist (the window follows the controller, the bridge
+        // posts through the browser from now on).
+        std::function<void(ICoreWebView2Environment*, ICoreWebView2Controller*, ICoreWebView2*)>
+            ready;
+        // A request on the app's origin (bundle mode only).
+        std::function<HRESULT(ICoreWebView2Environment*,
+                              ICoreWebView2WebResourceRequestedEventArgs*)>
+            resourceRequested;
+        // A message from the page.
+        std::function<HRESULT(ICoreWebView2WebMessageReceivedEventArgs*)> messageReceived;
+        // The page entered or left full screen.
+        std::function<void(bool on)> fullScreenChanged;
+    };
+
+    // `config` must outlive this object. `browserFolder` is null for the installed runtime, or a
+    // fixed runtime's folder; `origin` is the app's (ContentOrigin).
+    Browser(const AppConfig& config, HWND window, std::string origin, const wchar_t* browserFolder,
+            std::string userDataFolder, Hooks hooks);
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    // Starts creating the environment and returns at once.
+    void Start();
+
+    // The message loop has ended and the parts the handlers reach are going away: from now on the
+    // event handlers do nothing (a library's "Release" that pumps messages must not reach them).
+    void Detach() { detached_ = true; }
+
+    // True when the browser control could not be started. That has been reported to the player,
+    // the window is gone, and the process ends with exit code 1.
+    bool StartFailed() const { return startFailed_; }
+
+private:
+    HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* created);
+    HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* created);
+    void ApplySettings();
+    void RegisterEventHandlers();
+    void ShowWindowAndControl();
+    void ReportStartFailure(HRESULT code);
+    // Registers `callable` as the handler of one event, guarded by Detach; the runtime keeps its
+    // own reference, and the handler is never removed.
+    template <typename Handler, typename Target, typename Add, typename F>
+    void On(Target* target, Add add, const char* call, F callable);
+
+    const AppConfig& config_;
+    const HWND window_;
+    const std::string origin_;
+    const wchar_t* const browserFolder_;
+    const std::string userDataFolder_;
+    const Hooks hooks_;
+    bool startFailed_ = false;
+    bool shown_ = false;
+    bool detached_ = false;
+    ComPtr<ICoreWebView2Environment> environment_;
+    ComPtr<ICoreWebView2Controller> controller_;
+    ComPtr<ICoreWebView2> webview_;
+    ComPtr<ICoreWebView2_2> webview2_;
+};
+
+}  // namespace vandrel
