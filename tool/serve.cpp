@@ -44,7 +44,8 @@ constexpr const char* kServeUsage =
     "  --bundle-only  serve the bundle alone, to find files missing from it\n"
     "  --quiet        no line per request\n"
     "\n"
-    "Each request is logged as: METHOD TARGET STATUS BODY-BYTES TIME SOURCE.\n"
+    "Each request is logged as METHOD TARGET STATUS BODY-BYTES TIME SOURCE, and the range sent\n"
+    "for a 206 answer. SOURCE is bundle, folder or kit.\n"
     "exit codes: 0 stopped with Ctrl+C, 1 failure, 2 bad command line or a remote-mode app\n";
 
 constexpr size_t kChunkSize = size_t{256} << 10;
@@ -371,6 +372,11 @@ void Session::Finish(bool complete) {
                        " " + std::to_string(sent_) + " " + time;
     if (answer_.source != ContentSource::None) {
         line += std::string(" ") + SourceName(answer_.source);
+    }
+    for (const std::string& header : answer_.plan.headers) {
+        if (header.rfind("Content-Range: ", 0) == 0) {
+            line += " " + header.substr(15);  // "bytes START-END/TOTAL"
+        }
     }
     if (!answer_.nameOnDisk.empty()) {
         line += " (found as '" + answer_.nameOnDisk +

@@ -277,6 +277,8 @@ ServedAnswer AppContent::Answer(std::string_view target,
             if (answer.plan.body == BodyKind::BundleBytes) {
                 answer.bytes = kit_.GetFileData(answer.plan.bodyOffset);
             }
+        } else {
+            answer.bytes = reinterpret_cast<const uint8_t*>(kNotFoundBody);
         }
         return answer;
     }

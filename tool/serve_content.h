@@ -33,7 +33,7 @@ const char* SourceName(ContentSource source);
 struct ServedAnswer {
     ResponsePlan plan;
     ContentSource source = ContentSource::None;  // where the named file was found
-    // Bundle and Kit bodies: the first body byte, inside the mapped image.
+    // Bundle and Kit bodies: the first body byte, inside the mapped image; the 404 text.
     const uint8_t* bytes = nullptr;
     // Folder bodies: the opened file; the body is plan.bodyLength bytes from plan.bodyOffset.
     std::unique_ptr<InputFile> file;
