@@ -184,10 +184,12 @@ AppContent::AppContent(const fs::path& appFolder, const AppConfig& config, bool 
         try {
             bundle_.Parse();
         } catch (const std::exception& error) {
+            const size_t listed = bundle_.directory.size();
             warnings_.push_back(PathToUtf8(bundlePath) + " is not a bundle the host accepts (" +
                                 error.what() + "); the host shows \"Error reading asset bundle\" "
-                                "and serves the " + std::to_string(bundle_.directory.size()) +
-                                " files it listed (run 'vandrel verify' for details)");
+                                "and serves what it listed (" + std::to_string(listed) +
+                                (listed == 1 ? " file" : " files") +
+                                "; run 'vandrel verify' for details)");
         }
     } else if (bundleOnly_) {
         throw ToolError("--bundle-only: there is no bundle " + Quoted(bundlePath) +
