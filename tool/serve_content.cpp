@@ -16,7 +16,10 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string Quoted(const fs::path& path) {
-    return "'" + PathToUtf8(path) + "'";
+    std::string text = "'";  // appended, not "'" + ..., which trips GCC 12's -Wrestrict
+    text += PathToUtf8(path);
+    text += '\'';
+    return text;
 }
 
 // The loader's refusals, with the key and the values it takes.
@@ -74,6 +77,7 @@ std::string_view OriginForm(std::string_view target) {
     return path == std::string_view::npos ? std::string_view("/") : target.substr(path);
 }
 
+#ifndef _WIN32
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
@@ -81,7 +85,6 @@ bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
     });
 }
 
-#ifndef _WIN32
 // Windows finds folder files whatever the case of the name; this finds what it would find, one
 // folder level at a time, comparing ASCII letters without case. Among several candidates that
 // differ only in case the first in name order wins. Empty when nothing matches.
@@ -217,7 +220,7 @@ std::string AppContent::Describe() const {
         }
     }
     if (!bundleOnly_) {
-        text += PathToUtf8(www_) + "/";
+        text += PathToUtf8(www_ / "");  // with the system's separator at the end
     }
     return text;
 }
@@ -254,7 +257,7 @@ ServedAnswer AppContent::Answer(std::string_view target,
                 return FolderEntry{true, true, 0};
             }
             if (!fs::is_regular_file(status)) {  // a pipe or device would block or never end
-                entry.problem = "'" + PathToUtf8(path) + "' is not a regular file";
+                entry.problem = Quoted(path) + " is not a regular file";
                 return FolderEntry{true, false, 0};
             }
             try {
