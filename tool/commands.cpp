@@ -29,7 +29,7 @@ public:
 constexpr const char* kUsage =
     "usage: vandrel COMMAND ARGUMENTS\n"
     "\n"
-    "Makes and examines assets.dat bundles for the Vandrel host.\n"
+    "Makes and examines assets.dat bundles for the Vandrel host, and previews apps.\n"
     "\n"
     "commands:\n"
     "  pack FOLDER -o FILE    pack every file under FOLDER into the bundle FILE\n"
