@@ -99,14 +99,6 @@ export async function startServe(t, app, args = []) {
     server.exited.then(() => { if (waiters.has(check)) { waiters.delete(check); clearTimeout(timer); reject(new Error(`serve exited: ${server.stderr}`)); } });
   });
 
-  /** Resolves once the error output matches, waiting up to timeoutMs. */
-  server.waitForStderr = async (pattern, timeoutMs = 10000) => {
-    for (const end = Date.now() + timeoutMs; !pattern.test(server.stderr);) {
-      if (Date.now() > end) throw new Error(`no ${pattern} in: ${server.stderr}`);
-      await new Promise((r) => setTimeout(r, 20));
-    }
-  };
-
   /** Lines that log requests (METHOD TARGET STATUS ...). */
   server.requests = () => server.lines.filter((l) => /^[A-Z]+ \S+ \d{3} /.test(l));
 

@@ -168,21 +168,3 @@ test('refusals name the file, the key or the option, with the right exit code', 
     assert.equal(result.stdout, '', what);
   }
 });
-
-test('warnings: a damaged bundle is served as far as it was read; a missing start page', { timeout: 30000 }, async (t) => {
-  const folder = makeApp(t, { 'a.js': 'first', 'game.js': 'second' }, { name: 'x', main: 'start.html' });
-  packBundle(folder);
-  fs.rmSync(path.join(folder, 'www/a.js'));
-  // The second directory entry (game.js) gets a compression the host does not take.
-  const bundle = path.join(folder, 'www/assets.dat');
-  const bytes = fs.readFileSync(bundle);
-  bytes[bytes.lastIndexOf('a.js') + 4 + 32] = 1;
-  fs.writeFileSync(bundle, bytes);
-  const server = await startServe(t, folder);
-  await server.waitForStderr(/assets\.dat is not a bundle the host accepts \(bad file compression\).*serves what it listed \(1 file;/);
-  await server.waitForStderr(/the start page 'start\.html' \("main" in package\.json\) is in neither/);
-  assert.equal((await request(server.origin, 'GET', '/a.js')).body, 'first');
-  assert.equal((await request(server.origin, 'GET', '/game.js')).body, 'second');
-  await server.waitForLine(/^GET \/a\.js 200 5 \S+ bundle$/);
-  await server.waitForLine(/^GET \/game\.js 200 6 \S+ folder$/);
-});
