@@ -18,3 +18,15 @@ if(WIN32)
     set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 endif()
 add_subdirectory(${VANDREL_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# Boost (libboost-dev): the tool's preview server uses Beast and Asio, both header-only, so the
+# same headers serve the native and the Windows build. Linked into the build folder like nlohmann.
+find_path(VANDREL_BOOST_INCLUDE boost/beast.hpp
+          PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(CREATE_LINK ${VANDREL_BOOST_INCLUDE}/boost ${_json_include}/boost SYMBOLIC)
+add_library(boost_headers INTERFACE)
+target_include_directories(boost_headers SYSTEM INTERFACE ${_json_include})
+target_compile_definitions(boost_headers INTERFACE BOOST_ASIO_NO_DEPRECATED)
+if(WIN32)
+    target_link_libraries(boost_headers INTERFACE ws2_32 mswsock)
+endif()

@@ -12,6 +12,7 @@
 #include "portable/bundle/asset_bundle.h"
 #include "file_io.h"
 #include "folder_scan.h"
+#include "serve.h"
 
 namespace vandrel::tool {
 
@@ -28,13 +29,14 @@ public:
 constexpr const char* kUsage =
     "usage: vandrel COMMAND ARGUMENTS\n"
     "\n"
-    "Makes and examines assets.dat bundles for the Vandrel host.\n"
+    "Makes and examines assets.dat bundles for the Vandrel host, and previews apps.\n"
     "\n"
     "commands:\n"
     "  pack FOLDER -o FILE    pack every file under FOLDER into the bundle FILE\n"
     "  list FILE              list a bundle's files with their sizes and offsets\n"
     "  verify FILE            check that the host accepts a bundle, or say why not\n"
     "  extract FILE FOLDER    write every file of a bundle out under FOLDER\n"
+    "  serve [APP_FOLDER]     preview an app at http://127.0.0.1:PORT/ as the host serves it\n"
     "  --help                 show this help\n"
     "\n"
     "pack names each file by its path under FOLDER, with '/' between folder names, and leaves\n"
@@ -758,6 +760,9 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         if (command == "extract") {
             return Extract(args, out);
+        }
+        if (command == "serve") {
+            return Serve(args, out, err);
         }
         throw UsageError("unknown command " + Shown(command));
     } catch (const UsageError& error) {

@@ -59,6 +59,12 @@ public:
     bool ReadAt(uint64_t offset, void* buffer, size_t n);
     uint64_t Size();
     void Close();
+    // The open file's HANDLE (Windows) or descriptor (POSIX); the InputFile keeps owning it.
+#ifdef _WIN32
+    void* NativeHandle() const { return handle_; }
+#else
+    int NativeHandle() const { return fd_; }
+#endif
 
 private:
     std::filesystem::path path_;

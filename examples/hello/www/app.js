@@ -1,4 +1,4 @@
-'use strict';
+import { connect, folderNames, setFullscreen, setWindowPosition, setWindowSize } from './vandrel.js';
 
 // Greeting, origin and user agent.
 const hour = new Date().getHours();
@@ -49,54 +49,33 @@ addEventListener('resize', () => { resize(); if (still) draw(performance.now());
 resize();
 requestAnimationFrame(draw);
 
-
-// The host bridge: window.chrome.webview exists only inside the Vandrel host.
-const bridge = window.chrome && window.chrome.webview;
+// The host: vandrel.js speaks its protocol inside the host, and does what a browser can outside.
 const status = document.getElementById('bridge-status');
-const tokens = ['<app>', '<web-resource>', '<current-app-data>', '<local-app-data>',
-  '<roaming-app-data>', '<desktop>', '<documents>', '<downloads>', '<pictures>', '<profile>',
-  '<saved-games>', '<screenshots>', '<videos>'];
 let fullscreen = false;
 
-function send(message) {
-  if (bridge) bridge.postMessage(JSON.stringify(message));
-}
-
-if (!bridge) {
-  status.textContent = 'Not running inside the Vandrel host: the buttons do nothing here.';
-} else {
-  bridge.addEventListener('message', (event) => {
-    const data = event.data;
-    if (data && data.type === 'directory-handles') {
-      const list = document.getElementById('folders');
-      list.replaceChildren();
-      tokens.forEach((token, i) => {
-        const handle = event.additionalObjects && event.additionalObjects[i];
-        const item = document.createElement('li');
-        item.textContent = token + ': ' + (handle ? handle.name : '(not available)');
-        list.appendChild(item);
-      });
-    } else if (data && data.type === 'wrapper-init-response') {
-      const ids = data.registeredComponentIds || [];
-      const list = document.getElementById('components');
-      list.replaceChildren(...(ids.length ? ids : ['none registered']).map((id) => {
-        const item = document.createElement('li');
-        item.textContent = id;
-        return item;
-      }));
-      status.textContent = 'The host answered the start-up handshake.';
-    }
-  });
-  send({ type: 'wrapper-init' });
+function show(list, items) {
+  list.replaceChildren(...items.map((text) => {
+    const item = document.createElement('li');
+    item.textContent = text;
+    return item;
+  }));
 }
 
 document.getElementById('fullscreen').addEventListener('click', () => {
   fullscreen = !fullscreen;
-  send({ type: 'set-fullscreen', fullscreen });
+  setFullscreen(fullscreen).catch((error) => { status.textContent = error.message; });
 });
-document.getElementById('size').addEventListener('click', () => {
-  send({ type: 'set-window-size', windowWidth: 800, windowHeight: 600 });
-});
-document.getElementById('move').addEventListener('click', () => {
-  send({ type: 'set-window-position', windowX: 40, windowY: 40 });
-});
+document.getElementById('size').addEventListener('click', () => { setWindowSize(800, 600); });
+document.getElementById('move').addEventListener('click', () => { setWindowPosition(40, 40); });
+
+try {
+  const { inHost, folders, componentIds } = await connect();
+  show(document.getElementById('folders'), folderNames.map((name) =>
+    `${name}: ${folders[name] ? folders[name].name || '(origin-private storage)' : '(not available)'}`));
+  show(document.getElementById('components'), componentIds.length ? componentIds : ['none registered']);
+  status.textContent = inHost
+    ? 'The host answered the start-up handshake.'
+    : 'Not running inside the Vandrel host: full screen uses the browser, the window buttons do nothing.';
+} catch (error) {
+  status.textContent = error.message;
+}

@@ -1,0 +1,58 @@
+// Type declarations for vandrel.js, the page side of the Vandrel host.
+
+/** The names of the thirteen folders, in the host's order. */
+export type FolderName =
+  | 'app' | 'webResource' | 'currentAppData' | 'localAppData' | 'roamingAppData' | 'desktop'
+  | 'documents' | 'downloads' | 'pictures' | 'profile' | 'savedGames' | 'screenshots' | 'videos';
+
+export declare const folderNames: readonly FolderName[];
+
+/**
+ * Read-write handles to the folders. An entry is null when the folder does not exist, the runtime
+ * refused it, or (outside the host) always, except currentAppData, which is then the
+ * origin-private file system.
+ */
+export type Folders = Readonly<Record<FolderName, FileSystemDirectoryHandle | null>>;
+
+export interface Connection {
+  /** True inside the Vandrel host. */
+  readonly inHost: boolean;
+  readonly folders: Folders;
+  /** The extension library's component ids; empty without an extension or outside the host. */
+  readonly componentIds: readonly string[];
+}
+
+export interface ConnectOptions {
+  /** How long to wait for the host's answer, in milliseconds (default 5000). */
+  timeoutMs?: number;
+}
+
+/** True inside the Vandrel host. */
+export declare function isInHost(): boolean;
+
+/**
+ * Asks the host for its folders and extension components once; later calls give the same answer.
+ * Rejects when the host does not answer in time; a call after that asks again.
+ */
+export declare function connect(options?: ConnectOptions): Promise<Connection>;
+
+/** Full screen on or off (in a browser: the Fullscreen API, which needs a user gesture). */
+export declare function setFullscreen(on: boolean): Promise<void>;
+
+/** The window's client area in 96-DPI pixels. Does nothing outside the host. */
+export declare function setWindowSize(width: number, height: number): Promise<void>;
+
+/** The window's outer top-left corner in 96-DPI pixels. Does nothing outside the host. */
+export declare function setWindowPosition(x: number, y: number): Promise<void>;
+
+/**
+ * Sends `{"type":"extension-message", ...message}` to the extension library. Rejects outside the
+ * host, and when message.type is set to anything but "extension-message".
+ */
+export declare function sendToExtension(message: Record<string, unknown>): Promise<void>;
+
+/**
+ * Calls the listener with each message the host posts that is not part of the start-up
+ * handshake (what extensions post). Returns a function that removes the listener.
+ */
+export declare function onMessage(listener: (data: unknown, event: MessageEvent) => void): () => void;
