@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "browser.h"
+#include "web_resource.h"
 
 namespace vandrel::testruntime {
 
@@ -40,12 +41,55 @@ HRESULT ParseHresult(const json& value) {
     return static_cast<HRESULT>(static_cast<uint32_t>(value.get<int64_t>()));
 }
 
+// Response bodies kept past the host's own shutdown, as the runtime has been seen to keep them.
+// Made on first use and never destroyed by the C runtime: DllMain takes them apart itself.
+std::deque<IStream*>& HeldStreams() {
+    static auto* held = new std::deque<IStream*>();
+    return *held;
+}
+
+// Reads every kept body again from its start (the host is gone by now), logs it, releases it.
+void ReleaseHeldStreams() {
+    auto& held = HeldStreams();
+    for (size_t i = 0; i < held.size(); ++i) {
+        IStream* stream = held[i];
+        LARGE_INTEGER start{};
+        stream->Seek(start, STREAM_SEEK_SET, nullptr);
+        const std::string bytes = ReadToEnd(stream);
+        std::string hex;
+        static const char kDigits[] = "0123456789abcdef";
+        for (unsigned char byte : bytes) {
+            hex += kDigits[byte >> 4];
+            hex += kDigits[byte & 0xF];
+        }
+        Log({{"event", "held-stream"}, {"index", i}, {"bodyHex", hex}, {"bodyLength", bytes.size()}});
+        stream->Release();
+    }
+    held.clear();
+}
+
 }  // namespace
 
-// Unloaded by FreeLibrary (not at process exit): the window class goes with the code.
+void HoldStream(IStream* stream, size_t limit) {
+    auto& held = HeldStreams();
+    if (stream == nullptr || limit == 0) {
+        return;
+    }
+    stream->AddRef();
+    held.push_back(stream);
+    while (held.size() > limit) {
+        held.front()->Release();
+        held.pop_front();
+    }
+}
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        UnregisterClassW(kWindowClass, instance);
+    if (reason == DLL_PROCESS_DETACH) {
+        ReleaseHeldStreams();
+        // Unloaded by FreeLibrary (not at process exit): the window class goes with the code.
+        if (reserved == nullptr) {
+            UnregisterClassW(kWindowClass, instance);
+        }
     }
     return TRUE;
 }
@@ -103,6 +147,7 @@ RuntimeOptions RuntimeOptions::Read() {
         for (const auto& name : given.value("withhold", json::array())) {
             options.withheld.insert(name.get<std::string>());
         }
+        options.holdStreams = given.value("holdStreams", size_t{0});
     } catch (const std::exception& error) {
         Log({{"event", "error"},
              {"message", std::string("runtime-options.json: ") + error.what()}});

@@ -25,6 +25,10 @@ void Log(const json& entry);
 // "0x80004005".
 std::string HresultText(HRESULT result);
 
+// Keeps `stream`, one of the last `limit` response bodies, until this DLL is unloaded; then each
+// kept stream is read once more from its start, and logged, before it is released.
+void HoldStream(IStream* stream, size_t limit);
+
 // runtime-options.json beside the DLL, read each time an environment is asked for.
 struct RuntimeOptions {
     HRESULT environmentResult = S_OK;
@@ -32,6 +36,7 @@ struct RuntimeOptions {
     HRESULT controllerResult = S_OK;
     bool controllerObject = true;
     std::set<std::string> withheld;  // interface names that QueryInterface refuses
+    size_t holdStreams = 0;  // response bodies kept until the runtime is unloaded
 
     static RuntimeOptions Read();
 };

@@ -130,6 +130,7 @@ std::string WebView::Play(const json& command) {
             uri, headers, Wide(command.value("method", std::string("GET"))), context);
         webResourceRequested_.Raise(sender, args.Get());
         const ResponseSeen seen = ReadResponse(args.Get());
+        HoldStream(seen.content.Get(), runtime_->Options().holdStreams);
         Log({{"event", "response"},
              {"uri", Utf8(uri)},
              {"filtered", true},
@@ -138,6 +139,7 @@ std::string WebView::Play(const json& command) {
              {"reason", Utf8(seen.reason)},
              {"headers", Utf8(seen.headers)},
              {"hasBody", seen.hasBody},
+             {"agile", seen.agile},
              {"bodyHex", Hex(seen.body)},
              {"bodyLength", seen.body.size()}});
     } else if (name == "web-message") {

@@ -677,6 +677,7 @@ TEST_F(StandInRuntime, RequestsReachTheHandlerThroughAFilterAndTheResponseIsLogg
                     {"reason", "Partial Content"},
                     {"headers", "Content-Range: bytes 0-3/10\nContent-Length: 4"},
                     {"hasBody", true},
+                    {"agile", false},  // a memory stream of the shell's
                     {"bodyHex", "61620064"},
                     {"bodyLength", 4}}));
     EXPECT_EQ(Find({{"event", "response"}, {"uri", "https://elsewhere.test/app.test/"}}),

@@ -2,6 +2,8 @@
 
 #include "web_resource.h"
 
+#include <thread>
+
 namespace vandrel::testruntime {
 
 namespace {
@@ -299,16 +301,39 @@ ResponseSeen ReadResponse(ICoreWebView2WebResourceRequestedEventArgs* args) {
     if (SUCCEEDED(response->QueryInterface(kOwnResponse, reinterpret_cast<void**>(own.Put())))) {
         seen.headers = static_cast<Response*>(own.Get())->HeaderText();
     }
-    Ref<IStream> content;
-    if (SUCCEEDED(response->get_Content(content.Put())) && content) {
-        seen.hasBody = true;
-        char buffer[4096];
-        ULONG read = 0;
-        while (SUCCEEDED(content->Read(buffer, sizeof(buffer), &read)) && read > 0) {
-            seen.body.append(buffer, read);
+    if (FAILED(response->get_Content(seen.content.Put())) || !seen.content) {
+        return seen;
+    }
+    seen.hasBody = true;
+    Ref<IUnknown> agile;
+    seen.agile = SUCCEEDED(
+        seen.content->QueryInterface(IID_IAgileObject, reinterpret_cast<void**>(agile.Put())));
+    // The reader thread gets the stream pointer as it is, unmarshalled, as the runtime's does.
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread reader([&seen, done] {
+        seen.body = ReadToEnd(seen.content.Get());
+        SetEvent(done);
+    });
+    while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
         }
     }
+    reader.join();
+    CloseHandle(done);
     return seen;
+}
+
+std::string ReadToEnd(IStream* stream) {
+    std::string bytes;
+    char buffer[4096];
+    ULONG read = 0;
+    while (SUCCEEDED(stream->Read(buffer, sizeof(buffer), &read)) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    return bytes;
 }
 
 }  // namespace vandrel::testruntime

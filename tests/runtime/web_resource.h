@@ -39,10 +39,17 @@ struct ResponseSeen {
     // did not make.
     std::wstring headers;
     bool hasBody = false;  // the response has a content stream
+    bool agile = false;    // that stream answers IAgileObject
     std::string body;      // every byte read from that stream, from its position on
+    Ref<IStream> content;  // the stream itself
 };
 
-// Reads the response set on `args`, reading its body stream to the end.
+// Every byte of `stream` from its position to its end, read as the runtime reads: Read until it
+// gives nothing or fails.
+std::string ReadToEnd(IStream* stream);
+
+// Reads the response set on `args`. Its body stream is read to the end on a thread of its own, as
+// the runtime does; the calling thread goes on dispatching its messages meanwhile.
 ResponseSeen ReadResponse(ICoreWebView2WebResourceRequestedEventArgs* args);
 
 }  // namespace vandrel::testruntime

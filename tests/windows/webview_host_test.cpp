@@ -193,6 +193,16 @@ TEST(WebViewHost, ARequestIsAnsweredFromTheBundle) {
     run.Close();
 }
 
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : bytes) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}
+
 // The response the host gave to a request played through the runtime.
 json Request(RunningApp& run, const std::string& path) {
     for (const json& e : run.Play({{"cmd", "request"}, {"uri", std::string(kOrigin) + path}})) {
@@ -234,13 +244,7 @@ TEST(WebViewHost, ModuleScriptsAndCacheBustingQueriesAreServed) {
         SCOPED_TRACE(c.path);
         const json response = Request(run, c.path);
         EXPECT_EQ(response.value("status", 0), c.status);
-        std::string hex;
-        for (unsigned char byte : c.body) {
-            static const char kDigits[] = "0123456789abcdef";
-            hex += kDigits[byte >> 4];
-            hex += kDigits[byte & 15];
-        }
-        EXPECT_EQ(response.value("bodyHex", ""), hex);
+        EXPECT_EQ(response.value("bodyHex", ""), Hex(c.body));
         if (!c.type.empty()) {
             EXPECT_NE(response.value("headers", "").find("Content-Type: " + c.type + "\n"),
                       std::string::npos)
@@ -248,6 +252,57 @@ TEST(WebViewHost, ModuleScriptsAndCacheBustingQueriesAreServed) {
         }
     }
     run.Close();
+}
+
+TEST(WebViewHost, BodiesAreReadOnTheRuntimesThreadEvenAfterTheHostHasShutDown) {
+    std::string video(300000, '\0');
+    for (size_t i = 0; i < video.size(); ++i) {
+        video[i] = static_cast<char>(i * 13 + (i >> 10));
+    }
+    RunningApp run(R"({"name":"held"})", {{"holdStreams", 3}}, true, [&video](AppFolder& app) {
+        app.Write(L"www\\assets.dat",
+                  BundleOfFiles({{"index.html", "<p>bundled</p>"}, {"intro.webm", video}}));
+        app.Write(L"www\\song.ogg", video);
+    });
+    // A whole bundle file, a bundle range and a folder range, as a media element asks for them.
+    const json page = Request(run, "index.html");
+    json seek;
+    for (const json& e : run.Play({{"cmd", "request"},
+                                   {"uri", std::string(kOrigin) + "intro.webm"},
+                                   {"headers", {{"Range", "bytes=150000-"}}}})) {
+        if (e.value("event", "") == "response") {
+            seek = e;
+        }
+    }
+    json song;
+    for (const json& e : run.Play({{"cmd", "request"},
+                                   {"uri", std::string(kOrigin) + "song.ogg"},
+                                   {"headers", {{"Range", "bytes=1000-1999"}}}})) {
+        if (e.value("event", "") == "response") {
+            song = e;
+        }
+    }
+    EXPECT_EQ(page["bodyHex"], Hex("<p>bundled</p>"));
+    EXPECT_EQ(seek["status"], 206);
+    EXPECT_EQ(seek["bodyHex"], Hex(video.substr(150000)));
+    EXPECT_EQ(song["bodyHex"], Hex(video.substr(1000, 1000)));
+    for (const json& response : {page, seek, song}) {
+        EXPECT_EQ(response["agile"], true) << response["uri"];
+    }
+
+    // The host unmaps nothing a stream still reads: the runtime, unloaded after the host has shut
+    // its bundle and folder views down, reads every kept body again.
+    run.Close();
+    std::vector<json> held;
+    for (const json& e : run.app.RuntimeCalls()) {
+        if (e.value("event", "") == "held-stream") {
+            held.push_back(e);
+        }
+    }
+    ASSERT_EQ(held.size(), 3u);
+    EXPECT_EQ(held[0]["bodyHex"], Hex("<p>bundled</p>"));
+    EXPECT_EQ(held[1]["bodyHex"], Hex(video.substr(150000)));
+    EXPECT_EQ(held[2]["bodyHex"], Hex(video.substr(1000, 1000)));
 }
 
 TEST(WebViewHost, AFolderFileThatCannotBeOpenedGives500WithoutABody) {

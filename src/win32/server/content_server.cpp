@@ -11,6 +11,7 @@
 #include "win32/util/com_ptr.h"
 #include "win32/util/files.h"
 #include "win32/util/text.h"
+#include "win32/server/view_stream.h"
 #include "win32/util/trace.h"
 
 namespace vandrel {
@@ -42,9 +43,10 @@ std::optional<std::string> RangeHeader(ICoreWebView2HttpRequestHeaders* headers)
     return value ? WideToUtf8(value.Get()) : std::string();
 }
 
-ComPtr<IStream> MemoryStream(const void* bytes, uint64_t length) {
-    return ComPtr<IStream>::Adopt(
-        SHCreateMemStream(static_cast<const BYTE*>(bytes), static_cast<UINT>(length)));
+// A stream over bytes of `view`, which it keeps mapped for as long as it is read.
+ComPtr<IStream> ViewBytes(const std::shared_ptr<const MappedFile>& view, const uint8_t* bytes,
+                          uint64_t length) {
+    return MakeViewStream(SpanReader(view, bytes, length));
 }
 
 }  // namespace
@@ -91,10 +93,12 @@ HRESULT ContentServer::OnWebResourceRequested(ICoreWebView2Environment* environm
     ComPtr<IStream> body;
     switch (plan.body) {
         case BodyKind::NotFoundText:
-            body = MemoryStream(kNotFoundBody, kNotFoundBodyLength);
+            body = ViewBytes(nullptr, reinterpret_cast<const uint8_t*>(kNotFoundBody),
+                             kNotFoundBodyLength);
             break;
         case BodyKind::BundleBytes:
-            body = MemoryStream(bundle_.Reader().GetFileData(plan.bodyOffset), plan.bodyLength);
+            body = ViewBytes(bundle_.Image(), bundle_.Reader().GetFileData(plan.bodyOffset),
+                             plan.bodyLength);
             break;
         case BodyKind::WholeFolderFile:
             Traced(SHCreateStreamOnFileEx(ToApiPath(plan.folderPath).c_str(), STGM_READ, 0, FALSE,
@@ -107,7 +111,7 @@ HRESULT ContentServer::OnWebResourceRequested(ICoreWebView2Environment* environm
             const uint64_t needed = plan.bodyOffset + plan.bodyLength;
             const auto view = FolderView(plan.requestPath, plan.folderPath, needed);
             if (view && view->Size() >= needed) {
-                body = MemoryStream(view->Data() + plan.bodyOffset, plan.bodyLength);
+                body = ViewBytes(view, view->Data() + plan.bodyOffset, plan.bodyLength);
             }
             break;
         }

@@ -14,8 +14,10 @@ namespace vandrel {
 
 // Answers every request the page makes to the app's origin, from the bundle or the www folder:
 // the decisions come from the portable request core (PlanResponse), the bytes from the mapped
-// bundle, the folder file, or a view of it kept for range requests. Everything runs on the UI
-// thread, synchronously inside the event.
+// bundle, the folder file, or a view of it kept for range requests. Bundle bodies and folder
+// ranges are streams over the mapped views themselves, nothing copied, that keep their view
+// mapped for as long as the runtime reads them. Requests are answered on the UI thread,
+// synchronously inside the event.
 class ContentServer {
 public:
     // `bundle` must outlive this object.
