@@ -1,9 +1,6 @@
-// Costs of the request core: planning a response, and copying a planned bundle response out of
-// the mapped bundle image compared with a plain copy of the same bytes.
+// Costs of the request core: planning a response for the requests a page makes.
 
 #include <cstdint>
-#include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,12 +18,7 @@ constexpr std::string_view kOrigin = "https://vandrel.invalid/";
 const std::string kAppFolder = "C:\\Program Files\\Vandrel Game\\";
 const std::string kWeb = "www\\";
 
-constexpr uint64_t kSmall = 4 << 10;
-constexpr uint64_t kMedium = 1 << 20;
-constexpr uint64_t kLarge = 64 << 20;
-
-// A bundle shaped like a small game's: a few hundred assets in folders, plus three files of the
-// sizes the copy benchmarks use.
+// A bundle shaped like a small game's: a few hundred assets in folders.
 struct BenchBundle {
     BenchBundle() {
         std::string blob;
@@ -44,9 +36,6 @@ struct BenchBundle {
         }
         add("js/main.js", 1000);
         add("media/track.mp4", 1000);
-        add("file4k.bin", kSmall);
-        add("file1m.bin", kMedium);
-        add("file64m.bin", kLarge);
         image = SimpleBundle(blob, entries);
         bundle.AttachMemory(image.data(), image.size());
         bundle.Parse();
@@ -110,51 +99,6 @@ void BM_PlanFolderRange(benchmark::State& state) {
     PlanLoop(state, Uri("media/movie.mp4"), std::string("bytes=1000-"), FixedFile);
 }
 BENCHMARK(BM_PlanFolderRange);
-
-const char* FileForSize(int64_t size) {
-    switch (size) {
-        case static_cast<int64_t>(kSmall):
-            return "file4k.bin";
-        case static_cast<int64_t>(kMedium):
-            return "file1m.bin";
-        default:
-            return "file64m.bin";
-    }
-}
-
-// A whole bundle file as the host answers it: plan, then copy the planned bytes out of the mapped
-// image into a fresh buffer (what the memory stream does).
-void BM_BundleResponse(benchmark::State& state) {
-    const AssetBundle& bundle = Bundle().bundle;
-    const std::string uri = Uri(FileForSize(state.range(0)));
-    const FolderQuery folder = NoFile;
-    for (auto _ : state) {
-        const ResponsePlan plan =
-            PlanResponse(uri, kOrigin.size(), bundle, kAppFolder, kWeb, std::nullopt, folder);
-        std::unique_ptr<uint8_t[]> body(new uint8_t[plan.bodyLength]);
-        std::memcpy(body.get(), bundle.GetFileData(plan.bodyOffset), plan.bodyLength);
-        benchmark::DoNotOptimize(body.get());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
-}
-BENCHMARK(BM_BundleResponse)->Arg(kSmall)->Arg(kMedium)->Arg(kLarge);
-
-// The same bytes copied from the same place into a fresh buffer, with no planning: the floor.
-void BM_MemcpyBaseline(benchmark::State& state) {
-    const AssetBundle& bundle = Bundle().bundle;
-    const BundleFileInfo info = bundle.Find(FileForSize(state.range(0)));
-    const uint8_t* source = bundle.GetFileData(info.offset);
-    const auto size = static_cast<size_t>(state.range(0));
-    for (auto _ : state) {
-        std::unique_ptr<uint8_t[]> body(new uint8_t[size]);
-        std::memcpy(body.get(), source, size);
-        benchmark::DoNotOptimize(body.get());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
-}
-BENCHMARK(BM_MemcpyBaseline)->Arg(kSmall)->Arg(kMedium)->Arg(kLarge);
 
 }  // namespace
 }  // namespace vandrel
