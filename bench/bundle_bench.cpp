@@ -19,6 +19,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "alloc_counter.h"
 #include "bundle/asset_bundle.h"
 #include "bundle_image.h"
 #include "byte_sum.h"
@@ -206,19 +207,87 @@ void SetFileCounters(benchmark::State& state, const BenchDirectory& directory) {
 // for 100,000 entries.
 void BM_BundleParse(benchmark::State& state) {
     const BenchDirectory& directory = Directory(static_cast<int>(state.range(0)));
+    size_t peak = 0;
     for (auto _ : state) {
         auto bundle = std::make_unique<AssetBundle>();
+        const size_t before = bench::HeapBytesInUse();
+        bench::ResetHeapPeak();
         bundle->AttachMemory(directory.image.data(), directory.image.size());
         bundle->Parse();
         benchmark::DoNotOptimize(bundle->directory.size());
+        peak = std::max(peak, bench::HeapPeakBytes() - before);
         state.PauseTiming();
         bundle.reset();
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.counters["per_entry"] = PerItem(state.range(0));
+    state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
 }
 BENCHMARK(BM_BundleParse)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Indexing a directory whose entries are not in name order. `Shuffled/N`: the N distinct names of
+// BM_BundleParse in shuffled order. `Repeats/N`: one name, then N - 1 entries that all carry the
+// empty name, the shape of a hostile directory; only two names are distinct. peak_MB is the most
+// heap the parse held at once (the image itself not counted).
+struct UnorderedDirectory {
+    UnorderedDirectory(int count, bool repeats) {
+        BundleImage directoryPayload;
+        directoryPayload.U32(static_cast<uint32_t>(count));
+        if (repeats) {
+            directoryPayload.Entry("z", 0, 0);
+            for (int k = 1; k < count; ++k) {
+                directoryPayload.Entry("", 0, 0);
+            }
+        } else {
+            const BenchDirectory& sorted = Directory(count);
+            for (const std::string& name : sorted.names) {  // shuffled
+                const BundleFileInfo info = sorted.bundle.Find(name);
+                directoryPayload.Entry(name, info.offset, info.size);
+            }
+        }
+        BundleImage whole;
+        whole.Header()
+            .Chunk(kBlobChunkId, std::string(repeats ? 0 : Directory(count).totalBytes, 'x'))
+            .Chunk(kDirectoryChunkId, directoryPayload.bytes);
+        image = std::move(whole.bytes);
+    }
+    std::vector<uint8_t> image;
+};
+
+void ParseUnordered(benchmark::State& state, bool repeats) {
+    static std::map<std::pair<int, bool>, std::unique_ptr<UnorderedDirectory>> images;
+    auto& image = images[{static_cast<int>(state.range(0)), repeats}];
+    if (!image) {
+        image = std::make_unique<UnorderedDirectory>(static_cast<int>(state.range(0)), repeats);
+    }
+    size_t peak = 0;
+    for (auto _ : state) {
+        auto bundle = std::make_unique<AssetBundle>();
+        const size_t before = bench::HeapBytesInUse();
+        bench::ResetHeapPeak();
+        bundle->AttachMemory(image->image.data(), image->image.size());
+        bundle->Parse();
+        benchmark::DoNotOptimize(bundle->directory.size());
+        peak = std::max(peak, bench::HeapPeakBytes() - before);
+        state.PauseTiming();
+        bundle.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["per_entry"] = PerItem(state.range(0));
+    state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
+}
+
+void BM_BundleParseShuffled(benchmark::State& state) {
+    ParseUnordered(state, false);
+}
+BENCHMARK(BM_BundleParseShuffled)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_BundleParseRepeats(benchmark::State& state) {
+    ParseUnordered(state, true);
+}
+BENCHMARK(BM_BundleParseRepeats)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // A Find of every name once, in shuffled order. items_per_second counts lookups; per_lookup is
 // the time of one.
