@@ -123,6 +123,25 @@ TEST(ToolContainment, ExtractRaceCannotRedirectWrites) {
     EXPECT_TRUE(fs::is_empty(again / "out/d-moved"));
 }
 
+TEST(ToolContainment, ExtractStopsWhenANameLandsOnAFileItWroteBefore) {
+    // Two names that the file system takes for one file (as a case-insensitive one would "X" and
+    // "x"), stood in for by a hard link made while the second is written: the second must not
+    // silently replace the first.
+    ScratchFolder scratch;
+    WriteFile(scratch / "b.dat", EncodeFiles({{"d/first", "1"}, {"d/second", "2"}}));
+    ToolEnvironment environment;
+    environment.testHook = At("extract-writing", "d/second", [&] {
+        fs::create_hard_link(scratch / "out/d/first", scratch / "out/d/second");
+    });
+    const ToolRun run =
+        Tool({"extract", U8(scratch / "b.dat"), U8(scratch / "out")}, environment);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "vandrel: refusing to extract 'd/second': on this system it names the same "
+                       "file as 'd/first', extracted just before\n");
+    EXPECT_EQ(ReadFile(scratch / "out/d/first"), "1");
+    EXPECT_EQ(TreeNames(scratch / "out"), (std::vector<std::string>{"d", "d/first", "d/second"}));
+}
+
 TEST(ToolContainment, PackRefusesFilesThatChangeAfterTheScan) {
     struct Case {
         const char* label;
