@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "bundle_names.h"
 #include "file_io.h"
 #include "safe_tree_detail.h"
 
@@ -48,6 +49,35 @@ fs::path ShownPathOf(const ShownChain& chain, std::string_view name) {
 }
 
 }  // namespace detail
+
+// ---- TreeFolder: what both platforms share
+
+TreeFolder::TreeFolder() = default;
+TreeFolder::TreeFolder(std::unique_ptr<State> state) : state_(std::move(state)) {}
+TreeFolder::TreeFolder(TreeFolder&&) noexcept = default;
+TreeFolder& TreeFolder::operator=(TreeFolder&&) noexcept = default;
+TreeFolder::~TreeFolder() = default;
+
+bool TreeFolder::Valid() const {
+    return state_ != nullptr;
+}
+
+const FileIdentity& TreeFolder::Identity() const {
+    return state_->identity;
+}
+
+fs::path TreeFolder::ShownPath() const {
+    return detail::ShownPathOf(*state_->shown);
+}
+
+TreeFolder TreeFolder::OpenRoot(const fs::path& path, bool writable) {
+    std::optional<TreeFolder> folder = OpenRootIfPresent(path, writable);
+    if (!folder) {
+        throw ToolError("cannot open folder " + tool::ShownPath(path) + ": " +
+                        ErrorCodeText(std::make_error_code(std::errc::no_such_file_or_directory)));
+    }
+    return std::move(*folder);
+}
 
 // ---- FolderStack
 

@@ -117,8 +117,10 @@ public:
     int Fd() const;
 #endif
 
+    struct State;  // per platform, in safe_tree_detail.h
+
 private:
-    struct State;
+    explicit TreeFolder(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
 };
 

@@ -23,34 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One owner for a file descriptor.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.fd_, -1));
-        }
-        return *this;
-    }
-    ~UniqueFd() { Reset(); }
-    void Reset(int fd = -1) {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-        fd_ = fd;
-    }
-    int Get() const { return fd_; }
-    int Release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_ = -1;
-};
-
 // A name as the system calls take it: one segment (the callers split names at '/'), ending in
 // a zero byte.
 std::string Segment(std::string_view name) {
@@ -80,36 +52,12 @@ EntryKind KindOf(const struct stat& info) {
 
 }  // namespace
 
-struct TreeFolder::State {
-    UniqueFd fd;
-    FileIdentity identity;
-    bool writable = false;
-    std::shared_ptr<const detail::ShownChain> shown;
-};
-
-TreeFolder::TreeFolder() = default;
-TreeFolder::TreeFolder(TreeFolder&&) noexcept = default;
-TreeFolder& TreeFolder::operator=(TreeFolder&&) noexcept = default;
-TreeFolder::~TreeFolder() = default;
-
-bool TreeFolder::Valid() const {
-    return state_ != nullptr;
-}
-
 int TreeFolder::Fd() const {
     return state_->fd.Get();
 }
 
-const FileIdentity& TreeFolder::Identity() const {
-    return state_->identity;
-}
-
-fs::path TreeFolder::ShownPath() const {
-    return detail::ShownPathOf(*state_->shown);
-}
-
 std::optional<TreeFolder> TreeFolder::OpenRootIfPresent(const fs::path& path, bool writable) {
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    detail::UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat info {};
     if (fd.Get() < 0) {
         if (errno == ENOENT) {
@@ -120,22 +68,8 @@ std::optional<TreeFolder> TreeFolder::OpenRootIfPresent(const fs::path& path, bo
     if (fstat(fd.Get(), &info) != 0) {
         FailOn("cannot open folder", path);
     }
-    TreeFolder folder;
-    folder.state_ = std::make_unique<State>();
-    folder.state_->fd = std::move(fd);
-    folder.state_->identity = IdentityOf(info);
-    folder.state_->writable = writable;
-    folder.state_->shown = detail::ShownRoot(path);
-    return folder;
-}
-
-TreeFolder TreeFolder::OpenRoot(const fs::path& path, bool writable) {
-    std::optional<TreeFolder> folder = OpenRootIfPresent(path, writable);
-    if (!folder) {
-        errno = ENOENT;
-        FailOn("cannot open folder", path);
-    }
-    return std::move(*folder);
+    return TreeFolder(std::make_unique<State>(
+        State{std::move(fd), IdentityOf(info), writable, detail::ShownRoot(path)}));
 }
 
 OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolder& result,
@@ -145,7 +79,7 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
     if (create && mkdirat(parent, segment.c_str(), 0777) != 0 && errno != EEXIST) {
         FailOn("cannot create folder", detail::ShownPathOf(*state_->shown, name));
     }
-    UniqueFd fd(openat(parent, segment.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    detail::UniqueFd fd(openat(parent, segment.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.Get() < 0) {
         const int error = errno;
         struct stat info {};
@@ -166,11 +100,9 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
     if (expected != nullptr && IdentityOf(info) != *expected) {
         return OpenOutcome::Changed;
     }
-    result.state_ = std::make_unique<State>();
-    result.state_->fd = std::move(fd);
-    result.state_->identity = IdentityOf(info);
-    result.state_->writable = state_->writable;
-    result.state_->shown = detail::ShownChild(state_->shown, name);
+    result = TreeFolder(std::make_unique<State>(State{std::move(fd), IdentityOf(info),
+                                                      state_->writable,
+                                                      detail::ShownChild(state_->shown, name)}));
     return OpenOutcome::Opened;
 }
 
@@ -178,7 +110,7 @@ OpenOutcome TreeFolder::OpenFile(std::string_view name, const FileIdentity& expe
                                  std::unique_ptr<InputFile>& result) const {
     const std::string segment = Segment(name);
     // Non-blocking, so that a pipe put in the file's place cannot stall the open.
-    UniqueFd fd(openat(state_->fd.Get(), segment.c_str(),
+    detail::UniqueFd fd(openat(state_->fd.Get(), segment.c_str(),
                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     const fs::path shown = detail::ShownPathOf(*state_->shown, name);
     if (fd.Get() < 0) {
@@ -279,7 +211,7 @@ std::optional<ResolvedName> TreeFolder::Resolve(std::string_view name) const {
 #else
     constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 #endif
-    UniqueFd fd(openat(state_->fd.Get(), segment.c_str(), kFlags));
+    detail::UniqueFd fd(openat(state_->fd.Get(), segment.c_str(), kFlags));
     struct stat info {};
     if (fd.Get() < 0 || fstat(fd.Get(), &info) != 0) {
         return std::nullopt;

@@ -267,32 +267,8 @@ bool RenameFileIn(void* file, void* folder, std::string_view name, unsigned long
 
 }  // namespace detail
 
-struct TreeFolder::State {
-    UniqueKernelHandle handle;
-    FileIdentity identity;  // its device is the volume of everything listed in the folder
-    bool writable = false;
-    std::shared_ptr<const detail::ShownChain> shown;
-};
-
-TreeFolder::TreeFolder() = default;
-TreeFolder::TreeFolder(TreeFolder&&) noexcept = default;
-TreeFolder& TreeFolder::operator=(TreeFolder&&) noexcept = default;
-TreeFolder::~TreeFolder() = default;
-
-bool TreeFolder::Valid() const {
-    return state_ != nullptr;
-}
-
 void* TreeFolder::Handle() const {
     return state_->handle.Get();
-}
-
-const FileIdentity& TreeFolder::Identity() const {
-    return state_->identity;
-}
-
-fs::path TreeFolder::ShownPath() const {
-    return detail::ShownPathOf(*state_->shown);
 }
 
 namespace {
@@ -324,22 +300,8 @@ std::optional<TreeFolder> TreeFolder::OpenRootIfPresent(const fs::path& path, bo
         SetLastError(ERROR_DIRECTORY);
         FailOnLastError("cannot open folder", path);
     }
-    TreeFolder folder;
-    folder.state_ = std::make_unique<State>();
-    folder.state_->handle = std::move(handle);
-    folder.state_->identity = IdentityOf(info);
-    folder.state_->writable = writable;
-    folder.state_->shown = detail::ShownRoot(path);
-    return folder;
-}
-
-TreeFolder TreeFolder::OpenRoot(const fs::path& path, bool writable) {
-    std::optional<TreeFolder> folder = OpenRootIfPresent(path, writable);
-    if (!folder) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        FailOnLastError("cannot open folder", path);
-    }
-    return std::move(*folder);
+    return TreeFolder(std::make_unique<State>(
+        State{std::move(handle), IdentityOf(info), writable, detail::ShownRoot(path)}));
 }
 
 OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolder& result,
@@ -395,11 +357,9 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
     if (expected != nullptr && *identity != *expected) {
         return OpenOutcome::Changed;
     }
-    result.state_ = std::make_unique<State>();
-    result.state_->handle = std::move(handle);
-    result.state_->identity = *identity;
-    result.state_->writable = state_->writable;
-    result.state_->shown = detail::ShownChild(state_->shown, name);
+    result = TreeFolder(std::make_unique<State>(State{std::move(handle), *identity,
+                                                      state_->writable,
+                                                      detail::ShownChild(state_->shown, name)}));
     return OpenOutcome::Opened;
 }
 
