@@ -178,6 +178,11 @@ TreeEntry EntryOf(const FILE_ID_BOTH_DIR_INFORMATION& info, uint64_t volume) {
     return entry;
 }
 
+ACCESS_MASK FolderAccess(bool writable) {
+    return FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES |
+           (writable ? FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY : 0);
+}
+
 // Aligned room for directory listings.
 class ListingBuffer {
 public:
@@ -270,15 +275,6 @@ bool RenameFileIn(void* file, void* folder, std::string_view name, unsigned long
 void* TreeFolder::Handle() const {
     return state_->handle.Get();
 }
-
-namespace {
-
-ACCESS_MASK FolderAccess(bool writable) {
-    return FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES |
-           (writable ? FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY : 0);
-}
-
-}  // namespace
 
 std::optional<TreeFolder> TreeFolder::OpenRootIfPresent(const fs::path& path, bool writable) {
     HANDLE raw = CreateFileW(WidePath(path).c_str(), FolderAccess(writable),
