@@ -19,8 +19,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "portable/bundle/asset_bundle.h"
+#include "alloc_counter.h"
 #include "bundle_builder.h"
+#include "portable/bundle/asset_bundle.h"
 #include "byte_sum.h"
 
 namespace vandrel {
@@ -204,21 +205,79 @@ void SetFileCounters(benchmark::State& state, const BenchDirectory& directory) {
 // Indexing: attach a prepared image and parse its header, chunks and whole directory into the
 // reader's maps. Freeing the previous directory is left out of the timing. Target: under 50 ms
 // for 100,000 entries.
-void BM_BundleParse(benchmark::State& state) {
-    const BenchDirectory& directory = Directory(static_cast<int>(state.range(0)));
+// Attach and Parse of `image`, once per iteration, with the time per entry and the most heap one
+// parse held (peak_MB).
+void MeasureParse(benchmark::State& state, const std::vector<uint8_t>& image) {
+    size_t peak = 0;
     for (auto _ : state) {
         auto bundle = std::make_unique<AssetBundle>();
-        bundle->AttachMemory(directory.image.data(), directory.image.size());
+        const size_t before = bench::HeapBytesInUse();
+        bench::ResetHeapPeak();
+        bundle->AttachMemory(image.data(), image.size());
         bundle->Parse();
         benchmark::DoNotOptimize(bundle->directory.size());
+        peak = std::max(peak, bench::HeapPeakBytes() - before);
         state.PauseTiming();
         bundle.reset();
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.counters["per_entry"] = PerItem(state.range(0));
+    state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
+}
+
+void BM_BundleParse(benchmark::State& state) {
+    MeasureParse(state, Directory(static_cast<int>(state.range(0))).image);
 }
 BENCHMARK(BM_BundleParse)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Indexing a directory whose entries are not in name order. `Shuffled/N`: the N distinct names of
+// BM_BundleParse in shuffled order. `Repeats/N`: one name, then N - 1 entries that all carry the
+// empty name, the shape of a hostile directory; only two names are distinct. peak_MB is the most
+// heap the parse held at once (the image itself not counted).
+struct UnorderedDirectory {
+    UnorderedDirectory(int count, bool repeats) {
+        BundleBuilder directoryPayload;
+        directoryPayload.U32(static_cast<uint32_t>(count));
+        if (repeats) {
+            directoryPayload.Entry("z", 0, 0);
+            for (int k = 1; k < count; ++k) {
+                directoryPayload.Entry("", 0, 0);
+            }
+        } else {
+            const BenchDirectory& sorted = Directory(count);
+            for (const std::string& name : sorted.names) {  // shuffled
+                const BundleFileInfo info = sorted.bundle.Find(name);
+                directoryPayload.Entry(name, info.offset, info.size);
+            }
+        }
+        BundleBuilder whole;
+        whole.Header()
+            .Chunk(kBlobChunkId, std::string(repeats ? 0 : Directory(count).totalBytes, 'x'))
+            .Chunk(kDirectoryChunkId, directoryPayload.bytes);
+        image = std::move(whole.bytes);
+    }
+    std::vector<uint8_t> image;
+};
+
+void ParseUnordered(benchmark::State& state, bool repeats) {
+    static std::map<std::pair<int, bool>, std::unique_ptr<UnorderedDirectory>> images;
+    auto& image = images[{static_cast<int>(state.range(0)), repeats}];
+    if (!image) {
+        image = std::make_unique<UnorderedDirectory>(static_cast<int>(state.range(0)), repeats);
+    }
+    MeasureParse(state, image->image);
+}
+
+void BM_BundleParseShuffled(benchmark::State& state) {
+    ParseUnordered(state, false);
+}
+BENCHMARK(BM_BundleParseShuffled)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_BundleParseRepeats(benchmark::State& state) {
+    ParseUnordered(state, true);
+}
+BENCHMARK(BM_BundleParseRepeats)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // A Find of every name once, in shuffled order. items_per_second counts lookups; per_lookup is
 // the time of one.

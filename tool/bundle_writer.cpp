@@ -5,6 +5,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "bundle_names.h"
 #include "portable/bundle/asset_bundle.h"
 #include "file_io.h"
 
@@ -146,10 +147,6 @@ struct PlannedEntry {
     uint64_t size;
 };
 
-std::string Quoted(const std::string& text) {
-    return "'" + text + "'";
-}
-
 std::string LimitText(uint64_t limit) {
     if (limit == kBundleSizeLimit) {
         return "2 GiB (2147483648 bytes)";
@@ -258,7 +255,7 @@ PackStats WriteBundle(std::vector<BundleInput> inputs, const fs::path& output,
     uint64_t plannedBytes = 0;
     for (size_t i = 0; i < inputs.size(); ++i) {
         if (i > 0 && inputs[i].name == inputs[i - 1].name) {
-            throw ToolError("two files have the name " + Quoted(inputs[i].name));
+            throw ToolError("two files have the name " + Shown(inputs[i].name));
         }
         if (inputs[i].name.size() > UINT32_MAX) {
             throw ToolError("a file name is too long");
@@ -292,13 +289,25 @@ PackStats WriteBundle(std::vector<BundleInput> inputs, const fs::path& output,
         const uint64_t start = blob.Position();
         ContentHasher hasher;
         {
-            InputFile in(input.source);
+            const std::unique_ptr<InputFile> in = options.open
+                                                      ? options.open(input)
+                                                      : std::make_unique<InputFile>(input.source);
             for (;;) {
+                // At most one byte more than planned is asked for: enough to see that the file
+                // grew, never enough to let it run on.
+                const uint64_t allowed = input.size + 1 - (blob.Position() - start);
                 size_t capacity = 0;
                 uint8_t* space = blob.Space(capacity);
-                const size_t got = in.Read(space, capacity);
+                const size_t got = in->Read(space, std::min<uint64_t>(capacity, allowed));
                 if (got == 0) {
                     break;
+                }
+                if (got == allowed) {
+                    throw ToolError("refusing to pack " + Shown(input.name) +
+                                    ": it grew while it was read, past the " +
+                                    std::to_string(input.size) +
+                                    (input.size == 1 ? " byte" : " bytes") +
+                                    " it had; nothing was written");
                 }
                 hasher.Update(space, got);
                 blob.Commit(got);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,9 +48,12 @@ uint64_t HashBytes(const void* data, size_t n);
 // One file to pack: its name in the bundle and where its bytes are read from.
 struct BundleInput {
     std::string name;
-    std::filesystem::path source;
-    uint64_t size = 0;  // expected size, for the size check and the progress display
+    std::filesystem::path source;  // read by path unless PackOptions::open is set
+    uint64_t size = 0;  // its size when it was found; the file may not grow past it
+    uint32_t node = 0;  // for PackOptions::open: which file of the scan this is
 };
+
+class InputFile;
 
 struct PackStats {
     uint64_t files = 0;        // entries in the directory
@@ -67,6 +71,8 @@ struct PackOptions {
     uint64_t hashMask = ~uint64_t{0};
     // Called after each file with the number of files and input bytes done so far.
     std::function<void(uint64_t files, uint64_t bytes)> progress;
+    // Opens an input for reading; when unset, inputs are opened by their source path.
+    std::function<std::unique_ptr<InputFile>(const BundleInput&)> open;
 };
 
 // Throws ToolError when files holding `totalBytes` cannot fit a bundle smaller than `limit`.
@@ -74,8 +80,9 @@ void CheckBundleSize(uint64_t totalBytes, uint64_t fileCount, uint64_t limit = k
 
 // Writes the bundle of `inputs` to `output`: first to a temporary file beside it, renamed over
 // `output` at the end. Refuses inputs whose planned sizes reach the limit before creating any
-// file, and duplicate names. On any failure throws ToolError and leaves no file behind (an
-// existing `output` stays as it was).
+// file, and duplicate names. A file that turns out larger than its planned size is refused as soon
+// as it passes it, so no input can make the bundle grow past what was planned. On any failure
+// throws ToolError and leaves no file behind (an existing `output` stays as it was).
 PackStats WriteBundle(std::vector<BundleInput> inputs, const std::filesystem::path& output,
                       const PackOptions& options = {});
 

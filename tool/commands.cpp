@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "bundle_names.h"
+#include "extract.h"
 #include "portable/bundle/asset_bundle.h"
 #include "file_io.h"
 #include "folder_scan.h"
@@ -22,6 +24,13 @@ namespace {
 
 // A mistake in the command line: reported with a pointer to the help.
 class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The machine ran out of memory for what a command had to hold: reported as such, with its own
+// exit code, never as a fault of the input.
+class OutOfMemory : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -42,36 +51,11 @@ constexpr const char* kUsage =
     "pack names each file by its path under FOLDER, with '/' between folder names, and leaves\n"
     "out FOLDER/assets.dat and FILE itself. Symbolic links are followed when they stay inside\n"
     "FOLDER. Files with identical content are stored once. Bundles must stay below 2 GiB.\n"
+    "extract writes nothing outside FOLDER: it refuses a bundle when a link (or junction) in\n"
+    "FOLDER is in the way, and checks every name before it writes anything.\n"
     "\n"
-    "exit codes: 0 success, 1 failure or a bundle the host rejects, 2 bad command line\n";
-
-// Name bytes for display, in quotes unless `quoted` is false: control characters become \xNN.
-std::string Shown(const std::string& name, bool quoted = true) {
-    std::string text;
-    text.reserve(name.size() + 2);
-    if (quoted) {
-        text.push_back('\'');
-    }
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            static const char* kHex = "0123456789abcdef";
-            text += "\\x";
-            text.push_back(kHex[byte >> 4]);
-            text.push_back(kHex[byte & 15]);
-        } else {
-            text.push_back(c);
-        }
-    }
-    if (quoted) {
-        text.push_back('\'');
-    }
-    return text;
-}
-
-std::string ShownPath(const fs::path& path) {
-    return Shown(PathToUtf8(path));
-}
+    "exit codes: 0 success, 1 failure or a bundle the host rejects, 2 bad command line,\n"
+    "3 out of memory\n";
 
 std::string Plural(uint64_t n, const char* singular, const char* plural) {
     return std::to_string(n) + " " + (n == 1 ? singular : plural);
@@ -196,10 +180,13 @@ struct OpenedBundle {
     uint64_t length = 0;
     StdioFile stream;
     AssetBundle reader;
-    std::optional<std::string> rejection;  // the reader's message when Parse threw
+    std::optional<std::string> rejection;  // why the host would not read it
+    bool tooLarge = false;                 // rejected for its size alone, without being read
 };
 
-std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path) {
+// Opens and reads a bundle as the host would; a bundle of the size limit or more is rejected as
+// the host rejects it, without reading it.
+std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path, const ToolEnvironment& environment) {
     auto bundle = std::make_unique<OpenedBundle>();
     bundle->path = path;
     std::error_code ec;
@@ -207,10 +194,22 @@ std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path) {
     if (ec) {
         throw ToolError("cannot read " + ShownPath(path) + ": " + ErrorCodeText(ec));
     }
+    if (bundle->length >= environment.sizeLimit) {
+        bundle->rejection = "the bundle is " + std::to_string(bundle->length) +
+                            " bytes; the host reads bundles smaller than " +
+                            LimitText(environment.sizeLimit);
+        bundle->tooLarge = true;
+        return bundle;
+    }
     bundle->stream = OpenStdioForRead(path);
     bundle->reader.AttachFile(bundle->stream.get(), bundle->length);
     try {
+        AtTestPoint(environment, "bundle-opened", PathToUtf8(path));
         bundle->reader.Parse();
+    } catch (const std::bad_alloc&) {
+        const uint32_t entries = bundle->reader.entryCount;
+        throw OutOfMemory("out of memory while reading the directory of " + ShownPath(path) +
+                          (entries > 0 ? " (" + Plural(entries, "entry", "entries") + ")" : ""));
     } catch (const std::exception& error) {
         const std::string message = error.what();
         if (message == "file read error") {
@@ -224,7 +223,7 @@ std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path) {
 void RequireAccepted(const OpenedBundle& bundle) {
     if (bundle.rejection) {
         throw ToolError(ShownPath(bundle.path) + " is not a bundle the host accepts: " +
-                        *bundle.rejection + " (run 'vandrel verify' for details)");
+                        *bundle.rejection + (bundle.tooLarge ? "" : " (run 'vandrel verify' for details)"));
     }
 }
 
@@ -434,10 +433,11 @@ int Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
                         ErrorCodeText(std::make_error_code(std::errc::is_a_directory)));
     }
 
-    const FolderScan scan = ScanFolder(folder, output);
+    FolderScan scan = ScanFolder(folder, output, environment.sizeLimit);
     for (const std::string& warning : scan.warnings) {
         err << "vandrel: warning: " << warning << '\n';
     }
+    AtTestPoint(environment, "pack-scanned", PathToUtf8(folder));
 
     const bool large = scan.totalBytes > 50'000'000 || scan.files.size() > 2000;
     ProgressLine progress(err, environment.errIsTerminal && large, scan.files.size(),
@@ -447,6 +447,7 @@ int Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     options.progress = [&progress](uint64_t files, uint64_t bytes) {
         progress.Update(files, bytes);
     };
+    options.open = [&scan](const BundleInput& input) { return scan.Open(input); };
     const PackStats stats = WriteBundle(scan.files, output, options);
     progress.Clear();
 
@@ -458,7 +459,8 @@ int Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return kExitOk;
 }
 
-int List(const std::vector<std::string>& args, std::ostream& out) {
+int List(const std::vector<std::string>& args, std::ostream& out,
+         const ToolEnvironment& environment) {
     const ParsedArgs parsed = ParseArgs(args, 1, false);
     if (parsed.help) {
         out << kUsage;
@@ -467,7 +469,7 @@ int List(const std::vector<std::string>& args, std::ostream& out) {
     if (parsed.positional.size() != 1) {
         throw UsageError("list takes one bundle file: vandrel list FILE");
     }
-    const auto bundle = OpenBundle(PathFromUtf8(parsed.positional[0]));
+    const auto bundle = OpenBundle(PathFromUtf8(parsed.positional[0]), environment);
     RequireAccepted(*bundle);
     const AssetBundle& reader = bundle->reader;
 
@@ -505,23 +507,13 @@ int Verify(const std::vector<std::string>& args, std::ostream& out,
     if (parsed.positional.size() != 1) {
         throw UsageError("verify takes one bundle file: vandrel verify FILE");
     }
-    const fs::path path = PathFromUtf8(parsed.positional[0]);
-    std::error_code ec;
-    const uint64_t length = fs::file_size(path, ec);
-    if (ec) {
-        throw ToolError("cannot read " + ShownPath(path) + ": " + ErrorCodeText(ec));
-    }
-    if (length >= environment.sizeLimit) {
-        out << "rejected: the bundle is " << length
-            << " bytes; the host reads bundles smaller than " << LimitText(environment.sizeLimit)
-            << '\n';
-        return kExitFailure;
-    }
-    const auto bundle = OpenBundle(path);
+    const auto bundle = OpenBundle(PathFromUtf8(parsed.positional[0]), environment);
     if (bundle->rejection) {
         out << "rejected: " << *bundle->rejection << '\n';
-        for (const std::string& line : ExplainRejection(*bundle)) {
-            out << "  " << line << '\n';
+        if (!bundle->tooLarge) {
+            for (const std::string& line : ExplainRejection(*bundle)) {
+                out << "  " << line << '\n';
+            }
         }
         return kExitFailure;
     }
@@ -536,7 +528,8 @@ int Verify(const std::vector<std::string>& args, std::ostream& out,
     return kExitOk;
 }
 
-int Extract(const std::vector<std::string>& args, std::ostream& out) {
+int Extract(const std::vector<std::string>& args, std::ostream& out,
+            const ToolEnvironment& environment) {
     const ParsedArgs parsed = ParseArgs(args, 1, false);
     if (parsed.help) {
         out << kUsage;
@@ -545,197 +538,16 @@ int Extract(const std::vector<std::string>& args, std::ostream& out) {
     if (parsed.positional.size() != 2) {
         throw UsageError("extract takes a bundle file and a folder: vandrel extract FILE FOLDER");
     }
-    const auto bundle = OpenBundle(PathFromUtf8(parsed.positional[0]));
+    const auto bundle = OpenBundle(PathFromUtf8(parsed.positional[0]), environment);
     RequireAccepted(*bundle);
-    const AssetBundle& reader = bundle->reader;
     const fs::path folder = PathFromUtf8(parsed.positional[1]);
-
-    // Every name is checked before anything is written.
-    for (const auto& [name, entry] : reader.directory) {
-        if (const auto reason = UnsafeNameReason(name)) {
-            throw ToolError("refusing to extract " + Shown(name) + ": " + *reason +
-                            "; nothing was written");
-        }
-        for (size_t slash = name.find('/'); slash != std::string::npos;
-             slash = name.find('/', slash + 1)) {
-            if (reader.directory.count(name.substr(0, slash)) != 0) {
-                throw ToolError("refusing to extract " + Shown(name) + ": " +
-                                Shown(name.substr(0, slash)) +
-                                " is a file in the bundle, not a folder; nothing was written");
-            }
-        }
-    }
-
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        throw ToolError("cannot create folder " + ShownPath(folder) + ": " + ErrorCodeText(ec));
-    }
-    const fs::path realFolder = fs::canonical(folder, ec);
-    if (ec) {
-        throw ToolError("cannot open folder " + ShownPath(folder) + ": " + ErrorCodeText(ec));
-    }
-
-    InputFile source(bundle->path);
-    constexpr size_t kStep = size_t{1} << 20;
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[kStep]);
-    std::set<fs::path> checkedFolders;
-    uint64_t bytes = 0;
-    for (const auto& [name, entry] : reader.directory) {
-        const fs::path target = folder / PathFromUtf8(name);
-        const fs::path parent = target.parent_path();
-        if (checkedFolders.insert(parent).second) {
-            fs::create_directories(parent, ec);
-            if (ec) {
-                throw ToolError("cannot create folder " + ShownPath(parent) + ": " +
-                                ErrorCodeText(ec));
-            }
-            // A link already in the folder must not lead the files elsewhere.
-            const fs::path realParent = fs::canonical(parent, ec);
-            auto p = realParent.begin();
-            bool inside = !ec;
-            for (auto r = realFolder.begin(); inside && r != realFolder.end(); ++r, ++p) {
-                inside = p != realParent.end() && (r->empty() || *p == *r);
-            }
-            if (!inside) {
-                throw ToolError("refusing to extract " + Shown(name) + ": " + ShownPath(parent) +
-                                " leads outside " + ShownPath(folder));
-            }
-        }
-        TempOutputFile file(target);
-        uint64_t done = 0;
-        while (done < entry.size) {
-            const size_t step = static_cast<size_t>(std::min<uint64_t>(kStep, entry.size - done));
-            if (!source.ReadAt(reader.blobPosition + entry.offset + done, buffer.get(), step)) {
-                throw ToolError("cannot read " + ShownPath(bundle->path) + ": the file ends early");
-            }
-            file.WriteAt(done, buffer.get(), step);
-            done += step;
-        }
-        file.Commit();
-        bytes += entry.size;
-    }
-    out << "extracted " << Plural(reader.directory.size(), "file", "files") << " ("
-        << Plural(bytes, "byte", "bytes") << ") into " << ShownPath(folder) << '\n';
+    const ExtractResult result = ExtractBundle(bundle->reader, bundle->path, folder, environment);
+    out << "extracted " << Plural(result.files, "file", "files") << " ("
+        << Plural(result.bytes, "byte", "bytes") << ") into " << ShownPath(folder) << '\n';
     return kExitOk;
 }
 
-bool IsValidUtf8(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        size_t length = 0;
-        uint32_t value = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            length = 2;
-            value = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3;
-            value = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4;
-            value = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            value = (value << 6) | (next & 0x3F);
-        }
-        const uint32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-        if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-std::optional<std::string> WindowsSegmentReason(const std::string& segment) {
-    for (const char c : segment) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
-            if (c == ':') {
-                return "a drive letter or colon is not allowed";
-            }
-            return "it contains a character that Windows does not allow in file names";
-        }
-    }
-    if (segment.back() == '.' || segment.back() == ' ') {
-        return "Windows drops a trailing dot or space from file names";
-    }
-    std::string stem = segment.substr(0, segment.find('.'));
-    while (!stem.empty() && stem.back() == ' ') {
-        stem.pop_back();
-    }
-    for (char& c : stem) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    static const std::set<std::string> kDevices = {
-        "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
-        "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
-    if (kDevices.count(stem) != 0) {
-        return "'" + stem + "' is a reserved device name on Windows";
-    }
-    return std::nullopt;
-}
-
 }  // namespace
-
-std::optional<std::string> UnsafeNameReason(const std::string& name, bool windowsRules) {
-    if (name.empty()) {
-        return "the name is empty";
-    }
-    if (name.find('\0') != std::string::npos) {
-        return "the name contains a zero byte";
-    }
-    if (name.front() == '/') {
-        return "it is an absolute path";
-    }
-    if (windowsRules) {
-        if (name.find('\\') != std::string::npos) {
-            return "it contains a backslash";
-        }
-        if (!IsValidUtf8(name)) {
-            return "it is not valid UTF-8";
-        }
-    }
-    size_t start = 0;
-    for (;;) {
-        const size_t slash = name.find('/', start);
-        const std::string segment =
-            name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (segment.empty()) {
-            return "it has an empty folder name (a doubled or trailing '/')";
-        }
-        if (segment == "..") {
-            return "'..' would lead out of the folder";
-        }
-        if (segment == ".") {
-            return "it has a '.' segment";
-        }
-        if (windowsRules) {
-            if (auto reason = WindowsSegmentReason(segment)) {
-                return reason;
-            }
-        }
-        if (slash == std::string::npos) {
-            return std::nullopt;
-        }
-        start = slash + 1;
-    }
-}
 
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
             const ToolEnvironment& environment) {
@@ -753,13 +565,13 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             return Pack(args, out, err, environment);
         }
         if (command == "list") {
-            return List(args, out);
+            return List(args, out, environment);
         }
         if (command == "verify") {
             return Verify(args, out, environment);
         }
         if (command == "extract") {
-            return Extract(args, out);
+            return Extract(args, out, environment);
         }
         if (command == "serve") {
             return Serve(args, out, err);
@@ -768,6 +580,12 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     } catch (const UsageError& error) {
         err << "vandrel: " << error.what() << " (run 'vandrel --help' for usage)\n";
         return kExitUsage;
+    } catch (const OutOfMemory& error) {
+        err << "vandrel: " << error.what() << '\n';
+        return kExitOutOfMemory;
+    } catch (const std::bad_alloc&) {
+        err << "vandrel: out of memory\n";
+        return kExitOutOfMemory;
     } catch (const std::exception& error) {
         err << "vandrel: " << error.what() << '\n';
         return kExitFailure;

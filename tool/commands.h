@@ -4,11 +4,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "bundle_names.h"
 #include "bundle_writer.h"
 
 namespace vandrel::tool {
@@ -17,31 +20,34 @@ namespace vandrel::tool {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // an error, or a bundle the host rejects
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitOutOfMemory = 3;
 
 struct ToolEnvironment {
     // Progress lines are shown only on a terminal.
     bool errIsTerminal = false;
     // Bundles must be smaller than this (tests lower it).
     uint64_t sizeLimit = kBundleSizeLimit;
+    // For tests: called at fixed points of a command with the point and the name or path it
+    // concerns, so a test can change the files in between. Points: "bundle-opened" (a bundle is
+    // attached, before its directory is read), "pack-scanned" (the folder is scanned, before any
+    // file is read), "extract-checked" (the extraction folder is checked, before anything is
+    // written), "extract-writing" (an entry's bytes are written to its temporary file, before it
+    // takes the entry's name). Unset outside tests.
+    std::function<void(std::string_view point, const std::string& name)> testHook;
 };
+
+// Calls the environment's test hook when there is one.
+inline void AtTestPoint(const ToolEnvironment& environment, std::string_view point,
+                        const std::string& name) {
+    if (environment.testHook) {
+        environment.testHook(point, name);
+    }
+}
 
 // Runs one command. `args` are the arguments after the program name, as UTF-8. Results go to
 // `out`; warnings, progress and errors ("vandrel: ...", one line each) go to `err`. Returns the
 // process exit code.
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
             const ToolEnvironment& environment = {});
-
-#ifdef _WIN32
-inline constexpr bool kWindowsNameRules = true;
-#else
-inline constexpr bool kWindowsNameRules = false;
-#endif
-
-// Why a bundle name cannot be written under an extraction folder, or nullopt when it can: empty
-// names and segments, absolute paths, "." and "..", a zero byte; on Windows also backslashes,
-// drive letters and colons, reserved device names, characters Windows forbids in file names,
-// segments ending in a dot or space, and bytes that are not UTF-8.
-std::optional<std::string> UnsafeNameReason(const std::string& name,
-                                            bool windowsRules = kWindowsNameRules);
 
 }  // namespace vandrel::tool

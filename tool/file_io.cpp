@@ -10,12 +10,17 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "portable/util/long_path.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "bundle_names.h"
+#include "safe_tree_detail.h"
 
 namespace vandrel::tool {
 
@@ -24,43 +29,31 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string Quoted(const fs::path& path) {
-    return "'" + PathToUtf8(path) + "'";
+    return ShownPath(path);
 }
 
-// Unique suffix for temporary files: process id, a clock reading and a counter.
-std::string UniqueSuffix() {
+// A short unique name for a temporary file, ".vandrel-" and 8 hex digits mixed from the process
+// id, a clock reading and a counter (".tmp" follows): its length does not depend on the name of
+// the file it becomes, so a target whose name is as long as the system allows still gets one.
+std::string TempName() {
     static std::atomic<uint32_t> counter{0};
 #ifdef _WIN32
-    const unsigned long pid = GetCurrentProcessId();
+    const uint64_t pid = GetCurrentProcessId();
 #else
-    const unsigned long pid = static_cast<unsigned long>(getpid());
+    const uint64_t pid = static_cast<uint64_t>(getpid());
 #endif
-    const auto ticks = static_cast<unsigned long long>(
+    const auto ticks = static_cast<uint64_t>(
         std::chrono::steady_clock::now().time_since_epoch().count());
-    return std::to_string(pid) + "-" + std::to_string(ticks % 1000000007ULL) + "-" +
-           std::to_string(counter.fetch_add(1));
-}
-
-fs::path TempNameBeside(const fs::path& target) {
-    fs::path name = fs::path(".") += target.filename();
-    name += ".vandrel-" + UniqueSuffix() + ".tmp";
-    return target.parent_path() / name;
+    uint64_t mix = (pid << 32) ^ ticks ^ (uint64_t{counter.fetch_add(1)} * 0x9E3779B97F4A7C15ULL);
+    mix ^= mix >> 29;
+    mix *= 0xBF58476D1CE4E5B9ULL;
+    mix ^= mix >> 32;
+    char text[24];
+    std::snprintf(text, sizeof text, ".vandrel-%08x.tmp", static_cast<unsigned>(mix));
+    return text;
 }
 
 #ifdef _WIN32
-
-std::string WideToUtf8(const wchar_t* text, int length) {
-    if (length <= 0) {
-        return {};
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) {
-        return {};
-    }
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 std::string WindowsErrorText(DWORD code) {
     wchar_t* buffer = nullptr;
@@ -69,7 +62,7 @@ std::string WindowsErrorText(DWORD code) {
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string text;
     if (length > 0 && buffer != nullptr) {
-        text = WideToUtf8(buffer, static_cast<int>(length));
+        text = WideToUtf8(std::wstring_view(buffer, length));
     }
     if (buffer != nullptr) {
         LocalFree(buffer);
@@ -80,29 +73,6 @@ std::string WindowsErrorText(DWORD code) {
     }
     if (text.empty()) {
         text = "system error " + std::to_string(code);
-    }
-    return text;
-}
-
-// Absolute, normalised wide path; long ones get the \\?\ prefix so that they pass MAX_PATH.
-std::wstring WidePath(const fs::path& path) {
-    std::error_code ec;
-    fs::path full = fs::absolute(path, ec);
-    if (ec) {
-        full = path;
-    }
-    std::wstring text = full.lexically_normal().wstring();
-    for (wchar_t& c : text) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    if (text.size() >= 240 && text.rfind(L"\\\\?\\", 0) != 0) {
-        if (text.rfind(L"\\\\", 0) == 0) {
-            text = L"\\\\?\\UNC\\" + text.substr(2);
-        } else {
-            text = L"\\\\?\\" + text;
-        }
     }
     return text;
 }
@@ -156,68 +126,117 @@ bool ReadAtFd(int fd, uint64_t offset, void* buffer, size_t n) {
 #endif
 
 // The temporary file being written, removed when the user interrupts the program (Ctrl+C, or a
-// termination signal) so that no half-written file stays behind. Only one exists at a time.
+// termination signal) so that no half-written file stays behind. Only one exists at a time. On
+// Windows it is marked for deletion through its handle (it goes when the process ends); on POSIX
+// it is unlinked by name, relative to its folder's descriptor.
 #ifdef _WIN32
-wchar_t interruptPath[32768];
+HANDLE volatile interruptHandle = nullptr;
 #else
-char interruptPath[4096];
+char interruptName[4096];
+volatile int interruptFolder = AT_FDCWD;
 #endif
 volatile std::sig_atomic_t interruptArmed = 0;
 
 #ifdef _WIN32
 BOOL WINAPI OnConsoleInterrupt(DWORD) {
     if (interruptArmed) {
-        // The file was opened with FILE_SHARE_DELETE: it goes when the process ends.
-        DeleteFileW(interruptPath);
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        SetFileInformationByHandle(interruptHandle, FileDispositionInfo, &dispose, sizeof dispose);
     }
     return FALSE;  // on to the default handler, which ends the process
 }
 #else
 void OnInterrupt(int signal) {
     if (interruptArmed) {
-        unlink(interruptPath);
+        unlinkat(interruptFolder, interruptName, 0);
     }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 #endif
 
-void ArmInterruptCleanup(const fs::path& path) {
+void InstallInterruptCleanup() {
     static bool installed = false;
-    if (!installed) {
-        installed = true;
-#ifdef _WIN32
-        SetConsoleCtrlHandler(OnConsoleInterrupt, TRUE);
-#else
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction previous {};
-            if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
-                struct sigaction action {};
-                action.sa_handler = OnInterrupt;
-                sigemptyset(&action.sa_mask);
-                sigaction(signal, &action, nullptr);
-            }
-        }
-#endif
+    if (installed) {
+        return;
     }
-    interruptArmed = 0;
+    installed = true;
 #ifdef _WIN32
-    const std::wstring text = WidePath(path);
+    SetConsoleCtrlHandler(OnConsoleInterrupt, TRUE);
 #else
-    const std::string& text = path.native();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+            struct sigaction action {};
+            action.sa_handler = OnInterrupt;
+            sigemptyset(&action.sa_mask);
+            sigaction(signal, &action, nullptr);
+        }
+    }
 #endif
-    if (text.size() < std::size(interruptPath)) {
-        std::copy(text.begin(), text.end(), interruptPath);
-        interruptPath[text.size()] = 0;
+}
+
+#ifdef _WIN32
+void ArmInterruptCleanup(HANDLE handle) {
+    InstallInterruptCleanup();
+    interruptArmed = 0;
+    interruptHandle = handle;
+    interruptArmed = 1;
+}
+#else
+// `name` is relative to `folder` (AT_FDCWD: a path).
+void ArmInterruptCleanup(int folder, const std::string& name) {
+    InstallInterruptCleanup();
+    interruptArmed = 0;
+    if (name.size() < std::size(interruptName)) {
+        std::copy(name.begin(), name.end(), interruptName);
+        interruptName[name.size()] = 0;
+        interruptFolder = folder;
         interruptArmed = 1;
     }
 }
+#endif
 
 void DisarmInterruptCleanup() {
     interruptArmed = 0;
 }
 
 }  // namespace
+
+#ifdef _WIN32
+std::string WideToUtf8(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int length = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) {
+        return {};
+    }
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring WidePath(const fs::path& path) {
+    std::error_code ec;
+    fs::path full = fs::absolute(path, ec);
+    if (ec) {
+        full = path;
+    }
+    std::wstring text = full.lexically_normal().wstring();
+    if (text.size() >= 240) {
+        return AddLongPathPrefix(text);
+    }
+    for (wchar_t& c : text) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    return text;
+}
+
+#endif
 
 fs::path PathFromUtf8(std::string_view utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
@@ -284,6 +303,12 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
     }
 #endif
 }
+
+#ifdef _WIN32
+InputFile::InputFile(void* handle, const fs::path& path) : path_(path), handle_(handle) {}
+#else
+InputFile::InputFile(int fd, const fs::path& path) : path_(path), fd_(fd) {}
+#endif
 
 InputFile::~InputFile() {
     Close();
@@ -356,21 +381,53 @@ uint64_t InputFile::Size() {
 
 TempOutputFile::TempOutputFile(const fs::path& target) : target_(target) {
     for (int attempt = 0;; ++attempt) {
-        tempPath_ = TempNameBeside(target);
+        tempPath_ = target.parent_path() / TempName();
 #ifdef _WIN32
-        HANDLE handle = CreateFileW(WidePath(tempPath_).c_str(), GENERIC_READ | GENERIC_WRITE,
+        HANDLE handle = CreateFileW(WidePath(tempPath_).c_str(),
+                                    GENERIC_READ | GENERIC_WRITE | DELETE,
                                     FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             handle_ = handle;
-            ArmInterruptCleanup(tempPath_);
+            ArmInterruptCleanup(handle);
             return;
         }
         const bool exists = GetLastError() == ERROR_FILE_EXISTS;
 #else
         fd_ = open(tempPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
-            ArmInterruptCleanup(tempPath_);
+            ArmInterruptCleanup(AT_FDCWD, tempPath_.native());
+            return;
+        }
+        const bool exists = errno == EEXIST;
+#endif
+        if (!exists || attempt >= 100) {
+            throw ToolError("cannot write " + Quoted(target_) + ": " + LastErrorText());
+        }
+    }
+}
+
+TempOutputFile::TempOutputFile(const TreeFolder& folder, std::string name)
+    : folder_(&folder), name_(std::move(name)) {
+    const fs::path shownFolder = folder.ShownPath();
+    target_ = shownFolder / PathFromUtf8(name_);
+    for (int attempt = 0;; ++attempt) {
+        tempName_ = TempName();
+        tempPath_ = shownFolder / tempName_;
+#ifdef _WIN32
+        unsigned long error = 0;
+        handle_ = detail::CreateNewFileIn(folder.Handle(), tempName_, error);
+        if (handle_ != nullptr) {
+            ArmInterruptCleanup(static_cast<HANDLE>(handle_));
+            return;
+        }
+        SetLastError(error);
+        const bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+#else
+        fd_ = openat(folder.Fd(), tempName_.c_str(),
+                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            ArmInterruptCleanup(folder.Fd(), tempName_);
             return;
         }
         const bool exists = errno == EEXIST;
@@ -382,10 +439,26 @@ TempOutputFile::TempOutputFile(const fs::path& target) : target_(target) {
 }
 
 TempOutputFile::~TempOutputFile() {
-    CloseHandle();
-    if (!committed_) {
-        std::error_code ignored;
-        fs::remove(tempPath_, ignored);
+    if (!committed_ && folder_ != nullptr) {
+        // Removed through the folder's handle, so a changed path cannot send the removal
+        // elsewhere.
+#ifdef _WIN32
+        if (handle_ != nullptr) {
+            FILE_DISPOSITION_INFO dispose{TRUE};
+            SetFileInformationByHandle(static_cast<HANDLE>(handle_), FileDispositionInfo, &dispose,
+                                       sizeof dispose);
+        }
+        CloseHandle();
+#else
+        CloseHandle();
+        unlinkat(folder_->Fd(), tempName_.c_str(), 0);
+#endif
+    } else {
+        CloseHandle();
+        if (!committed_) {
+            std::error_code ignored;
+            fs::remove(tempPath_, ignored);
+        }
     }
     DisarmInterruptCleanup();
 }
@@ -473,6 +546,22 @@ void TempOutputFile::Truncate(uint64_t length) {
 
 void TempOutputFile::Commit() {
 #ifdef _WIN32
+    if (folder_ != nullptr) {
+        // Renamed through the handles of the file and of its folder, then closed.
+        unsigned long error = 0;
+        if (!detail::RenameFileIn(handle_, folder_->Handle(), name_, error)) {
+            SetLastError(error);
+            Fail("write");
+        }
+        const BOOL closed = ::CloseHandle(static_cast<HANDLE>(handle_));
+        handle_ = nullptr;
+        committed_ = true;
+        DisarmInterruptCleanup();
+        if (!closed) {
+            Fail("write");
+        }
+        return;
+    }
     const BOOL closed = ::CloseHandle(static_cast<HANDLE>(handle_));
     handle_ = nullptr;
     if (!closed) {
@@ -489,12 +578,32 @@ void TempOutputFile::Commit() {
     if (result != 0) {
         Fail("write");
     }
-    if (std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+    const bool renamed =
+        folder_ != nullptr
+            ? renameat(folder_->Fd(), tempName_.c_str(), folder_->Fd(), name_.c_str()) == 0
+            : std::rename(tempPath_.c_str(), target_.c_str()) == 0;
+    if (!renamed) {
         Fail("write");
     }
 #endif
     committed_ = true;
     DisarmInterruptCleanup();
+}
+
+FileIdentity TempOutputFile::Identity() {
+#ifdef _WIN32
+    const std::optional<FileIdentity> identity = detail::IdentityOfHandle(handle_);
+    if (!identity) {
+        Fail("write");
+    }
+    return *identity;
+#else
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) {
+        Fail("write");
+    }
+    return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+#endif
 }
 
 }  // namespace vandrel::tool

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "safe_tree.h"
+
 namespace vandrel::tool {
 
 // A failure to report to the user: the message is one line without the program name.
@@ -24,6 +26,14 @@ public:
 // UTF-8 form of the UTF-16 names.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const std::filesystem::path& path);
+
+#ifdef _WIN32
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
+std::string WideToUtf8(std::wstring_view text);
+// The absolute, normalised wide form of `path` for the file APIs, with the long-path prefix when
+// it is long.
+std::wstring WidePath(const std::filesystem::path& path);
+#endif
 
 // Text of the last system error (errno, or GetLastError on Windows), e.g. "No such file or
 // directory".
@@ -48,6 +58,13 @@ public:
     InputFile() = default;
     // Throws ToolError("cannot read 'path': reason").
     explicit InputFile(const std::filesystem::path& path);
+    // Takes over a descriptor (POSIX) or handle (Windows) opened for reading; `path` names the
+    // file in messages.
+#ifdef _WIN32
+    InputFile(void* handle, const std::filesystem::path& path);
+#else
+    InputFile(int fd, const std::filesystem::path& path);
+#endif
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
     ~InputFile();
@@ -75,13 +92,17 @@ private:
 #endif
 };
 
-// A new file created beside `target` under a unique temporary name, written at explicit
-// positions. Unless Commit is called, the destructor closes and removes it, so a failure at any
-// point leaves nothing behind.
+// A new file created under a short unique temporary name (a fixed 21 bytes, whatever the
+// target's name), written at explicit positions. Unless Commit is called, the destructor closes
+// and removes it, so a failure at any point leaves nothing behind.
 class TempOutputFile {
 public:
-    // Throws ToolError("cannot write 'target': reason").
+    // Beside `target`, by path. Throws ToolError("cannot write 'target': reason").
     explicit TempOutputFile(const std::filesystem::path& target);
+    // Inside `folder`, to become its file `name` (one segment): created and later renamed
+    // relative to the folder's handle, never through a link. `folder` must stay open until the
+    // file is committed or destroyed.
+    TempOutputFile(const TreeFolder& folder, std::string name);
     TempOutputFile(const TempOutputFile&) = delete;
     TempOutputFile& operator=(const TempOutputFile&) = delete;
     ~TempOutputFile();
@@ -93,6 +114,8 @@ public:
     void Truncate(uint64_t length);
     // Closes the file and renames it over the target, replacing an existing file.
     void Commit();
+    // Which file this is (it keeps its identity when it is committed).
+    FileIdentity Identity();
 
     const std::filesystem::path& TempPath() const { return tempPath_; }
     const std::filesystem::path& Target() const { return target_; }
@@ -103,6 +126,9 @@ private:
 
     std::filesystem::path target_;
     std::filesystem::path tempPath_;
+    const TreeFolder* folder_ = nullptr;  // set when the file lives relative to a folder
+    std::string tempName_;                 // with folder_: the names inside it
+    std::string name_;
     bool committed_ = false;
 #ifdef _WIN32
     void* handle_ = nullptr;

@@ -10,26 +10,11 @@
 #ifdef _WIN32
 #include <windows.h>
 
-namespace {
-
-std::string WideToUtf8(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) {
-        return {};
-    }
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-    out.pop_back();  // the terminating zero
-    return out;
-}
-
-}  // namespace
-
 // Windows hands over UTF-16 arguments; the tool works in UTF-8 throughout.
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
-        args.push_back(WideToUtf8(argv[i]));
+        args.push_back(vandrel::tool::WideToUtf8(argv[i]));
     }
     // Names are printed as UTF-8; the console shows them right in the UTF-8 code page.
     const UINT previousCodePage = GetConsoleOutputCP();

@@ -775,6 +775,28 @@ TEST(AssetBundleTest, DirectoryMatchesAMapFilledInFileOrder) {
     }
 }
 
+TEST(AssetBundleTest, BuilderHoldsOneEntryPerDistinctName) {
+    // A hostile directory repeats a few names, out of order, a great many times: what the builder
+    // holds must stay at one entry per distinct name while it reads, the first of each.
+    BundleFileIndex index;
+    {
+        BundleFileIndex::Builder builder(index, 0);
+        builder.Add("m", 1, 0, 0);
+        builder.Add("m", 2, 0, 0);  // in order so far
+        for (uint64_t i = 0; i < 30000; ++i) {
+            builder.Add(i % 3 == 0 ? "" : i % 3 == 1 ? "z" : "a", 10 + i, 0, 0);
+            ASSERT_LE(builder.size(), 4u) << "after entry " << i;
+        }
+        builder.Add("b", 5, 0, 0);
+        EXPECT_EQ(builder.size(), 5u);
+    }
+    std::string held;
+    for (const auto& [name, entry] : index) {
+        held += "'" + name + "'@" + std::to_string(entry.offset) + " ";
+    }
+    EXPECT_EQ(held, "''@10 'a'@12 'b'@5 'm'@1 'z'@11 ");
+}
+
 TEST(AssetBundleTest, DirectoryReadsLikeAConstMap) {
     static_assert(std::random_access_iterator<BundleFileIndex::const_iterator>);
     static_assert(std::ranges::random_access_range<const BundleFileIndex>);

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "portable/bundle/asset_bundle.h"
+#include "commands.h"
+
 namespace vandrel::tool::testing_util {
 
 namespace fs = std::filesystem;
@@ -54,6 +57,33 @@ private:
     fs::path path_;
 };
 
+// What one in-process run of the tool gave.
+struct ToolRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+inline ToolRun Tool(const std::vector<std::string>& args,
+                    const ToolEnvironment& environment = {}) {
+    std::ostringstream out;
+    std::ostringstream err;
+    ToolRun run;
+    run.code = RunTool(args, out, err, environment);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+inline std::string U8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 inline void WriteFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -87,6 +117,25 @@ inline std::vector<std::string> TreeNames(const fs::path& root) {
         names.push_back(entry.path().lexically_relative(root).generic_string());
     }
     std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline void MakeTree(const fs::path& root, const std::map<std::string, std::string>& files) {
+    for (const auto& [name, content] : files) {
+        WriteFile(root / fs::path(std::u8string(name.begin(), name.end())), content);
+    }
+}
+
+// The names in a bundle file as the host's reader sees them, one per line.
+inline std::string PackedNames(const fs::path& bundle) {
+    AssetBundle reader;
+    const std::string bytes = ReadFile(bundle);
+    reader.AttachMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    reader.Parse();
+    std::string names;
+    for (const auto& [name, entry] : reader.directory) {
+        names += name + "\n";
+    }
     return names;
 }
 

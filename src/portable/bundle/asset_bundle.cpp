@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -62,10 +64,6 @@ bool ByName(const BundleFileEntry& a, const BundleFileEntry& b) noexcept {
     return a.name < b.name;
 }
 
-bool SameName(const BundleFileEntry& a, const BundleFileEntry& b) noexcept {
-    return a.name == b.name;
-}
-
 }  // namespace
 
 // ---- BundleFileIndex
@@ -96,22 +94,66 @@ BundleFileIndex::Builder::~Builder() {
     if (ascending_) {
         return;
     }
-    // Neither step can throw: the comparisons cannot, moving an entry cannot, and stable_sort
-    // falls back to sorting in place when it gets no buffer.
-    std::stable_sort(entries_.begin(), entries_.end(), ByName);
-    entries_.erase(std::unique(entries_.begin(), entries_.end(), SameName), entries_.end());
+    // Cannot throw: the names all differ, comparing and moving entries cannot throw.
+    std::sort(entries_.begin(), entries_.end(), ByName);
+}
+
+size_t BundleFileIndex::Builder::SlotOf(std::string_view name, size_t hash) const noexcept {
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const uint32_t held = slots_[slot];
+        if (held == 0 || entries_[held - 1].name == name) {
+            return slot;
+        }
+    }
+}
+
+void BundleFileIndex::Builder::Grow() {
+    if ((entries_.size() + 1) * 2 <= slots_.size()) {
+        return;
+    }
+    if (entries_.size() >= std::numeric_limits<uint32_t>::max() - 1) {
+        throw std::bad_alloc();
+    }
+    std::vector<uint32_t> larger(std::max<size_t>(16, slots_.size() * 2), 0);
+    slots_.swap(larger);
+    const std::hash<std::string_view> hash;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        slots_[SlotOf(entries_[i].name, hash(entries_[i].name))] = static_cast<uint32_t>(i + 1);
+    }
+}
+
+void BundleFileIndex::Builder::StartHashing() {
+    ascending_ = false;
+    Grow();
 }
 
 void BundleFileIndex::Builder::Add(std::string name, uint64_t offset, uint64_t size,
                                    uint64_t extra) {
-    if (ascending_ && !entries_.empty()) {
-        const int order = entries_.back().name.compare(name);
-        if (order == 0) {
-            return;  // the same name as the entry before, which counts
+    if (ascending_) {
+        if (!entries_.empty()) {
+            const int order = entries_.back().name.compare(name);
+            if (order == 0) {
+                return;  // the same name as the entry before, which counts
+            }
+            if (order > 0) {
+                StartHashing();
+            }
         }
-        ascending_ = order < 0;
+        if (ascending_) {
+            entries_.push_back(BundleFileEntry{std::move(name), 0, offset, size, extra});
+            return;
+        }
     }
+    const size_t hash = std::hash<std::string_view>()(name);
+    if (slots_[SlotOf(name, hash)] != 0) {
+        return;  // an earlier entry has the name
+    }
+    // Room first: whatever throws leaves the entries and the table as they were.
+    Grow();
+    const size_t slot = SlotOf(name, hash);
     entries_.push_back(BundleFileEntry{std::move(name), 0, offset, size, extra});
+    slots_[slot] = static_cast<uint32_t>(entries_.size());
 }
 
 // ---- AssetBundle

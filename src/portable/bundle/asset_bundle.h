@@ -170,11 +170,13 @@ private:
 };
 
 // Fills a BundleFileIndex from entries in file order, with the rule that the first entry with a
-// name counts and later ones are dropped. Entries are appended as they come; the destructor sorts
-// them by name (stable, so the first of equal names stays first) and drops the later duplicates,
-// also when it runs because an exception leaves the scope. Entries that arrive already in strictly
-// ascending order, as the bundle tool writes them, are never sorted. The index must not be read
-// while its builder exists.
+// name counts and later ones are dropped. Entries that arrive in strictly ascending order, as the
+// bundle tool writes them, are appended as they come and never sorted; a repeat of the name just
+// before is dropped. From the first entry out of order on, the builder also keeps a hash table of
+// the names it holds and drops every repeated name as it arrives, so it holds one entry per
+// distinct name, whatever the count of entries. The destructor puts the entries in order by name,
+// also when it runs because an exception leaves the scope. The index must not be read while its
+// builder exists.
 class BundleFileIndex::Builder {
 public:
     // Empties `index` and reserves room for `expected` entries.
@@ -185,9 +187,22 @@ public:
 
     void Add(std::string name, uint64_t offset, uint64_t size, uint64_t extra);
 
+    // Entries held so far: one per distinct name added.
+    size_t size() const noexcept { return entries_.size(); }
+
 private:
+    // Builds the hash table over the entries held so far, all of whose names differ.
+    void StartHashing();
+    // Makes room in the hash table for one more entry.
+    void Grow();
+    // The slot of `name` in the table: the one that holds it, or the empty one where it goes.
+    size_t SlotOf(std::string_view name, size_t hash) const noexcept;
+
     std::vector<BundleFileEntry>& entries_;
     bool ascending_ = true;  // every entry so far has a name above the one before it
+    // Open addressing, linear probing: entry index + 1 per slot, 0 when empty; a power of two in
+    // size, at most half full. Empty while the names come in order.
+    std::vector<uint32_t> slots_;
 };
 
 // Result of a lookup; every field is 0 when found is false.
