@@ -18,3 +18,8 @@ if(WIN32)
     set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 endif()
 add_subdirectory(${VANDREL_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# zlib (zlib1g-dev; libz-mingw-w64-dev for the Windows build) deflates the files of the zip that
+# `vandrel build --zip` writes. Linked statically, so vandrel.exe needs no zlib1.dll.
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)

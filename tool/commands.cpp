@@ -9,7 +9,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "build.h"
 #include "bundle/asset_bundle.h"
+#include "check.h"
 #include "file_io.h"
 #include "folder_scan.h"
 
@@ -19,18 +21,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A mistake in the command line: reported with a pointer to the help.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 constexpr const char* kUsage =
     "usage: vandrel COMMAND ARGUMENTS\n"
     "\n"
-    "Makes and examines assets.dat bundles for the Vandrel host.\n"
+    "Checks and builds apps for the Vandrel host, and makes and examines its assets.dat\n"
+    "bundles.\n"
     "\n"
     "commands:\n"
+    "  check [APP_FOLDER]     report what the host would refuse or not do as meant (--json)\n"
+    "  build APP_FOLDER -o OUT  make the finished app folder (--bundle, --zip, --host, --loader)\n"
     "  pack FOLDER -o FILE    pack every file under FOLDER into the bundle FILE\n"
     "  list FILE              list a bundle's files with their sizes and offsets\n"
     "  verify FILE            check that the host accepts a bundle, or say why not\n"
@@ -41,10 +40,12 @@ constexpr const char* kUsage =
     "out FOLDER/assets.dat and FILE itself. Symbolic links are followed when they stay inside\n"
     "FOLDER. Files with identical content are stored once. Bundles must stay below 2 GiB.\n"
     "\n"
-    "exit codes: 0 success, 1 failure or a bundle the host rejects, 2 bad command line\n";
+    "exit codes: 0 success, 1 failure, errors found or a bundle the host rejects, 2 bad command\n"
+    "line or a check that could not run\n";
 
-// Name bytes for display, in quotes unless `quoted` is false: control characters become \xNN.
-std::string Shown(const std::string& name, bool quoted = true) {
+}  // namespace
+
+std::string Shown(const std::string& name, bool quoted) {
     std::string text;
     text.reserve(name.size() + 2);
     if (quoted) {
@@ -81,6 +82,8 @@ std::string LimitText(uint64_t limit) {
     }
     return std::to_string(limit) + " bytes";
 }
+
+namespace {
 
 uint32_t BigEndian32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
@@ -186,16 +189,9 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
-// ---- Opening bundles
+}  // namespace
 
-// A bundle file attached to the host's reader.
-struct OpenedBundle {
-    fs::path path;
-    uint64_t length = 0;
-    StdioFile stream;
-    AssetBundle reader;
-    std::optional<std::string> rejection;  // the reader's message when Parse threw
-};
+// ---- Opening bundles
 
 std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path) {
     auto bundle = std::make_unique<OpenedBundle>();
@@ -218,6 +214,8 @@ std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path) {
     }
     return bundle;
 }
+
+namespace {
 
 void RequireAccepted(const OpenedBundle& bundle) {
     if (bundle.rejection) {
@@ -746,6 +744,12 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (command == "--help" || command == "-h" || command == "help") {
             out << kUsage;
             return kExitOk;
+        }
+        if (command == "check") {
+            return CheckCommand(args, out, err, environment);
+        }
+        if (command == "build") {
+            return BuildCommand(args, out, err, environment);
         }
         if (command == "pack") {
             return Pack(args, out, err, environment);

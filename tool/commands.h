@@ -4,12 +4,16 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bundle/asset_bundle.h"
 #include "bundle_writer.h"
+#include "file_io.h"
 
 namespace vandrel::tool {
 
@@ -23,11 +27,40 @@ struct ToolEnvironment {
     bool errIsTerminal = false;
     // Bundles must be smaller than this (tests lower it).
     uint64_t sizeLimit = kBundleSizeLimit;
+    // The tool's own file: `build` looks for the host beside it.
+    std::filesystem::path programPath;
 };
 
 // Runs one command. `args` are the arguments after the program name, as UTF-8. Results go to
 // `out`; warnings, progress and errors ("vandrel: ...", one line each) go to `err`. Returns the
 // process exit code.
+// A mistake in the command line: reported with a pointer to the help, exit code kExitUsage.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Name bytes for display, in quotes unless `quoted` is false: control characters become \xNN.
+std::string Shown(const std::string& name, bool quoted = true);
+std::string ShownPath(const std::filesystem::path& path);
+// "1 file", "2 files".
+std::string Plural(uint64_t n, const char* singular, const char* plural);
+// The size limit in words: "2 GiB (2147483648 bytes)" for the host's.
+std::string LimitText(uint64_t limit);
+
+// A bundle file attached to the host's reader.
+struct OpenedBundle {
+    std::filesystem::path path;
+    uint64_t length = 0;
+    StdioFile stream;
+    AssetBundle reader;
+    std::optional<std::string> rejection;  // the reader's message when Parse threw
+};
+
+// Opens and parses a bundle file. A bundle the reader rejects comes back with its rejection;
+// ToolError when the file cannot be read.
+std::unique_ptr<OpenedBundle> OpenBundle(const std::filesystem::path& path);
+
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
             const ToolEnvironment& environment = {});
 
