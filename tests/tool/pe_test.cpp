@@ -105,6 +105,22 @@ TEST(PeImageTest, ExportNames) {
     EXPECT_THROW(PeImage(damaged).ExportNames(), PeFormatError);
 }
 
+// binutils' linker writes the checksum of what it links: the same sum, computed elsewhere.
+TEST(PeImageTest, ChecksumMatchesTheLinkers) {
+    ScratchFolder folder;
+    WriteFile(folder / "main.c", "int main(void) { return 0; }\n");
+    int status = -1;
+    RunCommand(std::string(VANDREL_MINGW_GCC) + " -O1 -o " +
+                   ShellQuoted((folder / "main.exe").string()) + " " +
+                   ShellQuoted((folder / "main.c").string()) + " 2>&1",
+               &status);
+    ASSERT_EQ(status, 0);
+    const PeImage image(ReadFile(folder / "main.exe"));
+    ASSERT_NE(image.CheckSum(), 0u);
+    EXPECT_EQ(PeChecksum(image.Bytes(), image.CheckSumOffset()), image.CheckSum());
+    EXPECT_EQ(image.Machine(), kMachineAmd64);
+}
+
 std::vector<Resource> SampleResources() {
     return {
         {ResourceId::Number(3), ResourceId::Number(1), 0x409, 0, std::string(300, 'a')},
