@@ -4,6 +4,7 @@
 #include <set>
 
 #include "config/config_check.h"
+#include "server/url_decode.h"
 
 namespace vandrel::tool {
 
@@ -114,9 +115,8 @@ public:
             block.key.push_back(c);
         }
         p = Aligned(p);
-        const size_t valueBytes =
-            std::min<size_t>(block.type == 1 ? 2 * size_t{valueLength} : valueLength,
-                             end > p ? end - p : 0);
+        const size_t valueBytes = std::min<size_t>(
+            block.type == 1 ? 2 * size_t{valueLength} : valueLength, end > p ? end - p : 0);
         block.value = std::string(bytes_.substr(std::min(p, end), valueBytes));
         p = Aligned(p + valueBytes);
         while (p + 6 <= end) {
@@ -211,7 +211,8 @@ VersionBlock NewVersionInfo() {
     std::string translation;
     AppendLe16(translation, kDefaultLanguage);
     AppendLe16(translation, 1200);  // Unicode
-    root.children.push_back(VersionBlock{u"VarFileInfo", 1, {}, {{u"Translation", 0, translation, {}}}});
+    root.children.push_back(
+        VersionBlock{u"VarFileInfo", 1, {}, {{u"Translation", 0, translation, {}}}});
     return root;
 }
 
@@ -267,7 +268,9 @@ std::vector<IconImage> ReadIconImages(std::string_view bytes) {
 }
 
 std::optional<std::string> ImageFormat(std::string_view head) {
-    const auto starts = [&](std::string_view prefix) { return head.substr(0, prefix.size()) == prefix; };
+    const auto starts = [&](std::string_view prefix) {
+        return head.substr(0, prefix.size()) == prefix;
+    };
     if (starts(kPngSignature)) {
         return "PNG";
     }
@@ -303,36 +306,15 @@ const VersionBlock* VersionBlock::Child(std::u16string_view childKey) const {
 }
 
 std::string VersionBlock::Text() const {
-    std::string text;
+    std::u16string text;
     for (size_t i = 0; i + 1 < value.size(); i += 2) {
-        uint32_t c = ReadLe16(value, i);
+        const auto c = static_cast<char16_t>(ReadLe16(value, i));
         if (c == 0) {
             break;
         }
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < value.size()) {
-            const uint32_t low = ReadLe16(value, i + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            }
-        }
-        if (c < 0x80) {
-            text.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            text.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            text.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            text.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            text.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+        text.push_back(c);
     }
-    return text;
+    return Utf16ToUtf8(text);
 }
 
 VersionBlock ParseVersionInfo(std::string_view bytes) {
@@ -349,41 +331,7 @@ std::string EncodeVersionInfo(const VersionBlock& root) {
     return out;
 }
 
-std::u16string Utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<uint8_t>(text[i]);
-        const size_t length = byte < 0x80 ? 1 : (byte >> 5) == 6 ? 2 : (byte >> 4) == 14 ? 3
-                                                : (byte >> 3) == 30 ? 4 : 0;
-        uint32_t c = length == 1 ? byte : length == 2 ? byte & 0x1F : length == 3 ? byte & 0x0F
-                                                                                  : byte & 0x07;
-        bool valid = length > 0 && i + length <= text.size();
-        for (size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<uint8_t>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        const uint32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : length == 4 ? 0x10000 : 0;
-        valid = valid && c >= smallest && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-        if (!valid) {
-            out.push_back(u'\uFFFD');
-            ++i;
-            continue;
-        }
-        if (c >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-        i += length;
-    }
-    return out;
-}
-
-std::vector<Resource> BrandResources(std::vector<Resource> resources,
-                                     const AppBranding& branding) {
+std::vector<Resource> BrandResources(std::vector<Resource> resources, const AppBranding& branding) {
     const ResourceId groupType = ResourceId::Number(kResourceGroupIcon);
     const ResourceId iconType = ResourceId::Number(kResourceIcon);
     const ResourceId versionType = ResourceId::Number(kResourceVersion);
@@ -417,9 +365,9 @@ std::vector<Resource> BrandResources(std::vector<Resource> resources,
             }
         }
         std::erase_if(resources, [&](const Resource& r) {
-            return isGroup(r, true) || (r.type == iconType && !r.name.IsNamed() &&
-                                        oldIds.count(r.name.id) != 0 &&
-                                        keptIds.count(r.name.id) == 0);
+            return isGroup(r, true) ||
+                   (r.type == iconType && !r.name.IsNamed() && oldIds.count(r.name.id) != 0 &&
+                    keptIds.count(r.name.id) == 0);
         });
         std::set<uint16_t> used;
         for (const Resource& r : resources) {
@@ -445,7 +393,8 @@ std::vector<Resource> BrandResources(std::vector<Resource> resources,
             AppendLe16(group, image.bitCount);
             AppendLe32(group, static_cast<uint32_t>(image.data.size()));
             AppendLe16(group, next);
-            resources.push_back(Resource{iconType, ResourceId::Number(next), language, 0, image.data});
+            resources.push_back(
+                Resource{iconType, ResourceId::Number(next), language, 0, image.data});
         }
         resources.push_back(Resource{groupType, mainIcon, language, 0, group});
     }

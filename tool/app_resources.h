@@ -59,9 +59,6 @@ struct VersionBlock {
 VersionBlock ParseVersionInfo(std::string_view bytes);
 std::string EncodeVersionInfo(const VersionBlock& root);
 
-// UTF-8 to UTF-16; a byte that is not part of a valid sequence becomes U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
-
 struct AppBranding {
     std::string productName;             // product name and file description
     std::string fileName;                // the executable's file name, such as "Castle Run.exe"

@@ -78,8 +78,9 @@ BuildOptions ParseBuildArgs(const std::vector<std::string>& args, bool& help) {
         return options;
     }
     if (positional.size() != 1 || !out) {
-        throw UsageError("build takes one app folder and an output folder: vandrel build "
-                         "APP_FOLDER -o OUT");
+        throw UsageError(
+            "build takes one app folder and an output folder: vandrel build "
+            "APP_FOLDER -o OUT");
     }
     options.app = PathFromUtf8(positional[0]);
     options.out = PathFromUtf8(*out);
@@ -160,8 +161,7 @@ public:
             aside = TempPathBeside(target_);
             fs::rename(target_, *aside, ec);
             if (ec) {
-                throw ToolError("cannot replace " + ShownPath(target_) + ": " +
-                                ErrorCodeText(ec));
+                throw ToolError("cannot replace " + ShownPath(target_) + ": " + ErrorCodeText(ec));
             }
         }
         fs::rename(path_, target_, ec);
@@ -254,9 +254,8 @@ public:
                             (ec ? ErrorCodeText(ec) : "it is not a folder"));
         }
         LoadPackage();
-        const fs::path host = options_.host
-                                  ? *options_.host
-                                  : environment_.programPath.parent_path() / kHostFile;
+        const fs::path host =
+            options_.host ? *options_.host : environment_.programPath.parent_path() / kHostFile;
         if (!fs::is_regular_file(host, ec)) {
             throw ToolError("cannot find the host " + ShownPath(host) +
                             (options_.host ? "" : " beside the tool") +
@@ -350,7 +349,8 @@ private:
         ConfigCheckResult result = CheckAppConfig(ReadFileBytes(path, uint64_t{64} << 20));
         if (!result.config) {
             PrintFindings(result.findings, out_, false);
-            throw ToolError(ShownPath(path) + " has errors, so the host would not start; "
+            throw ToolError(ShownPath(path) +
+                            " has errors, so the host would not start; "
                             "nothing was built");
         }
         config_ = *result.config;
@@ -461,8 +461,8 @@ private:
         const std::string top = PathToUtf8(outPath_.filename());
         std::vector<ZipEntry> entries{ZipEntry{top + "/", {}}};
         std::error_code ec;
-        for (fs::recursive_directory_iterator it(s, ec); !ec && it != fs::recursive_directory_iterator();
-             it.increment(ec)) {
+        for (fs::recursive_directory_iterator it(s, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             const std::u8string relative = it->path().lexically_relative(s).generic_u8string();
             std::string name = top + "/" + std::string(relative.begin(), relative.end());
             if (it->is_directory(ec)) {

@@ -27,24 +27,13 @@ constexpr const char* kExtensionExports[] = {"Init", "Release", "OnMainWindowCre
 // The origin the start page is requested on; only its length matters here.
 constexpr std::string_view kOrigin = "https://vandrel.localhost/";
 
-std::string FoldCase(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return folded;
-}
-
 std::vector<std::string> Segments(std::string_view relative) {
     std::vector<std::string> segments;
     size_t start = 0;
     while (start <= relative.size()) {
         const size_t end = relative.find_first_of("/\\", start);
-        segments.emplace_back(relative.substr(start, end == std::string_view::npos
-                                                          ? std::string_view::npos
-                                                          : end - start));
+        segments.emplace_back(relative.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (end == std::string_view::npos) {
             break;
         }
@@ -76,7 +65,7 @@ std::optional<Located> Locate(const fs::path& root, std::string_view relative) {
                 match = {it->path(), name};
                 break;
             }
-            if (!match && FoldCase(name) == FoldCase(segment)) {
+            if (!match && AsciiLowercase(name) == AsciiLowercase(segment)) {
                 match = {it->path(), name};
             }
         }
@@ -99,7 +88,7 @@ namespace {
 
 std::string LowerExtension(const fs::path& path) {
     try {
-        return FoldCase(PathToUtf8(path.extension()));
+        return AsciiLowercase(PathToUtf8(path.extension()));
     } catch (const std::exception&) {
         return {};
     }
@@ -122,9 +111,10 @@ public:
             CheckIcon();
             CheckContent();
         }
-        std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
-            return a.severity == Severity::Error && b.severity != Severity::Error;
-        });
+        std::stable_sort(findings_.begin(), findings_.end(),
+                         [](const Finding& a, const Finding& b) {
+                             return a.severity == Severity::Error && b.severity != Severity::Error;
+                         });
         return std::move(findings_);
     }
 
@@ -177,9 +167,9 @@ private:
                 programs.push_back(it->path());
             }
         }
-        const std::string expected = FoldCase(AppExecutableName(config_->name));
+        const std::string expected = AsciiLowercase(AppExecutableName(config_->name));
         for (const fs::path& program : programs) {
-            if (FoldCase(PathToUtf8(program.filename())) == expected) {
+            if (AsciiLowercase(PathToUtf8(program.filename())) == expected) {
                 host_ = program;
             }
         }
@@ -206,10 +196,8 @@ private:
             }
             return image;
         } catch (const std::exception& error) {
-            Add(Severity::Error, file,
-                file + " cannot be loaded: " + error.what(),
-                std::string("replace it with a working ") + MachineName(hostMachine_) + " " +
-                    name);
+            Add(Severity::Error, file, file + " cannot be loaded: " + error.what(),
+                std::string("replace it with a working ") + MachineName(hostMachine_) + " " + name);
         }
         return std::nullopt;
     }
@@ -381,7 +369,7 @@ private:
                 continue;  // served from the bundle
             }
             looseBytes += file.size;
-            byFoldedName[FoldCase(file.name)].push_back(file.name);
+            byFoldedName[AsciiLowercase(file.name)].push_back(file.name);
             if (!IsPlainFolderPath(file.name)) {
                 const std::optional<std::string> reason = UnsafeNameReason(file.name, true);
                 Add(Severity::Warning, "www/" + file.name,
@@ -436,7 +424,7 @@ private:
         const std::string& path = plan.requestPath;
         std::optional<std::string> otherCase;
         for (const auto& [name, entry] : reader.directory) {
-            if (FoldCase(name) == FoldCase(path)) {
+            if (AsciiLowercase(name) == AsciiLowercase(path)) {
                 otherCase = name;
             }
         }
@@ -449,16 +437,17 @@ private:
         const std::string where = bundle ? "in the bundle or the www folder" : "in the www folder";
         if (otherCase) {
             Add(Severity::Error, "package.json",
-                "the start page main " + Shown(config_->main) + " is found " + where +
-                    " only as " + Shown(*otherCase) +
+                "the start page main " + Shown(config_->main) + " is found " + where + " only as " +
+                    Shown(*otherCase) +
                     ": names are case-sensitive, so players get \"File not found\"",
                 "write main as " + Shown(*otherCase) + ", or rename the file");
         } else {
             Add(Severity::Error, "package.json",
                 "the start page main " + Shown(config_->main) + " is not " + where +
                     ", so players get \"File not found\"",
-                "add www/" + path + ", or set main to a page inside www (a path without a "
-                "leading /)");
+                "add www/" + path +
+                    ", or set main to a page inside www (a path without a "
+                    "leading /)");
         }
         findings_.back().key = "main";
     }
@@ -497,9 +486,10 @@ std::string FindingSummary(const std::vector<Finding>& findings) {
     if (findings.empty()) {
         return "no problems found";
     }
-    const auto errors = static_cast<uint64_t>(std::count_if(
-        findings.begin(), findings.end(),
-        [](const Finding& f) { return f.severity == Severity::Error; }));
+    const auto errors =
+        static_cast<uint64_t>(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
+            return f.severity == Severity::Error;
+        }));
     return Plural(errors, "error", "errors") + ", " +
            Plural(findings.size() - errors, "warning", "warnings");
 }

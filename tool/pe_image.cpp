@@ -74,7 +74,8 @@ PeImage::PeImage(std::string bytes) : bytes_(std::move(bytes)) {
         throw PeFormatError("it is not a Windows program or library (no MZ header)");
     }
     const uint32_t peOffset = ReadLe32(b, 0x3C);
-    if (!Fits(b.size(), peOffset, 4 + kFileHeaderSize) || b.substr(peOffset, 4) != std::string_view("PE\0\0", 4)) {
+    if (!Fits(b.size(), peOffset, 4 + kFileHeaderSize) ||
+        b.substr(peOffset, 4) != std::string_view("PE\0\0", 4)) {
         throw PeFormatError("it is not a Windows program or library (no PE header)");
     }
     fileHeaderOffset_ = peOffset + 4;

@@ -33,10 +33,10 @@ public:
     std::vector<Resource> Run() {
         std::vector<Resource> resources;
         for (const auto& [type, typeTarget] : Entries(0, "resource directory")) {
-            for (const auto& [name, nameTarget] : Entries(Subdirectory(typeTarget),
-                                                          "resource directory")) {
-                for (const auto& [language, leaf] : Entries(Subdirectory(nameTarget),
-                                                            "resource directory")) {
+            for (const auto& [name, nameTarget] :
+                 Entries(Subdirectory(typeTarget), "resource directory")) {
+                for (const auto& [language, leaf] :
+                     Entries(Subdirectory(nameTarget), "resource directory")) {
                     if (leaf & kSubdirectoryFlag) {
                         throw PeFormatError("its resource directory is nested too deep");
                     }
@@ -76,8 +76,8 @@ private:
     std::vector<std::pair<ResourceId, uint32_t>> Entries(uint32_t offset, const char* what) {
         const std::string_view header = Bytes(offset, kDirectoryHeaderSize, what);
         const uint32_t count = uint32_t{ReadLe16(header, 12)} + ReadLe16(header, 14);
-        const std::string_view table = Bytes(offset + kDirectoryHeaderSize,
-                                             count * kDirectoryEntrySize, what);
+        const std::string_view table =
+            Bytes(offset + kDirectoryHeaderSize, count * kDirectoryEntrySize, what);
         std::vector<std::pair<ResourceId, uint32_t>> entries;
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t name = ReadLe32(table, kDirectoryEntrySize * i);
@@ -215,8 +215,7 @@ std::string EncodeResourceDirectory(const std::vector<Resource>& resources, uint
     std::vector<std::pair<size_t, const Languages*>> nameEntries;
     for (const auto& [typeEntry, names] : typeEntries) {
         const size_t named = countNamed(*names);
-        WriteLe32(out, typeEntry + 4,
-                  static_cast<uint32_t>(nextDirectory) | kSubdirectoryFlag);
+        WriteLe32(out, typeEntry + 4, static_cast<uint32_t>(nextDirectory) | kSubdirectoryFlag);
         size_t e = directory(named, names->size() - named);
         for (const auto& [name, languages] : *names) {
             WriteLe32(out, e, nameField(name));
@@ -286,9 +285,8 @@ std::string ReplaceResources(const PeImage& image, const std::vector<Resource>& 
 
     uint64_t imageEnd = image.SizeOfHeaders();
     for (const PeSection& section : sections) {
-        imageEnd = std::max<uint64_t>(
-            imageEnd, uint64_t{section.virtualAddress} +
-                          std::max(section.virtualSize, section.rawSize));
+        imageEnd = std::max<uint64_t>(imageEnd, uint64_t{section.virtualAddress} +
+                                                    std::max(section.virtualSize, section.rawSize));
     }
     const uint32_t rva = AlignUp(imageEnd, image.SectionAlignment());
     const std::string data = EncodeResourceDirectory(resources, rva);
@@ -297,8 +295,8 @@ std::string ReplaceResources(const PeImage& image, const std::vector<Resource>& 
     uint64_t sectionsEnd = image.SizeOfHeaders();
     for (const PeSection& section : sections) {
         if (section.rawSize > 0) {
-            sectionsEnd = std::max<uint64_t>(sectionsEnd,
-                                              uint64_t{section.rawPointer} + section.rawSize);
+            sectionsEnd =
+                std::max<uint64_t>(sectionsEnd, uint64_t{section.rawPointer} + section.rawSize);
         }
     }
     sectionsEnd = std::min<uint64_t>(sectionsEnd, bytes.size());
@@ -321,8 +319,8 @@ std::string ReplaceResources(const PeImage& image, const std::vector<Resource>& 
     for (size_t i = 0; i < sections.size(); ++i) {
         const PeSection& section = sections[i];
         if (old.size > 0 && section.name == ".rsrc" && old.address >= section.virtualAddress &&
-            old.address < uint64_t{section.virtualAddress} +
-                              std::max(section.virtualSize, section.rawSize)) {
+            old.address <
+                uint64_t{section.virtualAddress} + std::max(section.virtualSize, section.rawSize)) {
             bytes.replace(image.SectionTableOffset() + 40 * i, 8, ".oldrsrc", 8);
         }
     }

@@ -63,8 +63,8 @@ std::string Header(uint32_t signature, const Written& w, bool central) {
 
 class Writer {
 public:
-    explicit Writer(TempOutputFile& file) : file_(file), buffer_(new uint8_t[kChunk]),
-                                            output_(new uint8_t[kChunk]) {}
+    explicit Writer(TempOutputFile& file)
+        : file_(file), buffer_(new uint8_t[kChunk]), output_(new uint8_t[kChunk]) {}
 
     void Add(const ZipEntry& entry) {
         Written w;

@@ -14,8 +14,8 @@
 namespace vandrel::tool {
 
 struct ZipEntry {
-    std::string name;                 // "/" between folder names; a folder's name ends in "/"
-    std::filesystem::path source;     // the file to read; unused for folders
+    std::string name;              // "/" between folder names; a folder's name ends in "/"
+    std::filesystem::path source;  // the file to read; unused for folders
 };
 
 struct ZipStats {

@@ -58,8 +58,8 @@ std::string Shown(const nlohmann::json& value) {
 }
 
 std::string Quoted(std::string_view text) {
-    return nlohmann::json(std::string(text)).dump(-1, ' ', false,
-                                                  nlohmann::json::error_handler_t::replace);
+    return nlohmann::json(std::string(text))
+        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string ListOf(std::span<const char* const> values) {
@@ -73,21 +73,11 @@ std::string ListOf(std::span<const char* const> values) {
     return text;
 }
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
-
 // Lower case without "-", "_" and spaces: "enableDevTools" and "enable_devtools" both match
 // "enable-devtools".
 std::string Folded(std::string_view text) {
     std::string folded;
-    for (const char c : Lower(text)) {
+    for (const char c : AsciiLowercase(text)) {
         if (c != '-' && c != '_' && c != ' ') {
             folded.push_back(c);
         }
@@ -96,7 +86,8 @@ std::string Folded(std::string_view text) {
 }
 
 // The candidate closest to `text`, when it is close enough to be a likely misspelling.
-std::optional<std::string> Nearest(std::string_view text, const std::vector<std::string>& candidates) {
+std::optional<std::string> Nearest(std::string_view text,
+                                   const std::vector<std::string>& candidates) {
     const std::string folded = Folded(text);
     std::optional<std::string> best;
     size_t bestDistance = 0;
@@ -128,9 +119,9 @@ bool IsTopLevelKeyName(std::string_view name) {
 // Where a key of the table with this name lives, other than `exceptSection`.
 const ConfigKey* KeyElsewhere(std::string_view name, const char* exceptSection) {
     for (const ConfigKey* key : kConfigKeys) {
-        const bool sameSection = key->section == exceptSection ||
-                                 (key->section != nullptr && exceptSection != nullptr &&
-                                  std::string_view(key->section) == exceptSection);
+        const bool sameSection =
+            key->section == exceptSection || (key->section != nullptr && exceptSection != nullptr &&
+                                              std::string_view(key->section) == exceptSection);
         if (!sameSection && name == key->name) {
             return key;
         }
@@ -232,10 +223,9 @@ private:
             if (open != std::string::npos && close > open) {
                 number = what.substr(open + 1, close - open - 1);
             }
-            Finding& finding =
-                Add(Severity::Error, "",
-                    "invalid JSON: the number " + number + " is too large to read",
-                    "write a smaller number; the host refuses the file");
+            Finding& finding = Add(Severity::Error, "",
+                                   "invalid JSON: the number " + number + " is too large to read",
+                                   "write a smaller number; the host refuses the file");
             const size_t at = number.empty() ? std::string::npos : text_.find(number);
             if (at != std::string::npos) {
                 std::tie(finding.line, finding.column) = TextPosition(text_, at);
@@ -250,8 +240,7 @@ private:
             "storage";
         const auto it = root.find("name");
         if (it == root.end()) {
-            Add(Severity::Error, "name", "the name is missing, so the host refuses to start",
-                kWhy);
+            Add(Severity::Error, "name", "the name is missing, so the host refuses to start", kWhy);
             return;
         }
         if (!it->is_string()) {
@@ -326,8 +315,8 @@ private:
                              ")";
         Add(Severity::Warning, key.Path(),
             std::string("the window ") + key.name + " is " + Shown(value) + ", " + problem,
-            "give a size in pixels from 1 up (the default is " +
-                std::to_string(key.defaultNumber) + ")");
+            "give a size in pixels from 1 up (the default is " + std::to_string(key.defaultNumber) +
+                ")");
     }
 
     static bool HasType(const nlohmann::json& value, KeyType type) {
@@ -371,10 +360,10 @@ private:
             return;
         }
         std::string advice = "use " + ListOf(key.allowed);
-        std::string message = Quoted(value) + " is not a value of " + key.Path() +
-                              ", so the host refuses to start";
+        std::string message =
+            Quoted(value) + " is not a value of " + key.Path() + ", so the host refuses to start";
         for (const char* allowed : key.allowed) {
-            if (Lower(value) == Lower(allowed)) {
+            if (AsciiLowercase(value) == AsciiLowercase(allowed)) {
                 message += " (values are case-sensitive)";
                 advice = std::string("write ") + Quoted(allowed);
                 break;
@@ -383,8 +372,8 @@ private:
         if (advice.rfind("use ", 0) == 0) {
             std::vector<std::string> candidates(key.allowed.begin(), key.allowed.end());
             if (const auto nearest = Nearest(value, candidates)) {
-                advice = "did you mean " + Quoted(*nearest) + "? The values are " +
-                         ListOf(key.allowed);
+                advice =
+                    "did you mean " + Quoted(*nearest) + "? The values are " + ListOf(key.allowed);
             }
         }
         Add(Severity::Error, key.Path(), message, advice);
@@ -435,8 +424,7 @@ private:
             Add(Severity::Warning, path,
                 Quoted(name) + " belongs " + where + ", not " + PlaceText(section) +
                     "; the host ignores it here",
-                "move it " + (key->section == nullptr ? std::string("to the top level")
-                                                      : where));
+                "move it " + (key->section == nullptr ? std::string("to the top level") : where));
             return;
         }
         std::string advice = "remove it, or correct its name";
@@ -486,7 +474,8 @@ private:
         if (!scheme) {
             Add(Severity::Error, "main",
                 "the content mode is \"remote\", which opens main as a web address, but main "
-                "is " + Quoted(main) + ", so no page can be shown",
+                "is " +
+                    Quoted(main) + ", so no page can be shown",
                 "set main to the page's full address, such as \"https://example.com/\"");
         }
     }
@@ -506,10 +495,10 @@ ConfigCheckResult CheckAppConfig(const std::string& text, const std::string& fil
 
 std::pair<int, int> TextPosition(std::string_view text, size_t offset) {
     offset = std::min(offset, text.size());
-    size_t lineStart = text.substr(0, kByteOrderMark.size()) == kByteOrderMark &&
-                               offset >= kByteOrderMark.size()
-                           ? kByteOrderMark.size()
-                           : 0;
+    size_t lineStart =
+        text.substr(0, kByteOrderMark.size()) == kByteOrderMark && offset >= kByteOrderMark.size()
+            ? kByteOrderMark.size()
+            : 0;
     int line = 1;
     for (size_t i = 0; i < offset; ++i) {
         if (text[i] == '\n') {
@@ -552,6 +541,16 @@ std::optional<std::array<uint16_t, 4>> ParseVersionNumbers(std::string_view text
         return std::nullopt;
     }
     return numbers;
+}
+
+std::string AsciiLowercase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
 }
 
 size_t EditDistance(std::string_view a, std::string_view b) {

@@ -26,10 +26,10 @@ enum class Severity : int32_t {
 // One finding about an app folder.
 struct Finding {
     Severity severity = Severity::Error;
-    std::string file;  // relative to the app folder, "/" between folder names; may be empty
-    std::string key;   // key path such as "settings.content-mode"; empty when not about a key
-    int line = 0;      // 1-based text position (JSON syntax); 0 when there is none
-    int column = 0;    // 1-based, in characters; a leading byte-order mark is not counted
+    std::string file;     // relative to the app folder, "/" between folder names; may be empty
+    std::string key;      // key path such as "settings.content-mode"; empty when not about a key
+    int line = 0;         // 1-based text position (JSON syntax); 0 when there is none
+    int column = 0;       // 1-based, in characters; a leading byte-order mark is not counted
     std::string message;  // what is wrong
     std::string advice;   // what to do about it
 };
@@ -53,6 +53,9 @@ std::pair<int, int> TextPosition(std::string_view text, size_t offset);
 // from 0 to 65535 separated by dots, without leading zeros, then nothing or a text that starts
 // with "-" or "+". Missing numbers are 0. Nullopt for any other text.
 std::optional<std::array<uint16_t, 4>> ParseVersionNumbers(std::string_view text);
+
+// `text` with the ASCII letters A-Z made lower case; other bytes stay.
+std::string AsciiLowercase(std::string_view text);
 
 // Edit distance between two texts: insertions, deletions, substitutions and swaps of two
 // neighbouring characters count one each.

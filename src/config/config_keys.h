@@ -46,19 +46,19 @@ inline constexpr std::array<const char*, 2> kContentModeValues = {"bundle", "rem
 namespace keys {
 
 inline constexpr ConfigKey kName{nullptr, "name", KeyType::String, "", 0, false, {}, nullptr};
-inline constexpr ConfigKey kMain{nullptr, "main", KeyType::String, kDefaultMain, 0, false, {},
-                                 nullptr};
-inline constexpr ConfigKey kChromiumArgs{
-    nullptr, "chromium-args", KeyType::String, "", 0, false, {}, nullptr};
-inline constexpr ConfigKey kTitle{
-    "window", "title", KeyType::String, kDefaultWindowTitle, 0, false, {}, nullptr};
-inline constexpr ConfigKey kWidth{
-    "window", "width", KeyType::Number, "", kDefaultWindowWidth, false, {}, nullptr};
-inline constexpr ConfigKey kHeight{
-    "window", "height", KeyType::Number, "", kDefaultWindowHeight, false, {}, nullptr};
+inline constexpr ConfigKey kMain{nullptr, "main", KeyType::String, kDefaultMain, 0,
+                                 false,   {},     nullptr};
+inline constexpr ConfigKey kChromiumArgs{nullptr, "chromium-args", KeyType::String, "", 0, false,
+                                         {},      nullptr};
+inline constexpr ConfigKey kTitle{"window", "title", KeyType::String, kDefaultWindowTitle, 0,
+                                  false,    {},      nullptr};
+inline constexpr ConfigKey kWidth{"window", "width", KeyType::Number, "", kDefaultWindowWidth,
+                                  false,    {},      nullptr};
+inline constexpr ConfigKey kHeight{"window", "height", KeyType::Number, "", kDefaultWindowHeight,
+                                   false,    {},       nullptr};
 inline constexpr ConfigKey kIcon{"window", "icon", KeyType::String, "", 0, false, {}, nullptr};
-inline constexpr ConfigKey kResizable{
-    "window", "resizable", KeyType::Boolean, "", 0, true, {}, nullptr};
+inline constexpr ConfigKey kResizable{"window", "resizable", KeyType::Boolean, "", 0,
+                                      true,     {},          nullptr};
 inline constexpr ConfigKey kDistributionMode{"settings",
                                              "distribution-mode",
                                              KeyType::String,
@@ -67,32 +67,17 @@ inline constexpr ConfigKey kDistributionMode{"settings",
                                              false,
                                              kDistributionModeValues,
                                              "invalid distribution mode"};
-inline constexpr ConfigKey kHostingMode{"settings",
-                                        "hosting-mode",
-                                        KeyType::String,
-                                        kHostingModeValues[0],
-                                        0,
-                                        false,
-                                        kHostingModeValues,
-                                        "invalid hosting mode"};
-inline constexpr ConfigKey kContentMode{"settings",
-                                        "content-mode",
-                                        KeyType::String,
-                                        kContentModeValues[0],
-                                        0,
-                                        false,
-                                        kContentModeValues,
-                                        "invalid content mode"};
+inline constexpr ConfigKey kHostingMode{
+    "settings", "hosting-mode", KeyType::String,    kHostingModeValues[0],
+    0,          false,          kHostingModeValues, "invalid hosting mode"};
+inline constexpr ConfigKey kContentMode{
+    "settings", "content-mode", KeyType::String,    kContentModeValues[0],
+    0,          false,          kContentModeValues, "invalid content mode"};
 inline constexpr ConfigKey kEnableDevtools{
     "settings", "enable-devtools", KeyType::Boolean, "", 0, true, {}, nullptr};
-inline constexpr ConfigKey kInstallWebView2Message{"messages",
-                                                   "install-webview2",
-                                                   KeyType::String,
-                                                   kDefaultInstallWebView2Message,
-                                                   0,
-                                                   false,
-                                                   {},
-                                                   nullptr};
+inline constexpr ConfigKey kInstallWebView2Message{
+    "messages", "install-webview2", KeyType::String, kDefaultInstallWebView2Message, 0, false, {},
+    nullptr};
 inline constexpr ConfigKey kDownloadingMessage{
     "messages", "downloading", KeyType::String, kDefaultDownloadingMessage, 0, false, {}, nullptr};
 inline constexpr ConfigKey kInstallWebView2FailedMessage{"messages",
@@ -132,12 +117,46 @@ inline constexpr std::array<const char*, 3> kConfigSections = {"window", "settin
 // The host ignores them; the checker accepts them without a word. "version" is also read by
 // `vandrel build` for the executable's version resource.
 inline constexpr std::array<const char*, 40> kForeignTopLevelKeys = {
-    "$schema", "author", "bin", "browser", "bugs", "bundleDependencies", "bundledDependencies",
-    "config", "contributors", "cpu", "dependencies", "description", "devDependencies",
-    "directories", "engines", "exports", "files", "funding", "homepage", "imports", "keywords",
-    "license", "man", "module", "optionalDependencies", "os", "overrides", "packageManager",
-    "peerDependencies", "peerDependenciesMeta", "private", "publishConfig", "repository", "scripts",
-    "sideEffects", "type", "types", "typings", "version", "workspaces",
+    "$schema",
+    "author",
+    "bin",
+    "browser",
+    "bugs",
+    "bundleDependencies",
+    "bundledDependencies",
+    "config",
+    "contributors",
+    "cpu",
+    "dependencies",
+    "description",
+    "devDependencies",
+    "directories",
+    "engines",
+    "exports",
+    "files",
+    "funding",
+    "homepage",
+    "imports",
+    "keywords",
+    "license",
+    "man",
+    "module",
+    "optionalDependencies",
+    "os",
+    "overrides",
+    "packageManager",
+    "peerDependencies",
+    "peerDependenciesMeta",
+    "private",
+    "publishConfig",
+    "repository",
+    "scripts",
+    "sideEffects",
+    "type",
+    "types",
+    "typings",
+    "version",
+    "workspaces",
 };
 
 // The member of `root` that holds `key` (the root itself for top-level keys, else the key's

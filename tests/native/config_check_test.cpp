@@ -26,8 +26,8 @@ struct Expected {
 std::string Describe(const std::vector<Finding>& findings) {
     std::string text;
     for (const Finding& f : findings) {
-        text += (f.severity == Severity::Error ? "error " : "warning ") + f.key + ": " +
-                f.message + " | " + f.advice + "\n";
+        text += (f.severity == Severity::Error ? "error " : "warning ") + f.key + ": " + f.message +
+                " | " + f.advice + "\n";
     }
     return text;
 }
@@ -60,7 +60,8 @@ TEST(ConfigCheckTest, FindingsNameTheKeyAndWhatToDo) {
         {R"({"name":"x","settings":{"hosting-mode":"other"}})",
          {{E, "settings.hosting-mode", "use \"windowed\" or \"window-to-visual\""}}},
         {R"({"name":"","settings":{"hosting-mode":"x","content-mode":"y"}})",
-         {{E, "name", "empty"}, {E, "settings.hosting-mode", "not a value"},
+         {{E, "name", "empty"},
+          {E, "settings.hosting-mode", "not a value"},
           {E, "settings.content-mode", "not a value"}}},
         {R"({"name":"x","settings":{"content-mode":"remote"}})",
          {{E, "main", "but main is \"index.html\""}}},
@@ -69,7 +70,8 @@ TEST(ConfigCheckTest, FindingsNameTheKeyAndWhatToDo) {
         {R"({"name":"x","main":"https://example.com/","settings":{"content-mode":"remote"}})", {}},
         // Warnings: values of the wrong type take the default.
         {R"({"name":"x","window":{"width":"800"}})",
-         {{W, "window.width", "a string (\"800\"), not a number, so the host uses the default 1024"},
+         {{W, "window.width",
+           "a string (\"800\"), not a number, so the host uses the default 1024"},
           {W, "window.width", "write 800 without quotes"}}},
         {R"({"name":"x","window":{"resizable":"false"}})",
          {{W, "window.resizable", "default true"}, {W, "window.resizable", "write false without"}}},
@@ -103,8 +105,7 @@ TEST(ConfigCheckTest, FindingsNameTheKeyAndWhatToDo) {
         {R"({"name":"x","window":{"width":0}})", {{W, "window.width", "is 0, so the window"}}},
         {R"({"name":"x","window":{"height":-5}})", {{W, "window.height", "default is 768"}}},
         {R"({"name":"x","window":{"width":0.5}})", {{W, "window.width", "no room"}}},
-        {R"({"name":"x","window":{"width":4294967296}})",
-         {{W, "window.width", "it reads 0"}}},
+        {R"({"name":"x","window":{"width":4294967296}})", {{W, "window.width", "it reads 0"}}},
         {R"({"name":"x","window":{"width":1.5,"height":2147483647}})", {}},
         // The version vandrel build writes into the executable.
         {R"({"name":"x","version":1})", {{W, "version", "not a string"}}},
@@ -283,8 +284,13 @@ TEST(ConfigCheckTest, EditDistance) {
         const char* b;
         size_t distance;
     } const cases[] = {
-        {"", "", 0},         {"abc", "abc", 0},  {"", "abc", 3},   {"resizeable", "resizable", 1},
-        {"nmae", "name", 1}, {"abcd", "badc", 2}, {"kitten", "sitting", 3},
+        {"", "", 0},
+        {"abc", "abc", 0},
+        {"", "abc", 3},
+        {"resizeable", "resizable", 1},
+        {"nmae", "name", 1},
+        {"abcd", "badc", 2},
+        {"kitten", "sitting", 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " / " + c.b);
@@ -317,9 +323,8 @@ TEST(ConfigCheckTest, SchemaDescribesEveryKeyOfTheTable) {
             EXPECT_EQ(property.at("default"), key->Default());
         }
         if (key->IsMode()) {
-            EXPECT_EQ(property.at("enum"),
-                      nlohmann::json(std::vector<std::string>(key->allowed.begin(),
-                                                              key->allowed.end())));
+            EXPECT_EQ(property.at("enum"), nlohmann::json(std::vector<std::string>(
+                                               key->allowed.begin(), key->allowed.end())));
         } else {
             EXPECT_FALSE(property.contains("enum"));
         }

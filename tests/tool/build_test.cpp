@@ -17,21 +17,9 @@ using namespace testing_util;
 
 const fs::path kHello = fs::path(VANDREL_SOURCE_DIR) / "examples" / "hello";
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome Build(std::vector<std::string> args, ToolEnvironment environment = {}) {
+ToolRun Build(std::vector<std::string> args, ToolEnvironment environment = {}) {
     args.insert(args.begin(), "build");
-    std::ostringstream out;
-    std::ostringstream err;
-    Outcome run;
-    run.code = RunTool(args, out, err, environment);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
+    return Tool(args, environment);
 }
 
 // A stand-in host (a small x64 program) and loader in `folder`.
@@ -58,9 +46,10 @@ std::string Utf16(const std::string& ascii) {
 
 std::map<std::string, std::string> Unzipped(const fs::path& zip, const fs::path& into) {
     int status = -1;
-    RunCommand("python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' " +
-                   ShellQuoted(zip.string()) + " " + ShellQuoted(into.string()),
-               &status);
+    RunCommand(
+        "python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' " +
+            ShellQuoted(zip.string()) + " " + ShellQuoted(into.string()),
+        &status);
     EXPECT_EQ(status, 0);
     return TreeFiles(into);
 }
@@ -69,13 +58,14 @@ TEST(BuildTest, ExampleWithBundleAndZip) {
     ScratchFolder folder;
     const std::string host = MakeHost(folder);
     const fs::path out = folder / "dist/hello";
-    const Outcome run = Build({kHello.string(), "-o", out.string(), "--bundle", "--zip", "--host", host});
+    const ToolRun run =
+        Build({kHello.string(), "-o", out.string(), "--bundle", "--zip", "--host", host});
     ASSERT_EQ(run.code, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("no problems found"), std::string::npos) << run.out;
 
-    EXPECT_EQ(TreeNames(out), (std::vector<std::string>{"WebView2Loader.dll", "hello-vandrel.exe",
-                                                        "package.json", "www", "www/assets.dat",
-                                                        "www/icon.png"}));
+    EXPECT_EQ(TreeNames(out),
+              (std::vector<std::string>{"WebView2Loader.dll", "hello-vandrel.exe", "package.json",
+                                        "www", "www/assets.dat", "www/icon.png"}));
     EXPECT_EQ(ReadFile(out / "package.json"), ReadFile(kHello / "package.json"));
     EXPECT_EQ(ReadFile(out / "WebView2Loader.dll"), ReadFile(folder / "host/WebView2Loader.dll"));
     const DecodedBundle bundle = DecodeStrict(ReadFile(out / "www/assets.dat"));
@@ -101,13 +91,14 @@ TEST(BuildTest, ExampleWithBundleAndZip) {
         expected["hello/" + name] = content;
     }
     EXPECT_EQ(Unzipped(folder / "dist/hello.zip", folder / "unzipped"), expected);
-    ASSERT_EQ(Build({kHello.string(), "-o", out.string(), "--bundle", "--zip", "--host", host}).code, 0);
+    ASSERT_EQ(
+        Build({kHello.string(), "-o", out.string(), "--bundle", "--zip", "--host", host}).code, 0);
     EXPECT_EQ(ReadFile(folder / "dist/hello.zip"), zip);
-    EXPECT_EQ(TreeNames(folder / "dist"),
-              (std::vector<std::string>{"hello", "hello.zip", "hello/WebView2Loader.dll",
-                                        "hello/hello-vandrel.exe", "hello/package.json",
-                                        "hello/www", "hello/www/assets.dat",
-                                        "hello/www/icon.png"}));
+    EXPECT_EQ(
+        TreeNames(folder / "dist"),
+        (std::vector<std::string>{"hello", "hello.zip", "hello/WebView2Loader.dll",
+                                  "hello/hello-vandrel.exe", "hello/package.json", "hello/www",
+                                  "hello/www/assets.dat", "hello/www/icon.png"}));
 }
 
 TEST(BuildTest, LooseFilesExtensionRuntimeAndIcon) {
@@ -130,17 +121,17 @@ TEST(BuildTest, LooseFilesExtensionRuntimeAndIcon) {
     // The host is found beside the tool.
     ToolEnvironment environment;
     environment.programPath = folder / "bin/vandrel";
-    const Outcome run =
+    const ToolRun run =
         Build({(folder / "app").string(), "-o", (folder / "out").string()}, environment);
     ASSERT_EQ(run.code, 0) << run.out << run.err;
     EXPECT_EQ(TreeNames(folder / "out"),
-              (std::vector<std::string>{"Studio-Castle.exe", "WV2ExtManager.dll",
-                                        "WebView2Loader.dll", "art", "art/castle.png",
-                                        "package.json", "webview2", "webview2/msedgewebview2.exe",
-                                        "www", "www/assets.dat", "www/index.html", "www/js",
-                                        "www/js/game.js"}));
+              (std::vector<std::string>{
+                  "Studio-Castle.exe", "WV2ExtManager.dll", "WebView2Loader.dll", "art",
+                  "art/castle.png", "package.json", "webview2", "webview2/msedgewebview2.exe",
+                  "www", "www/assets.dat", "www/index.html", "www/js", "www/js/game.js"}));
     EXPECT_EQ(ReadFile(folder / "out/www/assets.dat"), ReadFile(folder / "app/www/assets.dat"));
-    EXPECT_EQ(ReadFile(folder / "out/WebView2Loader.dll"), ReadFile(folder / "app/WebView2Loader.dll"))
+    EXPECT_EQ(ReadFile(folder / "out/WebView2Loader.dll"),
+              ReadFile(folder / "app/WebView2Loader.dll"))
         << "the app's own loader comes first";
     EXPECT_NE(run.out.find("not copied from"), std::string::npos);
     EXPECT_NE(run.out.find("'notes.txt'"), std::string::npos) << run.out;
@@ -159,19 +150,30 @@ TEST(BuildTest, FailuresLeaveNothingHalfMade) {
     } const cases[] = {
         {"package.json the host refuses",
          [](const ScratchFolder& f) { WriteFile(f / "app/package.json", R"({"name":""})"); },
-         {}, kBundleSizeLimit, "nothing was built"},
+         {},
+         kBundleSizeLimit,
+         "nothing was built"},
         {"no host",
          [](const ScratchFolder& f) { fs::remove(f / "host/vandrel-host.exe"); },
-         {}, kBundleSizeLimit, "cannot find the host"},
+         {},
+         kBundleSizeLimit,
+         "cannot find the host"},
         {"host that is no program",
          [](const ScratchFolder& f) { WriteFile(f / "host/vandrel-host.exe", "text"); },
-         {}, kBundleSizeLimit, "not a Windows program"},
+         {},
+         kBundleSizeLimit,
+         "not a Windows program"},
         {"bundle over the limit", [](const ScratchFolder&) {}, {"--bundle"}, 100, "2"},
         {"old bundle with --bundle",
          [](const ScratchFolder& f) { WriteFile(f / "app/www/assets.dat", EncodeFiles({})); },
-         {"--bundle"}, kBundleSizeLimit, "--bundle packs the www folder itself"},
-        {"loader missing", [](const ScratchFolder&) {}, {"--loader", "/no/such.dll"},
-         kBundleSizeLimit, "cannot find the loader"},
+         {"--bundle"},
+         kBundleSizeLimit,
+         "--bundle packs the www folder itself"},
+        {"loader missing",
+         [](const ScratchFolder&) {},
+         {"--loader", "/no/such.dll"},
+         kBundleSizeLimit,
+         "cannot find the loader"},
         {"no output", [](const ScratchFolder&) {}, {"-o"}, kBundleSizeLimit, "needs a value", 2},
     };
     for (const Case& c : cases) {
@@ -187,7 +189,7 @@ TEST(BuildTest, FailuresLeaveNothingHalfMade) {
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         ToolEnvironment environment;
         environment.sizeLimit = c.sizeLimit;
-        const Outcome run = Build(args, environment);
+        const ToolRun run = Build(args, environment);
         EXPECT_EQ(run.code, c.code) << run.out << run.err;
         EXPECT_NE((run.out + run.err).find(c.fragment), std::string::npos) << run.out << run.err;
         EXPECT_EQ(TreeNames(folder / "dist"), (std::vector<std::string>{"out", "out/old.txt"}))
@@ -202,16 +204,21 @@ TEST(BuildTest, OutputMustNotHoldOrLieInTheApp) {
     WriteFile(folder / "app/www/index.html", "<p>");
     for (const char* out : {"app", "app/www/dist", "."}) {
         SCOPED_TRACE(out);
-        const Outcome run = Build({(folder / "app").string(), "-o", (folder / out).string(), "--host", host});
+        const ToolRun run =
+            Build({(folder / "app").string(), "-o", (folder / out).string(), "--host", host});
         EXPECT_EQ(run.code, 1);
         EXPECT_NE(run.err.find("choose another one"), std::string::npos) << run.err;
     }
     EXPECT_EQ(TreeNames(folder / "app"),
               (std::vector<std::string>{"package.json", "www", "www/index.html"}));
     // Inside the app folder but outside www is fine, and a rebuild replaces it.
-    ASSERT_EQ(Build({(folder / "app").string(), "-o", (folder / "app/dist").string(), "--host", host}).code, 0);
+    ASSERT_EQ(
+        Build({(folder / "app").string(), "-o", (folder / "app/dist").string(), "--host", host})
+            .code,
+        0);
     WriteFile(folder / "app/dist/stale.txt", "old");
-    const Outcome again = Build({(folder / "app").string(), "-o", (folder / "app/dist").string(), "--host", host});
+    const ToolRun again =
+        Build({(folder / "app").string(), "-o", (folder / "app/dist").string(), "--host", host});
     ASSERT_EQ(again.code, 0) << again.out << again.err;
     EXPECT_FALSE(fs::exists(folder / "app/dist/stale.txt"));
     EXPECT_EQ(again.out.find("not copied"), std::string::npos) << "the output is not the app's";
@@ -219,10 +226,14 @@ TEST(BuildTest, OutputMustNotHoldOrLieInTheApp) {
 
 TEST(BuildTest, ExecutableNames) {
     const std::pair<const char*, const char*> cases[] = {
-        {"Castle Run", "Castle Run.exe"},  {"a\\b", "a-b.exe"},
-        {"what? <now>", "what- -now-.exe"}, {"dots...", "dots.exe"},
-        {"  padded ", "padded.exe"},        {"CON", "app.exe"},
-        {"...", "app.exe"},                 {"caf\xC3\xA9", "caf\xC3\xA9.exe"},
+        {"Castle Run", "Castle Run.exe"},
+        {"a\\b", "a-b.exe"},
+        {"what? <now>", "what- -now-.exe"},
+        {"dots...", "dots.exe"},
+        {"  padded ", "padded.exe"},
+        {"CON", "app.exe"},
+        {"...", "app.exe"},
+        {"caf\xC3\xA9", "caf\xC3\xA9.exe"},
     };
     for (const auto& [name, file] : cases) {
         SCOPED_TRACE(name);

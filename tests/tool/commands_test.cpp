@@ -20,22 +20,6 @@ namespace {
 
 using namespace testing_util;
 
-struct ToolRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Tool(const std::vector<std::string>& args, const ToolEnvironment& environment = {}) {
-    std::ostringstream out;
-    std::ostringstream err;
-    ToolRun run;
-    run.code = RunTool(args, out, err, environment);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
-
 std::string U8(const fs::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());

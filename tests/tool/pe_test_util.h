@@ -42,8 +42,8 @@ struct TestPe {
     bool pe32Plus = true;
     bool dll = false;
     std::vector<TestSection> sections = {{".text", std::string(100, '\xC3'), 0x60000020}};
-    std::vector<std::string> exports;  // adds an ".edata" section
-    std::string overlay;               // bytes after the last section
+    std::vector<std::string> exports;   // adds an ".edata" section
+    std::string overlay;                // bytes after the last section
     bool overlayIsSymbolTable = false;  // points the COFF symbol table at the overlay
     uint32_t headerSize = 0x400;
     uint32_t signatureSize = 0;  // a fake signature this long at the very end
@@ -80,8 +80,8 @@ inline std::string MakeTestPe(TestPe pe) {
         exportRva = rva;
         const uint32_t n = static_cast<uint32_t>(pe.exports.size());
         std::string e(40 + 4 * n, '\0');
-        Put32(e, 24, n);                    // NumberOfNames
-        Put32(e, 32, exportRva + 40);       // AddressOfNames
+        Put32(e, 24, n);               // NumberOfNames
+        Put32(e, 32, exportRva + 40);  // AddressOfNames
         for (uint32_t i = 0; i < n; ++i) {
             Put32(e, 40 + 4 * i, exportRva + static_cast<uint32_t>(e.size()));
             e += pe.exports[i];

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
+
 namespace vandrel::tool::testing_util {
 
 namespace fs = std::filesystem;
@@ -172,6 +174,23 @@ inline std::string EncodeFiles(const std::vector<std::pair<std::string, std::str
         entries.push_back(entry);
     }
     return EncodeBundle(blob, entries);
+}
+
+// One run of the tool, in-process.
+struct ToolRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+inline ToolRun Tool(const std::vector<std::string>& args, const ToolEnvironment& environment = {}) {
+    std::ostringstream out;
+    std::ostringstream err;
+    ToolRun run;
+    run.code = RunTool(args, out, err, environment);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
 }
 
 // The layout the tool writes, decoded strictly: any deviation fails the calling test.

@@ -82,7 +82,8 @@ MessageBoxParts ReadMessageBoxParts(HWND box);
 class HostProcess {
 public:
     // Starts `program` (a file in the folder), the host by default.
-    explicit HostProcess(const AppFolder& folder, const std::wstring& program = L"vandrel-host.exe");
+    explicit HostProcess(const AppFolder& folder,
+                         const std::wstring& program = L"vandrel-host.exe");
     ~HostProcess();  // ends the process if it is still running
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
