@@ -87,20 +87,6 @@ BuildOptions ParseBuildArgs(const std::vector<std::string>& args, bool& help) {
     return options;
 }
 
-// True when `path` is `root` or lies under it; both absolute and normal.
-bool IsInside(const fs::path& path, const fs::path& root) {
-    auto p = path.begin();
-    for (auto r = root.begin(); r != root.end(); ++r, ++p) {
-        if (r->empty()) {
-            continue;
-        }
-        if (p == path.end() || *p != *r) {
-            return false;
-        }
-    }
-    return true;
-}
-
 fs::path Normal(const fs::path& path) {
     std::error_code ec;
     fs::path normal = fs::weakly_canonical(fs::absolute(path, ec), ec);

@@ -31,7 +31,8 @@ bool SameComponent(const fs::path& a, const fs::path& b) {
 #endif
 }
 
-// True when `path` is `root` or lies under it; both are canonical.
+}  // namespace
+
 bool IsInside(const fs::path& path, const fs::path& root) {
     auto p = path.begin();
     for (auto r = root.begin(); r != root.end(); ++r, ++p) {
@@ -44,6 +45,8 @@ bool IsInside(const fs::path& path, const fs::path& root) {
     }
     return true;
 }
+
+namespace {
 
 class Scanner {
 public:

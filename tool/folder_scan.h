@@ -18,6 +18,10 @@ struct FolderScan {
     std::vector<std::string> warnings;  // one line each, about files that were left out
 };
 
+// True when `path` is `root` or lies under it; both absolute and normal (canonical). Names
+// compare without case on Windows.
+bool IsInside(const std::filesystem::path& path, const std::filesystem::path& root);
+
 // Walks `root`. Left out: "assets.dat" directly in `root` (the host's own bundle), the file
 // `output` when it lies inside the folder (both compared as the files they really are, so a link
 // to them is left out too), symbolic links whose target lies outside `root` or that point to a
