@@ -189,14 +189,14 @@ private:
             PeImage image = PeImage::FromFile(found->path);
             if (image.Machine() != hostMachine_) {
                 Add(Severity::Error, file,
-                    file + " is built for " + MachineName(image.Machine()) + ", but the host is " +
+                    "built for " + MachineName(image.Machine()) + ", but the host is " +
                         MachineName(hostMachine_) + ", so Windows will not load it",
                     "use the " + MachineName(hostMachine_) + " build of " + name);
                 return std::nullopt;
             }
             return image;
         } catch (const std::exception& error) {
-            Add(Severity::Error, file, file + " cannot be loaded: " + error.what(),
+            Add(Severity::Error, file, std::string("cannot be loaded: ") + error.what(),
                 std::string("replace it with a working ") + MachineName(hostMachine_) + " " + name);
         }
         return std::nullopt;
@@ -209,7 +209,7 @@ private:
             try {
                 hostMachine_ = PeImage::FromFile(*host_).Machine();
             } catch (const std::exception& error) {
-                Add(Severity::Error, file, file + " is not a working program: " + error.what(),
+                Add(Severity::Error, file, std::string("not a working program: ") + error.what(),
                     "build the app again with vandrel build");
                 host_.reset();
             }
@@ -219,7 +219,7 @@ private:
             CheckLibrary(kLoaderFile);
         } else if (host_) {
             Add(Severity::Warning, kLoaderFile,
-                "WebView2Loader.dll is missing beside " + PathToUtf8(host_->filename()) +
+                "missing beside " + PathToUtf8(host_->filename()) +
                     ", so the app cannot start on a player's machine",
                 "add the " + MachineName(hostMachine_) +
                     " WebView2Loader.dll from Microsoft's WebView2 SDK before shipping");

@@ -97,6 +97,6 @@ i686-w64-mingw32-gcc -shared -nostdlib -e _DllMainCRTStartup@12 -o "$lib/WebView
     "$work/x86.c"
 cp "$testext/full/WV2ExtManager.dll" "$lib/"
 text=$(run check "$lib") && fail "a 32-bit loader passed"
-grep -q "WebView2Loader.dll: WebView2Loader.dll is built for x86, but the host is x64" <<<"$text" ||
+grep -q "WebView2Loader.dll: built for x86, but the host is x64" <<<"$text" ||
     fail "$text"
 echo "built app checks passed"
