@@ -30,3 +30,8 @@ target_compile_definitions(boost_headers INTERFACE BOOST_ASIO_NO_DEPRECATED)
 if(WIN32)
     target_link_libraries(boost_headers INTERFACE ws2_32 mswsock)
 endif()
+
+# zlib (zlib1g-dev; libz-mingw-w64-dev for the Windows build) deflates the files of the zip that
+# `vandrel build --zip` writes. Linked statically, so vandrel.exe needs no zlib1.dll.
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)

@@ -9,7 +9,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "build.h"
 #include "bundle_names.h"
+#include "check.h"
 #include "extract.h"
 #include "portable/bundle/asset_bundle.h"
 #include "file_io.h"
@@ -22,12 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A mistake in the command line: reported with a pointer to the help.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // The machine ran out of memory for what a command had to hold: reported as such, with its own
 // exit code, never as a fault of the input.
 class OutOfMemory : public std::runtime_error {
@@ -38,9 +34,12 @@ public:
 constexpr const char* kUsage =
     "usage: vandrel COMMAND ARGUMENTS\n"
     "\n"
-    "Makes and examines assets.dat bundles for the Vandrel host, and previews apps.\n"
+    "Checks, builds and previews apps for the Vandrel host, and makes and examines its\n"
+    "assets.dat bundles.\n"
     "\n"
     "commands:\n"
+    "  check [APP_FOLDER]     report what the host would refuse or not do as meant (--json)\n"
+    "  build APP_FOLDER -o OUT  make the finished app folder (--bundle, --zip, --host, --loader)\n"
     "  pack FOLDER -o FILE    pack every file under FOLDER into the bundle FILE\n"
     "  list FILE              list a bundle's files with their sizes and offsets\n"
     "  verify FILE            check that the host accepts a bundle, or say why not\n"
@@ -54,8 +53,10 @@ constexpr const char* kUsage =
     "extract writes nothing outside FOLDER: it refuses a bundle when a link (or junction) in\n"
     "FOLDER is in the way, and checks every name before it writes anything.\n"
     "\n"
-    "exit codes: 0 success, 1 failure or a bundle the host rejects, 2 bad command line,\n"
-    "3 out of memory\n";
+    "exit codes: 0 success, 1 failure, errors found or a bundle the host rejects, 2 bad command\n"
+    "line or a check that could not run, 3 out of memory\n";
+
+}  // namespace
 
 std::string Plural(uint64_t n, const char* singular, const char* plural) {
     return std::to_string(n) + " " + (n == 1 ? singular : plural);
@@ -67,6 +68,8 @@ std::string LimitText(uint64_t limit) {
     }
     return std::to_string(limit) + " bytes";
 }
+
+namespace {
 
 uint32_t BigEndian32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
@@ -172,17 +175,9 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
-// ---- Opening bundles
+}  // namespace
 
-// A bundle file attached to the host's reader.
-struct OpenedBundle {
-    fs::path path;
-    uint64_t length = 0;
-    StdioFile stream;
-    AssetBundle reader;
-    std::optional<std::string> rejection;  // why the host would not read it
-    bool tooLarge = false;                 // rejected for its size alone, without being read
-};
+// ---- Opening bundles
 
 // Opens and reads a bundle as the host would; a bundle of the size limit or more is rejected as
 // the host rejects it, without reading it.
@@ -219,6 +214,8 @@ std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path, const ToolEnviron
     }
     return bundle;
 }
+
+namespace {
 
 void RequireAccepted(const OpenedBundle& bundle) {
     if (bundle.rejection) {
@@ -560,6 +557,12 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (command == "--help" || command == "-h" || command == "help") {
             out << kUsage;
             return kExitOk;
+        }
+        if (command == "check") {
+            return CheckCommand(args, out, err, environment);
+        }
+        if (command == "build") {
+            return BuildCommand(args, out, err, environment);
         }
         if (command == "pack") {
             return Pack(args, out, err, environment);

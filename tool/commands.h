@@ -1,18 +1,23 @@
 #pragma once
 
-// The vandrel command line: pack, list, verify and extract assets.dat bundles.
+// The vandrel command line: check, build and serve apps; pack, list, verify and extract
+// assets.dat bundles.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "bundle_names.h"
+#include "portable/bundle/asset_bundle.h"
 #include "bundle_writer.h"
+#include "file_io.h"
 
 namespace vandrel::tool {
 
@@ -34,6 +39,8 @@ struct ToolEnvironment {
     // written), "extract-writing" (an entry's bytes are written to its temporary file, before it
     // takes the entry's name). Unset outside tests.
     std::function<void(std::string_view point, const std::string& name)> testHook;
+    // The tool's own file: `build` looks for the host beside it.
+    std::filesystem::path programPath;
 };
 
 // Calls the environment's test hook when there is one.
@@ -43,6 +50,33 @@ inline void AtTestPoint(const ToolEnvironment& environment, std::string_view poi
         environment.testHook(point, name);
     }
 }
+
+// A mistake in the command line: reported with a pointer to the help, exit code kExitUsage.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "1 file", "2 files".
+std::string Plural(uint64_t n, const char* singular, const char* plural);
+// The size limit in words: "2 GiB (2147483648 bytes)" for the host's.
+std::string LimitText(uint64_t limit);
+
+// A bundle file attached to the host's reader.
+struct OpenedBundle {
+    std::filesystem::path path;
+    uint64_t length = 0;
+    StdioFile stream;
+    AssetBundle reader;
+    std::optional<std::string> rejection;  // why the host would not read it
+    bool tooLarge = false;                 // rejected for its size alone, without being read
+};
+
+// Opens and reads a bundle file as the host would. A bundle the reader rejects, or one of the
+// size limit or more (not read), comes back with its rejection; ToolError when the file cannot
+// be read.
+std::unique_ptr<OpenedBundle> OpenBundle(const std::filesystem::path& path,
+                                         const ToolEnvironment& environment = {});
 
 // Runs one command. `args` are the arguments after the program name, as UTF-8. Results go to
 // `out`; warnings, progress and errors ("vandrel: ...", one line each) go to `err`. Returns the

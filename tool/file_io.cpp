@@ -606,4 +606,47 @@ FileIdentity TempOutputFile::Identity() {
 #endif
 }
 
+// ---- Whole files
+
+std::string ReadFileBytes(const fs::path& path, uint64_t limit) {
+    InputFile file(path);
+    const uint64_t size = file.Size();
+    if (size > limit) {
+        throw ToolError("cannot read " + Quoted(path) + ": it is larger than " +
+                        std::to_string(limit) + " bytes");
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (size > 0 && !file.ReadAt(0, bytes.data(), bytes.size())) {
+        throw ToolError("cannot read " + Quoted(path) + ": it changed while it was read");
+    }
+    return bytes;
+}
+
+void WriteFileBytes(const fs::path& path, std::string_view bytes) {
+    TempOutputFile file(path);
+    file.WriteAt(0, bytes.data(), bytes.size());
+    file.Commit();
+}
+
+fs::path TempPathBeside(const fs::path& target) {
+    return target.parent_path() / TempName();
+}
+
+fs::path ProgramPath() {
+#ifdef _WIN32
+    std::wstring buffer(32768, L'\0');
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0 || length >= buffer.size()) {
+        return {};
+    }
+    buffer.resize(length);
+    return fs::path(buffer);
+#else
+    std::error_code ec;
+    fs::path path = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : path;
+#endif
+}
+
 }  // namespace vandrel::tool

@@ -137,4 +137,18 @@ private:
 #endif
 };
 
+// The whole content of a file. Throws ToolError("cannot read 'path': reason"), also for a file
+// larger than `limit` bytes.
+std::string ReadFileBytes(const std::filesystem::path& path, uint64_t limit = uint64_t{1} << 30);
+
+// Writes `bytes` as the whole content of `path`, through a temporary file renamed over it.
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
+
+// A new unique name beside `target` (".name.vandrel-<unique>.tmp"), for a file or folder that
+// is renamed over `target` when complete.
+std::filesystem::path TempPathBeside(const std::filesystem::path& target);
+
+// The running program's own file (empty when the system does not say).
+std::filesystem::path ProgramPath();
+
 }  // namespace vandrel::tool

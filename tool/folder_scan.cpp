@@ -1,6 +1,7 @@
 #include "folder_scan.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <limits>
 #include <unordered_set>
 #include <utility>
@@ -388,6 +389,38 @@ FolderScan ScanFolder(const fs::path& root, const fs::path& output, uint64_t siz
     scan.tree_->root = root;
     Scanner(scan, *scan.tree_, output, sizeLimit).Run();
     return scan;
+}
+
+namespace {
+
+// One path component against another; file names compare without case on Windows.
+bool SameComponent(const fs::path& a, const fs::path& b) {
+#ifdef _WIN32
+    const std::wstring& x = a.native();
+    const std::wstring& y = b.native();
+    return x.size() == y.size() &&
+           std::equal(x.begin(), x.end(), y.begin(), [](wchar_t c, wchar_t d) {
+               return std::towlower(static_cast<wint_t>(c)) ==
+                      std::towlower(static_cast<wint_t>(d));
+           });
+#else
+    return a == b;
+#endif
+}
+
+}  // namespace
+
+bool IsInside(const fs::path& path, const fs::path& root) {
+    auto p = path.begin();
+    for (auto r = root.begin(); r != root.end(); ++r, ++p) {
+        if (r->empty()) {
+            continue;  // a trailing separator
+        }
+        if (p == path.end() || !SameComponent(*p, *r)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace vandrel::tool

@@ -45,6 +45,10 @@ private:
     std::unique_ptr<Tree> tree_;
 };
 
+// True when `path` is `root` or lies under it; both absolute and normal (canonical). Names
+// compare without case on Windows.
+bool IsInside(const std::filesystem::path& path, const std::filesystem::path& root);
+
 // Walks `root`, one folder at a time through open handles, and lists what to pack. Left out:
 // "assets.dat" directly in `root` (the host's own bundle) and the file `output`, both compared as
 // the files they are (identity), so links and hard links to them are left out too; symbolic

@@ -21,6 +21,7 @@ int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
     vandrel::tool::ToolEnvironment environment;
     environment.errIsTerminal = vandrel::tool::StderrIsTerminal();
+    environment.programPath = vandrel::tool::ProgramPath();
     const int code = vandrel::tool::RunTool(args, std::cout, std::cerr, environment);
     std::cout.flush();
     std::cerr.flush();
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     vandrel::tool::ToolEnvironment environment;
     environment.errIsTerminal = vandrel::tool::StderrIsTerminal();
+    environment.programPath = vandrel::tool::ProgramPath();
     return vandrel::tool::RunTool(args, std::cout, std::cerr, environment);
 }
 

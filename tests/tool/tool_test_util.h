@@ -223,6 +223,7 @@ inline std::string EncodeFiles(const std::vector<std::pair<std::string, std::str
     return EncodeBundle(blob, entries);
 }
 
+// One run of the tool, in-process.
 // The layout the tool writes, decoded strictly: any deviation fails the calling test.
 struct DecodedBundle {
     std::string blob;

@@ -324,8 +324,8 @@ std::optional<std::vector<nlohmann::json>> AppFolder::PlayAndWait(const nlohmann
     return between;
 }
 
-HostProcess::HostProcess(const AppFolder& folder) {
-    std::wstring commandLine = L"\"" + folder.PathOf(L"vandrel-host.exe") + L"\"";
+HostProcess::HostProcess(const AppFolder& folder, const std::wstring& program) {
+    std::wstring commandLine = L"\"" + folder.PathOf(program) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};

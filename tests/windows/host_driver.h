@@ -81,7 +81,9 @@ MessageBoxParts ReadMessageBoxParts(HWND box);
 // vandrel-host.exe started in an app folder, and what a user would see of it.
 class HostProcess {
 public:
-    explicit HostProcess(const AppFolder& folder);
+    // Starts `program` (a file in the folder), the host by default.
+    explicit HostProcess(const AppFolder& folder,
+                         const std::wstring& program = L"vandrel-host.exe");
     ~HostProcess();  // ends the process if it is still running
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;

@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "build.h"
+#include "kit_files.h"
+#include "commands.h"
+#include "pe_test_util.h"
+#include "tool_test_util.h"
+
+namespace vandrel::tool {
+namespace {
+
+using namespace testing_util;
+
+const fs::path kHello = fs::path(VANDREL_SOURCE_DIR) / "examples" / "hello";
+
+ToolRun Build(std::vector<std::string> args, ToolEnvironment environment = {}) {
+    args.insert(args.begin(), "build");
+    return Tool(args, environment);
+}
+
+// A stand-in host (a small x64 program) and loader in `folder`.
+std::string MakeHost(const ScratchFolder& folder) {
+    WriteFile(folder / "host/vandrel-host.exe", MakeTestPe({}));
+    TestPe loader;
+    loader.dll = true;
+    WriteFile(folder / "host/WebView2Loader.dll", MakeTestPe(loader));
+    return (folder / "host/vandrel-host.exe").string();
+}
+
+std::string Resource(const fs::path& exe, const std::string& selection) {
+    return RunCommand(std::string(VANDREL_WRESTOOL) + " -x --raw " + selection + " " +
+                      ShellQuoted(exe.string()));
+}
+
+std::string Utf16(const std::string& ascii) {
+    std::string out;
+    for (const char c : ascii) {
+        out += std::string{c, '\0'};
+    }
+    return out;
+}
+
+std::map<std::string, std::string> Unzipped(const fs::path& zip, const fs::path& into) {
+    int status = -1;
+    RunCommand(
+        "python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' " +
+            ShellQuoted(zip.string()) + " " + ShellQuoted(into.string()),
+        &status);
+    EXPECT_EQ(status, 0);
+    return TreeFiles(into);
+}
+
+TEST(BuildTest, ExampleWithBundleAndZip) {
+    ScratchFolder folder;
+    const std::string host = MakeHost(folder);
+    const fs::path out = folder / "dist/hello";
+    const ToolRun run =
+        Build({kHello.string(), "-o", out.string(), "--bundle", "--zip", "--host", host});
+    ASSERT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("no problems found"), std::string::npos) << run.out;
+
+    EXPECT_EQ(TreeNames(out),
+              (std::vector<std::string>{"WebView2Loader.dll", "hello-vandrel.exe", "package.json",
+                                        "www", "www/assets.dat", "www/icon.png"}));
+    EXPECT_EQ(ReadFile(out / "package.json"), ReadFile(kHello / "package.json"));
+    EXPECT_EQ(ReadFile(out / "WebView2Loader.dll"), ReadFile(folder / "host/WebView2Loader.dll"));
+    const DecodedBundle bundle = DecodeStrict(ReadFile(out / "www/assets.dat"));
+    std::map<std::string, std::string> packed;
+    for (const RawEntry& entry : bundle.entries) {
+        packed[entry.name] = bundle.Content(entry);
+    }
+    // The example's files, and the page library it imports, which the kit adds.
+    std::map<std::string, std::string> withLibrary = TreeFiles(kHello / "www");
+    withLibrary["vandrel.js"] = std::string(*FindKitFile("vandrel.js"));
+    EXPECT_TRUE(packed == withLibrary);
+
+    // The executable carries the example's icon and name, read back by wrestool.
+    const fs::path exe = out / "hello-vandrel.exe";
+    EXPECT_EQ(Resource(exe, "--type=3 --name=1"), ReadFile(kHello / "www/icon.png"));
+    const std::string version = Resource(exe, "--type=16");
+    EXPECT_NE(version.find(Utf16("ProductName")), std::string::npos);
+    EXPECT_NE(version.find(Utf16("Hello from Vandrel")), std::string::npos);
+    EXPECT_NE(version.find(Utf16("0.1.0")), std::string::npos);
+    EXPECT_NE(version.find(Utf16("hello-vandrel.exe")), std::string::npos);
+
+    // The zip holds the same files under the folder's name, and is made again byte for byte.
+    const std::string zip = ReadFile(folder / "dist/hello.zip");
+    std::map<std::string, std::string> expected;
+    for (const auto& [name, content] : TreeFiles(out)) {
+        expected["hello/" + name] = content;
+    }
+    EXPECT_EQ(Unzipped(folder / "dist/hello.zip", folder / "unzipped"), expected);
+    ASSERT_EQ(
+        Build({kHello.string(), "-o", out.string(), "--bundle", "--zip", "--host", host}).code, 0);
+    EXPECT_EQ(ReadFile(folder / "dist/hello.zip"), zip);
+    EXPECT_EQ(
+        TreeNames(folder / "dist"),
+        (std::vector<std::string>{"hello", "hello.zip", "hello/WebView2Loader.dll",
+                                  "hello/hello-vandrel.exe", "hello/package.json", "hello/www",
+                                  "hello/www/assets.dat", "hello/www/icon.png"}));
+}
+
+TEST(BuildTest, LooseFilesExtensionRuntimeAndIcon) {
+    ScratchFolder folder;
+    TestPe extension;
+    extension.dll = true;
+    extension.exports = {"Init", "Release", "OnMainWindowCreated", "OnExtensionMessage"};
+    WriteFile(folder / "app/package.json",
+              R"({"name":"Studio\\Castle","window":{"icon":"art/castle.png"},
+                  "settings":{"distribution-mode":"fixed"}})");
+    WriteFile(folder / "app/www/index.html", "<p>castle");
+    WriteFile(folder / "app/www/js/game.js", "go()");
+    WriteFile(folder / "app/www/assets.dat", EncodeFiles({{"extra.txt", "x"}}));
+    WriteFile(folder / "app/art/castle.png", ReadFile(kHello / "www/icon.png"));
+    WriteFile(folder / "app/WV2ExtManager.dll", MakeTestPe(extension));
+    WriteFile(folder / "app/webview2/msedgewebview2.exe", "MZ runtime");
+    WriteFile(folder / "app/notes.txt", "not shipped");
+    WriteFile(folder / "app/WebView2Loader.dll", ReadFile(folder / "app/WV2ExtManager.dll"));
+    WriteFile(folder / "bin/vandrel-host.exe", MakeTestPe({}));
+    // The host is found beside the tool.
+    ToolEnvironment environment;
+    environment.programPath = folder / "bin/vandrel";
+    const ToolRun run =
+        Build({(folder / "app").string(), "-o", (folder / "out").string()}, environment);
+    ASSERT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_EQ(
+        TreeNames(folder / "out"),
+        (std::vector<std::string>{"Studio-Castle.exe", "WV2ExtManager.dll", "WebView2Loader.dll",
+                                  "art", "art/castle.png", "package.json", "webview2",
+                                  "webview2/msedgewebview2.exe", "www", "www/assets.dat",
+                                  "www/index.html", "www/js", "www/js/game.js", "www/vandrel.js"}));
+    EXPECT_EQ(ReadFile(folder / "out/www/assets.dat"), ReadFile(folder / "app/www/assets.dat"));
+    EXPECT_EQ(ReadFile(folder / "out/WebView2Loader.dll"),
+              ReadFile(folder / "app/WebView2Loader.dll"))
+        << "the app's own loader comes first";
+    EXPECT_NE(run.out.find("not copied from"), std::string::npos);
+    EXPECT_NE(run.out.find("'notes.txt'"), std::string::npos) << run.out;
+    EXPECT_EQ(Resource(folder / "out/Studio-Castle.exe", "--type=3 --name=1"),
+              ReadFile(kHello / "www/icon.png"));
+}
+
+TEST(BuildTest, FailuresLeaveNothingHalfMade) {
+    struct Case {
+        const char* what;
+        std::function<void(const ScratchFolder&)> setup;
+        std::vector<std::string> extra;
+        uint64_t sizeLimit = kBundleSizeLimit;
+        const char* fragment;
+        int code = 1;
+    } const cases[] = {
+        {"package.json the host refuses",
+         [](const ScratchFolder& f) { WriteFile(f / "app/package.json", R"({"name":""})"); },
+         {},
+         kBundleSizeLimit,
+         "nothing was built"},
+        {"no host",
+         [](const ScratchFolder& f) { fs::remove(f / "host/vandrel-host.exe"); },
+         {},
+         kBundleSizeLimit,
+         "cannot find the host"},
+        {"host that is no program",
+         [](const ScratchFolder& f) { WriteFile(f / "host/vandrel-host.exe", "text"); },
+         {},
+         kBundleSizeLimit,
+         "not a Windows program"},
+        {"bundle over the limit", [](const ScratchFolder&) {}, {"--bundle"}, 100, "2"},
+        {"old bundle with --bundle",
+         [](const ScratchFolder& f) { WriteFile(f / "app/www/assets.dat", EncodeFiles({})); },
+         {"--bundle"},
+         kBundleSizeLimit,
+         "--bundle packs the www folder itself"},
+        {"loader missing",
+         [](const ScratchFolder&) {},
+         {"--loader", "/no/such.dll"},
+         kBundleSizeLimit,
+         "cannot find the loader"},
+        {"no output", [](const ScratchFolder&) {}, {"-o"}, kBundleSizeLimit, "needs a value", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        const std::string host = MakeHost(folder);
+        WriteFile(folder / "app/package.json", R"({"name":"x"})");
+        WriteFile(folder / "app/www/index.html", std::string(200, 'i'));
+        WriteFile(folder / "dist/out/old.txt", "the earlier build");
+        c.setup(folder);
+        std::vector<std::string> args = {(folder / "app").string(), "-o",
+                                         (folder / "dist/out").string(), "--host", host};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        ToolEnvironment environment;
+        environment.sizeLimit = c.sizeLimit;
+        const ToolRun run = Build(args, environment);
+        EXPECT_EQ(run.code, c.code) << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(c.fragment), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(TreeNames(folder / "dist"), (std::vector<std::string>{"out", "out/old.txt"}))
+            << "the earlier build stays as it was, and nothing else is left";
+    }
+}
+
+TEST(BuildTest, OutputMustNotHoldOrLieInTheApp) {
+    ScratchFolder folder;
+    const std::string host = MakeHost(folder);
+    WriteFile(folder / "app/package.json", R"({"name":"x"})");
+    WriteFile(folder / "app/www/index.html", "<p>");
+    for (const char* out : {"app", "app/www/dist", "."}) {
+        SCOPED_TRACE(out);
+        const ToolRun run =
+            Build({(folder / "app").string(), "-o", (folder / out).string(), "--host", host});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_NE(run.err.find("choose another one"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(TreeNames(folder / "app"),
+              (std::vector<std::string>{"package.json", "www", "www/index.html"}));
+    // Inside the app folder but outside www is fine, and a rebuild replaces it.
+    ASSERT_EQ(
+        Build({(folder / "app").string(), "-o", (folder / "app/dist").string(), "--host", host})
+            .code,
+        0);
+    WriteFile(folder / "app/dist/stale.txt", "old");
+    const ToolRun again =
+        Build({(folder / "app").string(), "-o", (folder / "app/dist").string(), "--host", host});
+    ASSERT_EQ(again.code, 0) << again.out << again.err;
+    EXPECT_FALSE(fs::exists(folder / "app/dist/stale.txt"));
+    EXPECT_EQ(again.out.find("not copied"), std::string::npos) << "the output is not the app's";
+}
+
+TEST(BuildTest, ExecutableNames) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Castle Run", "Castle Run.exe"},
+        {"a\\b", "a-b.exe"},
+        {"what? <now>", "what- -now-.exe"},
+        {"dots...", "dots.exe"},
+        {"  padded ", "padded.exe"},
+        {"CON", "app.exe"},
+        {"...", "app.exe"},
+        {"caf\xC3\xA9", "caf\xC3\xA9.exe"},
+    };
+    for (const auto& [name, file] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(AppExecutableName(name), file);
+    }
+}
+
+}  // namespace
+}  // namespace vandrel::tool

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "check.h"
+#include "commands.h"
+#include "pe_test_util.h"
+#include "tool_test_util.h"
+
+namespace vandrel::tool {
+namespace {
+
+using namespace testing_util;
+
+std::string Describe(const std::vector<Finding>& findings) {
+    std::ostringstream text;
+    PrintFindings(findings, text, false);
+    return text.str();
+}
+
+std::string Dll(uint16_t machine, std::vector<std::string> exports = {}) {
+    TestPe pe;
+    pe.machine = machine;
+    pe.pe32Plus = machine != 0x014C;
+    pe.dll = true;
+    pe.exports = std::move(exports);
+    return MakeTestPe(pe);
+}
+
+std::string PngHeader(uint32_t size) {
+    std::string png = "\x89PNG\r\n\x1A\n";
+    PutU32(png, 13);
+    png += "IHDR";
+    PutU32(png, size);
+    PutU32(png, size);
+    png += std::string{8, 6, 0, 0, 0};
+    return png + "rest";
+}
+
+const std::vector<std::string> kAllExports = {"Init", "Release", "OnMainWindowCreated",
+                                              "OnExtensionMessage"};
+
+struct Expected {
+    Severity severity;
+    std::string file;
+    std::string fragment;
+};
+
+TEST(CheckTest, EveryFindingAboutTheFolder) {
+    const Severity E = Severity::Error;
+    const Severity W = Severity::Warning;
+    using Setup = std::function<void(const ScratchFolder&)>;
+    const auto package = [](const std::string& json) {
+        return [json](const ScratchFolder& f) { WriteFile(f / "package.json", json); };
+    };
+    const auto page = [](const ScratchFolder& f) { WriteFile(f / "www/index.html", "<p>hi"); };
+    const auto all = [](std::vector<Setup> steps) {
+        return [steps](const ScratchFolder& f) {
+            for (const Setup& step : steps) {
+                step(f);
+            }
+        };
+    };
+    const auto file = [](const std::string& name, const std::string& content) {
+        return [name, content](const ScratchFolder& f) { WriteFile(f / name, content); };
+    };
+    const Setup app = all({package(R"({"name":"x"})"), page});
+    struct Case {
+        const char* what;
+        Setup setup;
+        std::vector<Expected> expected;
+        uint64_t sizeLimit = kBundleSizeLimit;
+    } const cases[] = {
+        {"a plain app", app, {}},
+        {"no package.json", page, {{E, "package.json", "there is no package.json"}}},
+        {"empty package.json", all({package(""), page}), {{E, "package.json", "is empty"}}},
+        {"package.json the host refuses",
+         all({package(R"({"name":""})"), page}),
+         {{E, "package.json", "the name is empty"}}},
+        // The start page.
+        {"start page with another case",
+         all({package(R"({"name":"x"})"), file("www/Index.html", "<p>")}),
+         {{E, "package.json", "only as 'Index.html'"}}},
+        {"no www folder",
+         package(R"({"name":"x"})"),
+         {{E, "package.json", "'index.html' is not in the www folder"}}},
+        {"start page in the bundle",
+         all({package(R"({"name":"x","main":"start.html"})"),
+              file("www/assets.dat", EncodeFiles({{"start.html", "<p>"}}))}),
+         {}},
+        {"start page in the bundle with another case",
+         all({package(R"({"name":"x","main":"start.html"})"),
+              file("www/assets.dat", EncodeFiles({{"Start.html", "<p>"}}))}),
+         {{E, "package.json", "in the bundle or the www folder only as 'Start.html'"}}},
+        {"start page with a query",
+         all({package(R"({"name":"x","main":"index.html?v=2"})"), page}),
+         {}},
+        {"start page in a folder",
+         all({package(R"({"name":"x","main":"game/start.html"})"),
+              file("www/game/start.html", "<p>")}),
+         {}},
+        {"start page with a leading slash",
+         all({package(R"({"name":"x","main":"/index.html"})"), page}),
+         {{E, "package.json", "without a leading /"}}},
+        {"remote mode serves nothing",
+         package(
+             R"({"name":"x","main":"https://example.com/","settings":{"content-mode":"remote"}})"),
+         {}},
+        // The bundle.
+        {"damaged bundle",
+         all({app, file("www/assets.dat", "not a bundle at all")}),
+         {{E, "www/assets.dat", "does not verify: bad format"}}},
+        {"bundle near the limit",
+         all({app, file("www/assets.dat", EncodeFiles({{"a", std::string(900, 'a')}}))}),
+         {{W, "www/assets.dat", "near the limit of 1000 bytes"}},
+         1000},
+        {"bundle over the limit",
+         all({app, file("www/assets.dat", EncodeFiles({{"a", std::string(1000, 'a')}}))}),
+         {{E, "www/assets.dat", "smaller than 1000 bytes"}},
+         1000},
+        {"folder near the limit",
+         all({app, file("www/big.bin", std::string(950, 'b'))}),
+         {{W, "www", "near the limit of 1000 bytes"}},
+         1000},
+        // Names the folder rules never serve, and names that differ only in case.
+        {"names Windows does not keep",
+         all({app, file("www/trailing.", "x"), file("www/space ", "x"), file("www/a:b.js", "x"),
+              file("www/q?.js", "x")}),
+         {{W, "www/trailing.", "never serves 'trailing.'"},
+          {W, "www/space ", "trailing dot or space"},
+          {W, "www/a:b.js", "colon"},
+          {W, "www/q?.js", "does not allow"}}},
+        {"a bundle serves any name",
+         all({app, file("www/trailing.", "x"),
+              file("www/assets.dat", EncodeFiles({{"index.html", "i"}, {"trailing.", "x"}}))}),
+         {}},
+        {"names that differ in case",
+         all({app, file("www/img/Logo.png", "1"), file("www/img/logo.png", "2")}),
+         {{W, "www/img/Logo.png",
+           "'www/img/Logo.png' and 'www/img/logo.png' differ only in case"}}},
+        // Beside the host.
+        {"fixed runtime missing",
+         all({package(R"({"name":"x","settings":{"distribution-mode":"fixed"}})"), page}),
+         {{E, "webview2/msedgewebview2.exe", "no webview2/msedgewebview2.exe"}}},
+        {"fixed runtime present",
+         all({package(R"({"name":"x","settings":{"distribution-mode":"fixed"}})"), page,
+              file("webview2/msedgewebview2.exe", "MZ")}),
+         {}},
+        {"32-bit loader",
+         all({app, file("WebView2Loader.dll", Dll(0x014C))}),
+         {{E, "WebView2Loader.dll", "built for x86, but the host is x64"}}},
+        {"loader that is no library",
+         all({app, file("WebView2Loader.dll", "text")}),
+         {{E, "WebView2Loader.dll", "cannot be loaded: it is not a Windows program"}}},
+        {"host without loader",
+         all({app, file("Game.exe", MakeTestPe({}))}),
+         {{W, "WebView2Loader.dll", "missing beside Game.exe"}}},
+        {"host and loader",
+         all({app, file("Game.exe", MakeTestPe({})), file("WebView2Loader.dll", Dll(0x8664))}),
+         {}},
+        {"ARM64 host, x64 loader",
+         all({app, file("x.exe", Dll(0xAA64)), file("WebView2Loader.dll", Dll(0x8664))}),
+         {{E, "WebView2Loader.dll", "built for x64, but the host is ARM64"}}},
+        {"extension of another machine",
+         all({app, file("WV2ExtManager.dll", Dll(0x014C, kAllExports))}),
+         {{E, "WV2ExtManager.dll", "built for x86"}}},
+        {"extension without exports",
+         all({app, file("WV2ExtManager.dll", Dll(0x8664))}),
+         {{E, "WV2ExtManager.dll",
+           "does not export Init, Release, OnMainWindowCreated, OnExtensionMessage"}}},
+        {"extension without one export",
+         all({app, file("WV2ExtManager.dll",
+                        Dll(0x8664, {"Init", "Release", "OnExtensionMessage", "Other"}))}),
+         {{E, "WV2ExtManager.dll", "does not export OnMainWindowCreated, so"}}},
+        {"whole extension", all({app, file("WV2ExtManager.dll", Dll(0x8664, kAllExports))}), {}},
+        // The window icon.
+        {"icon missing",
+         all({package(R"({"name":"x","window":{"icon":"icon.png"}})"), page}),
+         {{W, "icon.png", "does not exist"}}},
+        {"icon is text",
+         all({package(R"({"name":"x","window":{"icon":"icon.png"}})"), page,
+              file("icon.png", "not an image")}),
+         {{W, "icon.png", "not an image the host can read"}}},
+        {"icon is a JPEG",
+         all({package(R"({"name":"x","window":{"icon":"a/i.jpg"}})"), page,
+              file("a/i.jpg", "\xFF\xD8\xFF\xE0")}),
+         {{W, "a/i.jpg", "JPEG image, which vandrel build cannot"}}},
+        {"icon too large",
+         all({package(R"({"name":"x","window":{"icon":"www/i.png"}})"), page,
+              file("www/i.png", PngHeader(512))}),
+         {{W, "www/i.png", "at most 256x256"}}},
+        {"icon fine",
+         all({package(R"({"name":"x","window":{"icon":"www/i.png"}})"), page,
+              file("www/i.png", PngHeader(64))}),
+         {}},
+        {"icon with an absolute path",
+         all({package(R"({"name":"x","window":{"icon":"C:\\art\\i.png"}})"), page}),
+         {{W, "C:\\art\\i.png", "not a path relative"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        c.setup(folder);
+        ToolEnvironment environment;
+        environment.sizeLimit = c.sizeLimit;
+        const std::vector<Finding> findings = CheckAppFolder(folder.Path(), environment);
+        ASSERT_EQ(findings.size(), c.expected.size()) << Describe(findings);
+        for (const Expected& e : c.expected) {
+            bool found = false;
+            for (const Finding& f : findings) {
+                found |= f.severity == e.severity && f.file == e.file &&
+                         (f.message + "; " + f.advice).find(e.fragment) != std::string::npos;
+            }
+            EXPECT_TRUE(found) << e.file << ": " << e.fragment << "\n" << Describe(findings);
+        }
+    }
+}
+
+TEST(CheckTest, ExampleAppHasNothingToReport) {
+    const std::vector<Finding> findings =
+        CheckAppFolder(fs::path(VANDREL_SOURCE_DIR) / "examples" / "hello", {});
+    EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
+// The program itself: lines, the JSON array and the exit codes.
+TEST(CheckTest, CommandLineOutputAndExitCodes) {
+    ScratchFolder folder;
+    WriteFile(folder / "package.json", R"({"name":"x","window":{"resizeable":false,"width":"8"},
+        "settings":{"content-mode":"Bundle"}})");
+    const std::string tool = VANDREL_TOOL_PATH;
+    const std::string path = ShellQuoted(folder.Path().string());
+    int status = -1;
+    const std::string text = RunCommand(tool + " check " + path + " 2>&1", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(text.find("error: package.json: settings.content-mode: \"Bundle\" is not a value of "
+                        "settings.content-mode, so the host refuses to start (values are "
+                        "case-sensitive); write \"bundle\"\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("warning: package.json: window.resizeable: unknown key \"resizeable\" "
+                        "inside \"window\"; the host ignores it; did you mean \"resizable\"?\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(": 1 error, 2 warnings\n"), std::string::npos) << text;
+    EXPECT_LT(text.find("error:"), text.find("warning:")) << "errors come first";
+
+    const std::string json = RunCommand(tool + " check --json " + path, &status);
+    EXPECT_EQ(status, 1);
+    const nlohmann::json findings = nlohmann::json::parse(json);
+    ASSERT_EQ(findings.size(), 3u) << json;
+    EXPECT_EQ(findings[0]["severity"], "error");
+    EXPECT_EQ(findings[0]["file"], "package.json");
+    EXPECT_EQ(findings[0]["key"], "settings.content-mode");
+    EXPECT_FALSE(findings[0].contains("line"));
+
+    WriteFile(folder / "package.json", "{\n  \"name\": \"x\",\n}");
+    const nlohmann::json syntax =
+        nlohmann::json::parse(RunCommand(tool + " check --json " + path, &status));
+    EXPECT_EQ(status, 1);
+    ASSERT_EQ(syntax.size(), 1u);
+    EXPECT_EQ(syntax[0]["line"], 3);
+    EXPECT_EQ(syntax[0]["column"], 1);
+
+    WriteFile(folder / "package.json", R"({"name":"x","fullscreen":true})");
+    WriteFile(folder / "www/index.html", "<p>");
+    EXPECT_NE(RunCommand(tool + " check " + path, &status).find("0 errors, 1 warning"),
+              std::string::npos);
+    EXPECT_EQ(status, 0) << "warnings alone pass";
+
+    RunCommand(tool + " check " + ShellQuoted((folder / "missing").string()) + " 2>&1", &status);
+    EXPECT_EQ(status, 2) << "the check could not run";
+    RunCommand(tool + " check a b 2>&1", &status);
+    EXPECT_EQ(status, 2);
+    RunCommand("cd " + path + " && " + tool + " check", &status);
+    EXPECT_EQ(status, 0) << "the current folder by default";
+}
+
+}  // namespace
+}  // namespace vandrel::tool

@@ -1,0 +1,559 @@
+#include "check.h"
+
+#include <algorithm>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "app_resources.h"
+#include "build.h"
+#include "portable/config/config_keys.h"
+#include "folder_scan.h"
+#include "pe_image.h"
+#include "portable/server/response_plan.h"
+
+namespace vandrel::tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kPackageFile[] = "package.json";
+constexpr char kLoaderFile[] = "WebView2Loader.dll";
+constexpr char kExtensionFile[] = "WV2ExtManager.dll";
+constexpr char kFixedRuntime[] = "webview2/msedgewebview2.exe";
+constexpr char kBundleFile[] = "www/assets.dat";
+constexpr const char* kExtensionExports[] = {"Init", "Release", "OnMainWindowCreated",
+                                             "OnExtensionMessage"};
+// The origin the start page is requested on; only its length matters here.
+constexpr std::string_view kOrigin = "https://vandrel.localhost/";
+
+std::vector<std::string> Segments(std::string_view relative) {
+    std::vector<std::string> segments;
+    size_t start = 0;
+    while (start <= relative.size()) {
+        const size_t end = relative.find_first_of("/\\", start);
+        segments.emplace_back(relative.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return segments;
+}
+
+}  // namespace
+
+std::optional<Located> Locate(const fs::path& root, std::string_view relative) {
+    Located found;
+    found.path = root;
+    for (const std::string& segment : Segments(relative)) {
+        if (segment.empty() || segment == "." || segment == "..") {
+            return std::nullopt;
+        }
+        std::error_code ec;
+        fs::directory_iterator it(found.path, ec);
+        std::optional<std::pair<fs::path, std::string>> match;
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            std::string name;
+            try {
+                name = PathToUtf8(it->path().filename());
+            } catch (const std::exception&) {
+                continue;
+            }
+            if (name == segment) {
+                match = {it->path(), name};
+                break;
+            }
+            if (!match && AsciiLowercase(name) == AsciiLowercase(segment)) {
+                match = {it->path(), name};
+            }
+        }
+        if (!match) {
+            return std::nullopt;
+        }
+        found.exact = found.exact && match->second == segment;
+        found.name += (found.name.empty() ? "" : "/") + match->second;
+        found.path = match->first;
+    }
+    std::error_code ec;
+    found.directory = fs::is_directory(found.path, ec);
+    if (!found.directory) {
+        found.size = fs::file_size(found.path, ec);
+    }
+    return found;
+}
+
+namespace {
+
+std::string LowerExtension(const fs::path& path) {
+    try {
+        return AsciiLowercase(PathToUtf8(path.extension()));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+class FolderChecker {
+public:
+    FolderChecker(const fs::path& folder, const ToolEnvironment& environment)
+        : folder_(folder), environment_(environment) {}
+
+    std::vector<Finding> Run() {
+        std::error_code ec;
+        if (!fs::is_directory(folder_, ec)) {
+            throw ToolError("cannot check " + ShownPath(folder_) + ": " +
+                            (ec ? ErrorCodeText(ec) : "it is not a folder"));
+        }
+        CheckPackage();
+        if (config_) {
+            CheckHost();
+            CheckIcon();
+            CheckContent();
+        }
+        std::stable_sort(findings_.begin(), findings_.end(),
+                         [](const Finding& a, const Finding& b) {
+                             return a.severity == Severity::Error && b.severity != Severity::Error;
+                         });
+        return std::move(findings_);
+    }
+
+private:
+    void Add(Severity severity, std::string file, std::string message, std::string advice) {
+        Finding finding;
+        finding.severity = severity;
+        finding.file = std::move(file);
+        finding.message = std::move(message);
+        finding.advice = std::move(advice);
+        findings_.push_back(std::move(finding));
+    }
+
+    void CheckPackage() {
+        const fs::path path = folder_ / kPackageFile;
+        std::error_code ec;
+        if (!fs::is_regular_file(path, ec)) {
+            Add(Severity::Error, kPackageFile,
+                "there is no package.json, so the host stops with \"Failed to load "
+                "package.json\"",
+                "put package.json beside the executable, with at least {\"name\": \"My App\"}");
+            return;
+        }
+        std::string text;
+        try {
+            text = ReadFileBytes(path, uint64_t{64} << 20);
+        } catch (const ToolError& error) {
+            Add(Severity::Error, kPackageFile, error.what(), "make the file readable");
+            return;
+        }
+        if (text.empty()) {
+            Add(Severity::Error, kPackageFile,
+                "package.json is empty, so the host stops with \"Failed to load package.json\"",
+                "write the app's settings into it, with at least {\"name\": \"My App\"}");
+            return;
+        }
+        ConfigCheckResult result = CheckAppConfig(text, kPackageFile);
+        findings_.insert(findings_.end(), result.findings.begin(), result.findings.end());
+        config_ = std::move(result.config);
+    }
+
+    // The host executable in a finished folder: the one named after the app, else the only
+    // .exe there. None in an app's source folder.
+    void FindHost() {
+        std::vector<fs::path> programs;
+        std::error_code ec;
+        for (fs::directory_iterator it(folder_, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec)) {
+            if (LowerExtension(it->path()) == ".exe" && it->is_regular_file(ec)) {
+                programs.push_back(it->path());
+            }
+        }
+        const std::string expected = AsciiLowercase(AppExecutableName(config_->name));
+        for (const fs::path& program : programs) {
+            if (AsciiLowercase(PathToUtf8(program.filename())) == expected) {
+                host_ = program;
+            }
+        }
+        if (!host_ && programs.size() == 1) {
+            host_ = programs.front();
+        }
+    }
+
+    // A library beside the host: it must be a PE image of the host's machine type.
+    std::optional<PeImage> CheckLibrary(const char* name) {
+        const std::optional<Located> found = Locate(folder_, name);
+        if (!found || found->directory) {
+            return std::nullopt;
+        }
+        const std::string file = found->name;
+        try {
+            PeImage image = PeImage::FromFile(found->path);
+            if (image.Machine() != hostMachine_) {
+                Add(Severity::Error, file,
+                    "built for " + MachineName(image.Machine()) + ", but the host is " +
+                        MachineName(hostMachine_) + ", so Windows will not load it",
+                    "use the " + MachineName(hostMachine_) + " build of " + name);
+                return std::nullopt;
+            }
+            return image;
+        } catch (const std::exception& error) {
+            Add(Severity::Error, file, std::string("cannot be loaded: ") + error.what(),
+                std::string("replace it with a working ") + MachineName(hostMachine_) + " " + name);
+        }
+        return std::nullopt;
+    }
+
+    void CheckHost() {
+        FindHost();
+        if (host_) {
+            const std::string file = PathToUtf8(host_->filename());
+            try {
+                hostMachine_ = PeImage::FromFile(*host_).Machine();
+            } catch (const std::exception& error) {
+                Add(Severity::Error, file, std::string("not a working program: ") + error.what(),
+                    "build the app again with vandrel build");
+                host_.reset();
+            }
+        }
+        const std::optional<Located> loader = Locate(folder_, kLoaderFile);
+        if (loader && !loader->directory) {
+            CheckLibrary(kLoaderFile);
+        } else if (host_) {
+            Add(Severity::Warning, kLoaderFile,
+                "missing beside " + PathToUtf8(host_->filename()) +
+                    ", so the app cannot start on a player's machine",
+                "add the " + MachineName(hostMachine_) +
+                    " WebView2Loader.dll from Microsoft's WebView2 SDK before shipping");
+        }
+        if (const std::optional<PeImage> extension = CheckLibrary(kExtensionFile)) {
+            std::vector<std::string> missing;
+            try {
+                const std::vector<std::string> names = extension->ExportNames();
+                for (const char* expected : kExtensionExports) {
+                    if (std::find(names.begin(), names.end(), expected) == names.end()) {
+                        missing.push_back(expected);
+                    }
+                }
+            } catch (const std::exception& error) {
+                Add(Severity::Error, kExtensionFile,
+                    std::string("its export table cannot be read: ") + error.what(),
+                    "rebuild the extension library");
+                return;
+            }
+            if (!missing.empty()) {
+                std::string list;
+                for (const std::string& name : missing) {
+                    list += (list.empty() ? "" : ", ") + name;
+                }
+                Add(Severity::Error, kExtensionFile,
+                    "the extension library does not export " + list +
+                        ", so the host never calls Init and the extension does nothing",
+                    "export all four functions Init, Release, OnMainWindowCreated and "
+                    "OnExtensionMessage, with these exact names (extern \"C\")");
+            }
+        }
+        if (config_->distributionMode == DistributionMode::Fixed) {
+            const std::optional<Located> runtime = Locate(folder_, kFixedRuntime);
+            if (!runtime || runtime->directory) {
+                Add(Severity::Error, kFixedRuntime,
+                    "the distribution mode is \"fixed\", but there is no "
+                    "webview2/msedgewebview2.exe beside the host, so the app cannot start",
+                    "put a fixed-version WebView2 runtime into the webview2 folder, or use "
+                    "\"evergreen\"");
+            }
+        }
+    }
+
+    void CheckIcon() {
+        const std::string& icon = config_->icon;
+        if (icon.empty()) {
+            return;
+        }
+        const std::string file = icon;
+        if (icon.front() == '/' || icon.front() == '\\' || icon.find(':') != std::string::npos) {
+            Add(Severity::Warning, file,
+                "window.icon " + Shown(icon) +
+                    " is not a path relative to the executable's folder, so the host cannot "
+                    "find it on a player's machine",
+                "put the image into the app folder and give its path from there");
+            return;
+        }
+        const std::optional<Located> found = Locate(folder_, icon);
+        if (!found || found->directory) {
+            Add(Severity::Warning, file,
+                "the window icon " + Shown(icon) +
+                    " does not exist, so the window shows the standard icon",
+                "put the image there, or correct window.icon (relative to the executable's "
+                "folder)");
+            return;
+        }
+        std::string head;
+        try {
+            head = ReadFileBytes(found->path, uint64_t{64} << 20);
+        } catch (const ToolError& error) {
+            Add(Severity::Warning, file, error.what(), "make the icon file readable");
+            return;
+        }
+        const std::optional<std::string> format = ImageFormat(head);
+        if (!format) {
+            Add(Severity::Warning, file,
+                "the window icon " + Shown(icon) +
+                    " is not an image the host can read, so the window shows the standard icon",
+                "use a PNG, ICO, BMP, JPEG, GIF or TIFF image (PNG or ICO also become the "
+                "executable's icon)");
+            return;
+        }
+        if (*format == "PNG" || *format == "ICO") {
+            try {
+                ReadIconImages(head);
+            } catch (const IconFormatError& error) {
+                Add(Severity::Warning, file,
+                    "vandrel build cannot make the window icon " + Shown(icon) +
+                        " the executable's icon: " + error.what(),
+                    "use an .ico file, or a PNG of at most 256x256 pixels");
+            }
+        } else {
+            Add(Severity::Warning, file,
+                "the window icon is a " + *format +
+                    " image, which vandrel build cannot make the executable's icon",
+                "use an .ico file, or a PNG of at most 256x256 pixels");
+        }
+    }
+
+    void CheckContent() {
+        const uint64_t limit = environment_.sizeLimit;
+        const uint64_t near = limit - limit / 10;
+        const fs::path bundlePath = folder_ / PathFromUtf8(kBundleFile);
+        std::unique_ptr<OpenedBundle> bundle;
+        std::error_code ec;
+        if (fs::is_regular_file(bundlePath, ec)) {
+            const uint64_t length = fs::file_size(bundlePath, ec);
+            if (length >= limit) {
+                Add(Severity::Error, kBundleFile,
+                    "the bundle is " + std::to_string(length) +
+                        " bytes; the host reads only bundles smaller than " + LimitText(limit),
+                    "move large media out of the bundle into www as loose files");
+            } else {
+                bundle = OpenBundle(bundlePath);
+                if (bundle->rejection) {
+                    Add(Severity::Error, kBundleFile,
+                        "the bundle does not verify: " + *bundle->rejection +
+                            ", so the host shows \"Error reading asset bundle\"",
+                        "pack it again (vandrel pack, or vandrel build --bundle); 'vandrel "
+                        "verify' says where it is damaged");
+                } else if (length >= near) {
+                    Add(Severity::Warning, kBundleFile,
+                        "the bundle is " + std::to_string(length) + " bytes, near the limit of " +
+                            LimitText(limit),
+                        "keep large media as loose files in www, outside the bundle");
+                }
+            }
+        }
+        if (config_->contentMode != ContentMode::Bundle) {
+            return;  // the host serves nothing in remote mode
+        }
+        CheckFolderFiles(bundle.get(), near);
+        CheckMain(bundle.get());
+    }
+
+    void CheckFolderFiles(const OpenedBundle* bundle, uint64_t near) {
+        const fs::path www = folder_ / "www";
+        std::error_code ec;
+        if (!fs::is_directory(www, ec)) {
+            return;
+        }
+        const FolderScan scan = ScanFolder(www, fs::path());
+        std::map<std::string, std::vector<std::string>> byFoldedName;
+        uint64_t looseBytes = 0;
+        for (const BundleInput& file : scan.files) {
+            if (bundle && bundle->reader.directory.contains(file.name)) {
+                continue;  // served from the bundle
+            }
+            looseBytes += file.size;
+            byFoldedName[AsciiLowercase(file.name)].push_back(file.name);
+            if (!IsPlainFolderPath(file.name)) {
+                const std::optional<std::string> reason = UnsafeNameReason(file.name, true);
+                Add(Severity::Warning, "www/" + file.name,
+                    "the host never serves " + Shown(file.name) + " from the www folder" +
+                        (reason ? " (" + *reason + ")" : ""),
+                    "rename it without the characters < > : \" | ? *, and without a dot or "
+                    "space at the end of a name");
+            }
+        }
+        for (auto& [folded, names] : byFoldedName) {
+            if (names.size() > 1) {
+                std::sort(names.begin(), names.end());
+                std::string list;
+                for (const std::string& name : names) {
+                    list += (list.empty() ? "" : " and ") + Shown("www/" + name);
+                }
+                Add(Severity::Warning, "www/" + names.front(),
+                    list + " differ only in case; on Windows only one of them can exist",
+                    "rename one of them");
+            }
+        }
+        if (looseBytes >= near) {
+            Add(Severity::Warning, "www",
+                "the www folder holds " + std::to_string(looseBytes) +
+                    " bytes, near the limit of " + LimitText(environment_.sizeLimit) +
+                    " for a bundle",
+                "keep large media as loose files when you bundle the rest");
+        }
+    }
+
+    // The start page as the host would request it.
+    void CheckMain(const OpenedBundle* bundle) {
+        const fs::path www = folder_ / "www";
+        static const AssetBundle kNoBundle;
+        const AssetBundle& reader = bundle ? bundle->reader : kNoBundle;
+        const FolderQuery exact = [&](const std::string& folderPath) {
+            FolderEntry entry;
+            const std::optional<Located> found = Locate(www, folderPath);
+            if (found && found->exact) {
+                entry.exists = true;
+                entry.isDirectory = found->directory;
+                entry.size = found->size;
+            }
+            return entry;
+        };
+        const std::string uri = std::string(kOrigin) + config_->main;
+        const ResponsePlan plan =
+            PlanResponse(uri, kOrigin.size(), reader, "", "", std::nullopt, exact);
+        if (plan.status == 200) {
+            return;
+        }
+        const std::string& path = plan.requestPath;
+        std::optional<std::string> otherCase;
+        for (const auto& [name, entry] : reader.directory) {
+            if (AsciiLowercase(name) == AsciiLowercase(path)) {
+                otherCase = name;
+            }
+        }
+        if (!otherCase) {
+            const std::optional<Located> found = Locate(www, path);
+            if (found && !found->directory) {
+                otherCase = found->name;
+            }
+        }
+        const std::string where = bundle ? "in the bundle or the www folder" : "in the www folder";
+        if (otherCase) {
+            Add(Severity::Error, "package.json",
+                "the start page main " + Shown(config_->main) + " is found " + where + " only as " +
+                    Shown(*otherCase) +
+                    ": names are case-sensitive, so players get \"File not found\"",
+                "write main as " + Shown(*otherCase) + ", or rename the file");
+        } else {
+            Add(Severity::Error, "package.json",
+                "the start page main " + Shown(config_->main) + " is not " + where +
+                    ", so players get \"File not found\"",
+                "add www/" + path +
+                    ", or set main to a page inside www (a path without a "
+                    "leading /)");
+        }
+        findings_.back().key = "main";
+    }
+
+    fs::path folder_;
+    const ToolEnvironment& environment_;
+    std::vector<Finding> findings_;
+    std::optional<AppConfig> config_;
+    std::optional<fs::path> host_;
+    uint16_t hostMachine_ = kMachineAmd64;  // what vandrel build ships
+};
+
+std::string Where(const Finding& finding) {
+    std::string where = finding.file;
+    if (finding.line > 0) {
+        where += ":" + std::to_string(finding.line) + ":" + std::to_string(finding.column);
+    }
+    if (!finding.key.empty()) {
+        where += (where.empty() ? "" : ": ") + finding.key;
+    }
+    return where;
+}
+
+}  // namespace
+
+std::vector<Finding> CheckAppFolder(const fs::path& folder, const ToolEnvironment& environment) {
+    return FolderChecker(folder, environment).Run();
+}
+
+bool HasErrors(const std::vector<Finding>& findings) {
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const Finding& f) { return f.severity == Severity::Error; });
+}
+
+std::string FindingSummary(const std::vector<Finding>& findings) {
+    if (findings.empty()) {
+        return "no problems found";
+    }
+    const auto errors =
+        static_cast<uint64_t>(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
+            return f.severity == Severity::Error;
+        }));
+    return Plural(errors, "error", "errors") + ", " +
+           Plural(findings.size() - errors, "warning", "warnings");
+}
+
+void PrintFindings(const std::vector<Finding>& findings, std::ostream& out, bool json) {
+    if (json) {
+        nlohmann::json array = nlohmann::json::array();
+        for (const Finding& f : findings) {
+            nlohmann::json item = {
+                {"severity", f.severity == Severity::Error ? "error" : "warning"},
+                {"file", f.file},
+                {"message", f.message},
+                {"advice", f.advice},
+            };
+            if (!f.key.empty()) {
+                item["key"] = f.key;
+            }
+            if (f.line > 0) {
+                item["line"] = f.line;
+                item["column"] = f.column;
+            }
+            array.push_back(std::move(item));
+        }
+        out << array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        return;
+    }
+    for (const Finding& f : findings) {
+        out << (f.severity == Severity::Error ? "error: " : "warning: ") << Where(f) << ": "
+            << f.message << "; " << f.advice << '\n';
+    }
+}
+
+int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 const ToolEnvironment& environment) {
+    std::vector<std::string> folders;
+    bool json = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i] == "-h" || args[i] == "--help") {
+            out << "usage: vandrel check [APP_FOLDER] [--json]\n";
+            return kExitOk;
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            throw UsageError("unknown option " + Shown(args[i]));
+        } else {
+            folders.push_back(args[i]);
+        }
+    }
+    if (folders.size() > 1) {
+        throw UsageError("check takes one app folder: vandrel check [APP_FOLDER] [--json]");
+    }
+    const fs::path folder = PathFromUtf8(folders.empty() ? "." : folders[0]);
+    std::vector<Finding> findings;
+    try {
+        findings = CheckAppFolder(folder, environment);
+    } catch (const std::exception& error) {
+        err << "vandrel: " << error.what() << '\n';
+        return kExitUsage;  // the check itself could not run
+    }
+    PrintFindings(findings, out, json);
+    if (!json) {
+        out << ShownPath(folder) << ": " << FindingSummary(findings) << '\n';
+    }
+    return HasErrors(findings) ? kExitFailure : kExitOk;
+}
+
+}  // namespace vandrel::tool
