@@ -1,7 +1,6 @@
 #include "bundle_names.h"
 
 #include <algorithm>
-#include <set>
 #include <utility>
 
 #ifdef _WIN32
@@ -13,6 +12,8 @@
 #endif
 
 #include "file_io.h"
+#include "portable/util/file_names.h"
+#include "portable/util/utf.h"
 
 namespace vandrel::tool {
 
@@ -29,37 +30,31 @@ bool Disguises(uint32_t c) {
 }
 
 std::optional<std::string> WindowsSegmentReason(const std::string& segment) {
-    for (const char c : segment) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
-            if (c == ':') {
-                return "a drive letter or colon is not allowed";
-            }
+    switch (WindowsNameFault(segment)) {
+        case NameFault::None:
+        case NameFault::Empty:     // refused earlier, with reasons of their own
+        case NameFault::DotsOnly:  // "." and ".." likewise; "..." goes on to its trailing dot
+            break;
+        case NameFault::Colon:
+            return "a drive letter or colon is not allowed";
+        case NameFault::ControlCharacter:
+        case NameFault::ReservedCharacter:
             return "it contains a character that Windows does not allow in file names";
+        case NameFault::TrailingDotOrSpace:
+            return "Windows drops a trailing dot or space from file names";
+        case NameFault::DeviceName: {
+            std::string stem = segment.substr(0, segment.find('.'));
+            while (!stem.empty() && stem.back() == ' ') {
+                stem.pop_back();
+            }
+            for (char& c : stem) {
+                c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            }
+            return Shown(stem) + " is a reserved device name on Windows";
         }
     }
-    if (segment.back() == '.' || segment.back() == ' ') {
+    if (segment.back() == '.') {
         return "Windows drops a trailing dot or space from file names";
-    }
-    std::string stem = segment.substr(0, segment.find('.'));
-    while (!stem.empty() && stem.back() == ' ') {
-        stem.pop_back();
-    }
-    for (char& c : stem) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    // COM and LPT also take the superscript digits 1, 2 and 3 (U+00B9, U+00B2, U+00B3).
-    static const std::set<std::string> kDevices = {
-        "CON",          "PRN",          "AUX",          "NUL",          "CONIN$",
-        "CONOUT$",      "COM1",         "COM2",         "COM3",         "COM4",
-        "COM5",         "COM6",         "COM7",         "COM8",         "COM9",
-        "COM\xC2\xB9",  "COM\xC2\xB2",  "COM\xC2\xB3",  "LPT1",         "LPT2",
-        "LPT3",         "LPT4",         "LPT5",         "LPT6",         "LPT7",
-        "LPT8",         "LPT9",         "LPT\xC2\xB9",  "LPT\xC2\xB2",  "LPT\xC2\xB3"};
-    if (kDevices.count(stem) != 0) {
-        return Shown(stem) + " is a reserved device name on Windows";
     }
     return std::nullopt;
 }
@@ -146,52 +141,14 @@ std::optional<NameClash> FindClashAmong(const std::vector<std::string_view>& nam
 }  // namespace
 
 size_t Utf8SequenceAt(std::string_view text, size_t at, uint32_t& codePoint) {
-    const auto c = static_cast<unsigned char>(text[at]);
-    size_t length = 0;
-    uint32_t value = 0;
-    if (c < 0x80) {
-        codePoint = c;
-        return 1;
-    } else if ((c & 0xE0) == 0xC0) {
-        length = 2;
-        value = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        length = 3;
-        value = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        length = 4;
-        value = c & 0x07;
-    } else {
+    size_t next = at;
+    bool malformed = false;
+    const char32_t c = NextCodePoint(text, next, malformed);
+    if (malformed) {
         return 0;
     }
-    if (length > text.size() - at) {
-        return 0;
-    }
-    for (size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[at + k]);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        value = (value << 6) | (next & 0x3F);
-    }
-    const uint32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return 0;
-    }
-    codePoint = value;
-    return length;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    for (size_t at = 0; at < text.size();) {
-        uint32_t c = 0;
-        const size_t length = Utf8SequenceAt(text, at, c);
-        if (length == 0) {
-            return false;
-        }
-        at += length;
-    }
-    return true;
+    codePoint = static_cast<uint32_t>(c);
+    return next - at;
 }
 
 std::string Shown(std::string_view name, bool quoted) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "portable/util/utf.h"
+
 namespace vandrel::tool {
 
 #ifdef _WIN32
@@ -21,9 +23,8 @@ inline constexpr bool kWindowsNameRules = false;
 
 // Length of the well-formed UTF-8 sequence at `text[at]` (1 to 4) with its code point in
 // `codePoint`, or 0 when the bytes there are not one (stray continuation bytes, overlong forms,
-// surrogates, values past U+10FFFF, a sequence cut short).
+// surrogates, values past U+10FFFF, a sequence cut short). IsValidUtf8 is in portable/util/utf.h.
 size_t Utf8SequenceAt(std::string_view text, size_t at, uint32_t& codePoint);
-bool IsValidUtf8(std::string_view text);
 
 // A name as it is safe to print on a terminal, in single quotes unless `quoted` is false. Bytes
 // that are not UTF-8 become \xNN; control characters (C0, DEL, C1 as raw bytes or as U+0080 to
@@ -34,9 +35,9 @@ std::string ShownPath(const std::filesystem::path& path);
 
 // Why a bundle name cannot be written under an extraction folder, or nullopt when it can: empty
 // names and segments, absolute paths, "." and "..", a zero byte; on Windows also backslashes,
-// drive letters and colons, reserved device names (CON, PRN, AUX, NUL, COM1-9, LPT1-9, the
-// superscript-digit forms of COM and LPT, CONIN$, CONOUT$), characters Windows forbids in file
-// names, segments ending in a dot or space, and bytes that are not UTF-8.
+// drive letters and colons, and whatever else keeps Windows from taking a segment as a file name
+// as it stands (WindowsNameFault in portable/util/file_names.h: reserved device names, characters
+// Windows forbids, a trailing dot or space), and bytes that are not UTF-8.
 std::optional<std::string> UnsafeNameReason(const std::string& name,
                                             bool windowsRules = kWindowsNameRules);
 

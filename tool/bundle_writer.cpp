@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "bundle_names.h"
+#include "cli.h"
 #include "portable/bundle/asset_bundle.h"
 #include "file_io.h"
 
@@ -147,13 +148,6 @@ struct PlannedEntry {
     uint64_t size;
 };
 
-std::string LimitText(uint64_t limit) {
-    if (limit == kBundleSizeLimit) {
-        return "2 GiB (2147483648 bytes)";
-    }
-    return std::to_string(limit) + " bytes";
-}
-
 }  // namespace
 
 // ---- ContentHasher
@@ -222,20 +216,6 @@ uint64_t HashBytes(const void* data, size_t n) {
     return hasher.Finish();
 }
 
-// ---- Encoding
-
-void AppendU32(std::string& out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<char>((value >> shift) & 0xFF));
-    }
-}
-
-void AppendU64(std::string& out, uint64_t value) {
-    for (int shift = 56; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<char>((value >> shift) & 0xFF));
-    }
-}
-
 // ---- Writing
 
 void CheckBundleSize(uint64_t totalBytes, uint64_t fileCount, uint64_t limit) {
@@ -271,12 +251,8 @@ PackStats WriteBundle(std::vector<BundleInput> inputs, const fs::path& output,
     BlobStream blob(file, kBlobPayloadStart);
 
     std::string head;
-    AppendU32(head, kBundleMagic);
-    AppendU32(head, 0);                                   // version
-    AppendU32(head, static_cast<uint32_t>(kHeaderSize));  // chunk start
-    AppendU32(head, 0);                                   // flags
-    AppendU32(head, kBlobChunkId);
-    AppendU64(head, 0);  // blob size, filled in at the end
+    AppendHeader(head);
+    AppendChunkHeader(head, kBlobChunkId, 0);  // the blob's size is filled in at the end
     file.WriteAt(0, head.data(), head.size());
 
     PackStats stats;
@@ -289,9 +265,8 @@ PackStats WriteBundle(std::vector<BundleInput> inputs, const fs::path& output,
         const uint64_t start = blob.Position();
         ContentHasher hasher;
         {
-            const std::unique_ptr<InputFile> in = options.open
-                                                      ? options.open(input)
-                                                      : std::make_unique<InputFile>(input.source);
+            const std::unique_ptr<InputFile> in =
+                options.open ? options.open(input) : std::make_unique<InputFile>(input.source);
             for (;;) {
                 // At most one byte more than planned is asked for: enough to see that the file
                 // grew, never enough to let it run on.
@@ -303,11 +278,10 @@ PackStats WriteBundle(std::vector<BundleInput> inputs, const fs::path& output,
                     break;
                 }
                 if (got == allowed) {
-                    throw ToolError("refusing to pack " + Shown(input.name) +
-                                    ": it grew while it was read, past the " +
-                                    std::to_string(input.size) +
-                                    (input.size == 1 ? " byte" : " bytes") +
-                                    " it had; nothing was written");
+                    throw ToolError(
+                        "refusing to pack " + Shown(input.name) +
+                        ": it grew while it was read, past the " + std::to_string(input.size) +
+                        (input.size == 1 ? " byte" : " bytes") + " it had; nothing was written");
                 }
                 hasher.Update(space, got);
                 blob.Commit(got);
@@ -357,27 +331,19 @@ PackStats WriteBundle(std::vector<BundleInput> inputs, const fs::path& output,
     }
 
     std::string record;
-    AppendU32(record, kDirectoryChunkId);
-    AppendU64(record, directorySize);
+    AppendChunkHeader(record, kDirectoryChunkId, directorySize);
     AppendU32(record, static_cast<uint32_t>(entries.size()));
     blob.Write(record.data(), record.size());
     for (const PlannedEntry& entry : entries) {
         record.clear();
-        AppendU32(record, 0);  // reserved
-        AppendU32(record, 0);  // reserved
-        AppendU64(record, entry.offset);
-        AppendU64(record, entry.size);
-        AppendU64(record, 0);  // extra
-        record.push_back(0);   // compression: stored
-        AppendU32(record, static_cast<uint32_t>(entry.input->name.size()));
-        record += entry.input->name;
+        AppendEntry(record, entry.input->name, entry.offset, entry.size);
         blob.Write(record.data(), record.size());
     }
     blob.Flush();
 
     std::string blobSize;
     AppendU64(blobSize, stats.storedBytes);
-    file.WriteAt(kHeaderSize + 4, blobSize.data(), blobSize.size());
+    file.WriteAt(kBundleHeaderSize + 4, blobSize.data(), blobSize.size());
     if (blob.HighWater() > bundleBytes) {
         file.Truncate(bundleBytes);
     }

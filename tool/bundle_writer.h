@@ -1,10 +1,10 @@
 #pragma once
 
-// Writes assets.dat bundles: a 16-byte header ("vdab", version 0, chunk start 16, flags 0), a
-// "blob" chunk with the file bytes and an "fdir" chunk with one entry per file, every integer
-// big-endian. Entries are sorted by name in byte order and files with identical content are
-// stored once, their entries sharing the bytes, so the same input always gives the same bundle.
-// File contents are streamed through one buffer: memory use does not grow with the bundle.
+// Writes assets.dat bundles (layout: portable/bundle/bundle_format.h): the header, a "blob" chunk
+// with the file bytes and an "fdir" chunk with one entry per file. Entries are sorted by name in
+// byte order and files with identical content are stored once, their entries sharing the bytes, so
+// the same input always gives the same bundle. File contents are streamed through one buffer:
+// memory use does not grow with the bundle.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,17 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "portable/bundle/bundle_format.h"
+
 namespace vandrel::tool {
 
 // The host learns the bundle's length from a signed 32-bit file size, so a bundle must stay
 // below 2 GiB.
 inline constexpr uint64_t kBundleSizeLimit = uint64_t{1} << 31;
 
-// Fixed parts of the layout.
-inline constexpr uint64_t kHeaderSize = 16;
-inline constexpr uint64_t kChunkHeaderSize = 12;  // u32 id, u64 size
-inline constexpr uint64_t kEntryFixedSize = 37;   // an entry without its name
-inline constexpr uint64_t kBlobPayloadStart = kHeaderSize + kChunkHeaderSize;
+// Where the blob payload starts in the bundles the tool writes.
+inline constexpr uint64_t kBlobPayloadStart = kBundleHeaderSize + kChunkHeaderSize;
 
 // 64-bit content hash, fed in pieces of any size: four multiply-rotate lanes over 8-byte words,
 // several GB/s. It only picks candidates for sharing; equal content is confirmed byte by byte.
@@ -49,8 +48,8 @@ uint64_t HashBytes(const void* data, size_t n);
 struct BundleInput {
     std::string name;
     std::filesystem::path source;  // read by path unless PackOptions::open is set
-    uint64_t size = 0;  // its size when it was found; the file may not grow past it
-    uint32_t node = 0;  // for PackOptions::open: which file of the scan this is
+    uint64_t size = 0;             // its size when it was found; the file may not grow past it
+    uint32_t node = 0;             // for PackOptions::open: which file of the scan this is
 };
 
 class InputFile;
@@ -85,9 +84,5 @@ void CheckBundleSize(uint64_t totalBytes, uint64_t fileCount, uint64_t limit = k
 // throws ToolError and leaves no file behind (an existing `output` stays as it was).
 PackStats WriteBundle(std::vector<BundleInput> inputs, const std::filesystem::path& output,
                       const PackOptions& options = {});
-
-// Appends `value` to `out` as big-endian bytes.
-void AppendU32(std::string& out, uint32_t value);
-void AppendU64(std::string& out, uint64_t value);
 
 }  // namespace vandrel::tool

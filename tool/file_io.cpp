@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "portable/util/long_path.h"
+#include "win32/util/text.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -42,8 +43,8 @@ std::string TempName() {
 #else
     const uint64_t pid = static_cast<uint64_t>(getpid());
 #endif
-    const auto ticks = static_cast<uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto ticks =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     uint64_t mix = (pid << 32) ^ ticks ^ (uint64_t{counter.fetch_add(1)} * 0x9E3779B97F4A7C15ULL);
     mix ^= mix >> 29;
     mix *= 0xBF58476D1CE4E5B9ULL;
@@ -204,20 +205,6 @@ void DisarmInterruptCleanup() {
 }  // namespace
 
 #ifdef _WIN32
-std::string WideToUtf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) {
-        return {};
-    }
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 std::wstring WidePath(const fs::path& path) {
     std::error_code ec;
     fs::path full = fs::absolute(path, ec);
@@ -383,10 +370,10 @@ TempOutputFile::TempOutputFile(const fs::path& target) : target_(target) {
     for (int attempt = 0;; ++attempt) {
         tempPath_ = target.parent_path() / TempName();
 #ifdef _WIN32
-        HANDLE handle = CreateFileW(WidePath(tempPath_).c_str(),
-                                    GENERIC_READ | GENERIC_WRITE | DELETE,
-                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle =
+            CreateFileW(WidePath(tempPath_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             handle_ = handle;
             ArmInterruptCleanup(handle);
@@ -578,10 +565,9 @@ void TempOutputFile::Commit() {
     if (result != 0) {
         Fail("write");
     }
-    const bool renamed =
-        folder_ != nullptr
-            ? renameat(folder_->Fd(), tempName_.c_str(), folder_->Fd(), name_.c_str()) == 0
-            : std::rename(tempPath_.c_str(), target_.c_str()) == 0;
+    const bool renamed = folder_ != nullptr ? renameat(folder_->Fd(), tempName_.c_str(),
+                                                       folder_->Fd(), name_.c_str()) == 0
+                                            : std::rename(tempPath_.c_str(), target_.c_str()) == 0;
     if (!renamed) {
         Fail("write");
     }

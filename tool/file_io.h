@@ -28,8 +28,6 @@ std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const std::filesystem::path& path);
 
 #ifdef _WIN32
-// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
-std::string WideToUtf8(std::wstring_view text);
 // The absolute, normalised wide form of `path` for the file APIs, with the long-path prefix when
 // it is long.
 std::wstring WidePath(const std::filesystem::path& path);
@@ -78,9 +76,13 @@ public:
     void Close();
     // The open file's HANDLE (Windows) or descriptor (POSIX); the InputFile keeps owning it.
 #ifdef _WIN32
-    void* NativeHandle() const { return handle_; }
+    void* NativeHandle() const {
+        return handle_;
+    }
 #else
-    int NativeHandle() const { return fd_; }
+    int NativeHandle() const {
+        return fd_;
+    }
 #endif
 
 private:
@@ -127,7 +129,7 @@ private:
     std::filesystem::path target_;
     std::filesystem::path tempPath_;
     const TreeFolder* folder_ = nullptr;  // set when the file lives relative to a folder
-    std::string tempName_;                 // with folder_: the names inside it
+    std::string tempName_;                // with folder_: the names inside it
     std::string name_;
     bool committed_ = false;
 #ifdef _WIN32

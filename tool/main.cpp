@@ -10,11 +10,13 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "win32/util/text.h"
+
 // Windows hands over UTF-16 arguments; the tool works in UTF-8 throughout.
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
-        args.push_back(vandrel::tool::WideToUtf8(argv[i]));
+        args.push_back(vandrel::WideToUtf8(argv[i]));
     }
     // Names are printed as UTF-8; the console shows them right in the UTF-8 code page.
     const UINT previousCodePage = GetConsoleOutputCP();

@@ -16,6 +16,7 @@
 #include "bundle_names.h"
 #include "file_io.h"
 #include "safe_tree.h"
+#include "win32/util/text.h"
 #include "safe_tree_detail.h"
 #include "win32/util/handles.h"
 #include "portable/util/long_path.h"
@@ -24,8 +25,8 @@ extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event, 
                                                PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock,
                                                PVOID FileInformation, ULONG Length,
                                                FILE_INFORMATION_CLASS FileInformationClass,
-                                               BOOLEAN ReturnSingleEntry,
-                                               PUNICODE_STRING FileName, BOOLEAN RestartScan);
+                                               BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
+                                               BOOLEAN RestartScan);
 
 namespace vandrel::tool {
 
@@ -47,8 +48,8 @@ bool IsMissing(NTSTATUS status) {
 }
 
 std::string StatusText(NTSTATUS status) {
-    return ErrorCodeText(std::error_code(static_cast<int>(RtlNtStatusToDosError(status)),
-                                         std::system_category()));
+    return ErrorCodeText(
+        std::error_code(static_cast<int>(RtlNtStatusToDosError(status)), std::system_category()));
 }
 
 [[noreturn]] void FailOn(const char* what, const fs::path& path, NTSTATUS status) {
@@ -80,11 +81,10 @@ NTSTATUS OpenRelative(HANDLE folder, const std::wstring& name, ACCESS_MASK acces
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
     IO_STATUS_BLOCK io{};
-    const NTSTATUS status =
-        NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr,
-                     FILE_ATTRIBUTE_NORMAL, share, disposition,
-                     options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr,
-                     0);
+    const NTSTATUS status = NtCreateFile(
+        &opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+        disposition, options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr,
+        0);
     if (!NT_SUCCESS(status)) {
         opened = nullptr;
     } else if (information != nullptr) {
@@ -203,9 +203,8 @@ std::optional<TreeEntry> ListedEntry(HANDLE folder, uint64_t volume, const std::
                                      NTSTATUS& failure) {
     failure = 0;
     HANDLE raw = nullptr;
-    NTSTATUS status =
-        OpenRelative(folder, std::wstring(), FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE,
-                     raw);
+    NTSTATUS status = OpenRelative(folder, std::wstring(), FILE_LIST_DIRECTORY, FILE_OPEN,
+                                   FILE_DIRECTORY_FILE, raw);
     if (!NT_SUCCESS(status)) {
         failure = status;
         return std::nullopt;
@@ -245,8 +244,8 @@ std::optional<FileIdentity> IdentityOfHandle(void* handle) {
 void* CreateNewFileIn(void* folder, std::string_view name, unsigned long& error) {
     HANDLE file = nullptr;
     const NTSTATUS status = OpenRelative(
-        static_cast<HANDLE>(folder), Wide(name), GENERIC_READ | GENERIC_WRITE | DELETE,
-        FILE_CREATE, FILE_NON_DIRECTORY_FILE, file, nullptr, FILE_SHARE_READ | FILE_SHARE_DELETE);
+        static_cast<HANDLE>(folder), Wide(name), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_CREATE,
+        FILE_NON_DIRECTORY_FILE, file, nullptr, FILE_SHARE_READ | FILE_SHARE_DELETE);
     error = NT_SUCCESS(status) ? 0 : RtlNtStatusToDosError(status);
     return file;
 }
@@ -262,10 +261,9 @@ bool RenameFileIn(void* file, void* folder, std::string_view name, unsigned long
     rename->FileNameLength = static_cast<ULONG>(bytes);
     std::memcpy(rename->FileName, wide.data(), bytes);
     IO_STATUS_BLOCK io{};
-    const NTSTATUS status =
-        NtSetInformationFile(static_cast<HANDLE>(file), &io, rename,
-                             static_cast<ULONG>(sizeof(FILE_RENAME_INFORMATION) + bytes),
-                             FileRenameInformation);
+    const NTSTATUS status = NtSetInformationFile(
+        static_cast<HANDLE>(file), &io, rename,
+        static_cast<ULONG>(sizeof(FILE_RENAME_INFORMATION) + bytes), FileRenameInformation);
     error = NT_SUCCESS(status) ? 0 : RtlNtStatusToDosError(status);
     return NT_SUCCESS(status);
 }
@@ -306,9 +304,9 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
     const HANDLE parent = state_->handle.Get();
     HANDLE raw = nullptr;
     ULONG_PTR information = 0;
-    const NTSTATUS status =
-        OpenRelative(parent, wide, FolderAccess(state_->writable), create ? FILE_OPEN_IF : FILE_OPEN,
-                     FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, raw, &information);
+    const NTSTATUS status = OpenRelative(
+        parent, wide, FolderAccess(state_->writable), create ? FILE_OPEN_IF : FILE_OPEN,
+        FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, raw, &information);
     const auto shown = [&] { return detail::ShownPathOf(*state_->shown, name); };
     if (!NT_SUCCESS(status)) {
         if (IsMissing(status) && !create) {
@@ -317,7 +315,7 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
         if (status == kNotADirectory) {
             const std::optional<TreeEntry> entry = Inspect(name);
             return entry && entry->kind == EntryKind::Link ? OpenOutcome::Link
-                                                            : OpenOutcome::WrongKind;
+                                                           : OpenOutcome::WrongKind;
         }
         FailOn(create ? "cannot create folder" : "cannot open folder", shown(), status);
     }
@@ -353,9 +351,8 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
     if (expected != nullptr && *identity != *expected) {
         return OpenOutcome::Changed;
     }
-    result = TreeFolder(std::make_unique<State>(State{std::move(handle), *identity,
-                                                      state_->writable,
-                                                      detail::ShownChild(state_->shown, name)}));
+    result = TreeFolder(std::make_unique<State>(State{
+        std::move(handle), *identity, state_->writable, detail::ShownChild(state_->shown, name)}));
     return OpenOutcome::Opened;
 }
 
@@ -428,10 +425,9 @@ std::vector<TreeEntry> TreeFolder::List() const {
     ListingBuffer buffer;
     for (bool restart = true;; restart = false) {
         IO_STATUS_BLOCK io{};
-        const NTSTATUS status =
-            NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.Data(),
-                                 ListingBuffer::kBytes, FileIdBothDirectoryInformation, FALSE,
-                                 nullptr, restart);
+        const NTSTATUS status = NtQueryDirectoryFile(
+            folder, nullptr, nullptr, nullptr, &io, buffer.Data(), ListingBuffer::kBytes,
+            FileIdBothDirectoryInformation, FALSE, nullptr, restart);
         if (status == kNoMoreFiles || (restart && IsMissing(status))) {
             break;
         }
@@ -497,9 +493,9 @@ std::optional<ResolvedName> TreeFolder::Resolve(std::string_view name) const {
     resolved.realPath = fs::path(real);
     // For messages the drive-letter form, where the system gives one.
     std::wstring shown(MAX_PATH, L'\0');
-    const DWORD n = GetFinalPathNameByHandleW(handle.Get(), shown.data(),
-                                              static_cast<DWORD>(shown.size()),
-                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD n =
+        GetFinalPathNameByHandleW(handle.Get(), shown.data(), static_cast<DWORD>(shown.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     shown.resize(n > 0 && n < shown.size() ? n : 0);
     resolved.shownPath = shown.empty() ? resolved.realPath : fs::path(StripLongPathPrefix(shown));
     return resolved;

@@ -43,27 +43,8 @@ std::string ExplainRefusal(const std::string& reason) {
 // A bundle image in memory that lists the kit's page library, so that it is answered by the same
 // response core as every other file.
 std::string KitBundleImage() {
-    const std::string_view name = kPageLibraryName;
-    const std::string_view bytes = FindKitFile(name).value_or("");
-    std::string image = "vdab";
-    AppendU32(image, 0);                  // version
-    AppendU32(image, kHeaderSize);        // chunk start
-    AppendU32(image, 0);                  // flags
-    AppendU32(image, kBlobChunkId);
-    AppendU64(image, bytes.size());
-    image.append(bytes);
-    AppendU32(image, kDirectoryChunkId);
-    AppendU64(image, 4 + kEntryFixedSize + name.size());
-    AppendU32(image, 1);  // one entry
-    AppendU32(image, 0);
-    AppendU32(image, 0);
-    AppendU64(image, 0);  // offset
-    AppendU64(image, bytes.size());
-    AppendU64(image, 0);  // extra
-    image.push_back(0);   // stored
-    AppendU32(image, static_cast<uint32_t>(name.size()));
-    image.append(name);
-    return image;
+    const std::string name(kPageLibraryName);
+    return EncodeBundle({{name, std::string(FindKitFile(name).value_or(""))}});
 }
 
 // The request path from a request target: origin form as it is, absolute form from the first "/"
@@ -189,9 +170,10 @@ AppContent::AppContent(const fs::path& appFolder, const AppConfig& config, bool 
         } catch (const std::exception& error) {
             const size_t listed = bundle_.directory.size();
             warnings_.push_back(PathToUtf8(bundlePath) + " is not a bundle the host accepts (" +
-                                error.what() + "); the host shows \"Error reading asset bundle\" "
-                                "and serves what it listed (" + std::to_string(listed) +
-                                (listed == 1 ? " file" : " files") +
+                                error.what() +
+                                "); the host shows \"Error reading asset bundle\" "
+                                "and serves what it listed (" +
+                                std::to_string(listed) + (listed == 1 ? " file" : " files") +
                                 "; run 'vandrel verify' for details)");
         }
     } else if (bundleOnly_) {

@@ -49,7 +49,7 @@ TEST(FileNames, WindowsTakesOnlyNamesAsTheyStand) {
         {"Nul.txt", NameFault::DeviceName},
         {"aux.tar.gz", NameFault::DeviceName},
         {"PRN .log", NameFault::DeviceName},
-        {"COM0", NameFault::DeviceName},
+        {"COM0", NameFault::None},
         {"com9.js", NameFault::DeviceName},
         {"LPT1", NameFault::DeviceName},
         {"COM\xC2\xB9", NameFault::DeviceName},

@@ -16,14 +16,6 @@ namespace vandrel {
 
 namespace {
 
-[[noreturn]] void ThrowReadError() {
-    throw std::range_error("bundle read error");
-}
-
-[[noreturn]] void Fail(const char* message) {
-    throw std::runtime_error(message);
-}
-
 // True when n bytes starting at `position` stay within `endBound`. Written so that neither a
 // position past the bound nor a huge n can wrap.
 bool Fits(uint64_t position, uint64_t endBound, uint64_t n) {
@@ -46,10 +38,6 @@ bool SeekStream(std::FILE* stream, uint64_t offset, int origin) {
     return fseeko(stream, static_cast<off_t>(offset), origin) == 0;
 #endif
 }
-
-// Fixed part of a directory entry: two reserved u32, three u64, the compression byte and the
-// u32 name length. No entry takes fewer bytes.
-constexpr uint64_t kEntryFixedBytes = 4 + 4 + 8 + 8 + 8 + 1 + 4;
 
 // Room reserved up front for the directory is never more than this many entries; a longer
 // directory grows the vector as it goes. Keeps a bogus count in a huge fdir from reserving memory
@@ -183,46 +171,48 @@ void AssetBundle::Parse() {
     // The first header read would otherwise stop at the zero end bound of an unattached reader
     // and report a read past the end instead of the missing image.
     if (readMode != BundleReadMode::Memory && readMode != BundleReadMode::File) {
-        Fail("invalid read mode");
+        Reject(BundleFault::InvalidReadMode, position);
     }
 
     // Header.
+    const uint64_t start = position;
     if (ReadU32() != kBundleMagic) {
-        Fail("bad format");
+        Reject(BundleFault::BadFormat, start);
     }
     if (ReadU32() != 0) {
-        Fail("unsupported version");
+        Reject(BundleFault::UnsupportedVersion, start + 4);
     }
     const uint32_t chunkStart = ReadU32();
     if (ReadU32() != 0) {
-        Fail("invalid flags");
+        Reject(BundleFault::InvalidFlags, start + 12);
     }
 
     // Chunks, back to back up to the end of the image. Payloads are skipped, never read.
     Seek(chunkStart);
     while (position < endBound) {
+        const uint64_t chunkHeader = position;
         const uint32_t id = ReadU32();
         const uint64_t size = ReadU64();
         if (size > endBound - position) {
-            Fail("bad chunk");
+            Reject(BundleFault::BadChunk, chunkHeader);
         }
         chunks.try_emplace(id, BundleChunk{id, position, size});
         if (readMode == BundleReadMode::File && size != 0 && !SeekStream(stream, size, SEEK_CUR)) {
-            Fail("file read error");
+            Reject(BundleFault::FileRead, position);
         }
         position += size;
     }
 
     const auto blob = chunks.find(kBlobChunkId);
     if (blob == chunks.end()) {
-        Fail("missing blob chunk");
+        Reject(BundleFault::MissingBlob, chunkStart);
     }
     blobPosition = blob->second.position;
     blobSize = blob->second.size;
 
     const auto fdir = chunks.find(kDirectoryChunkId);
     if (fdir == chunks.end()) {
-        Fail("missing fdir chunk");
+        Reject(BundleFault::MissingDirectory, chunkStart);
     }
 
     // Directory: every read from here on is confined to the fdir payload.
@@ -231,31 +221,33 @@ void AssetBundle::Parse() {
     const uint32_t count = ReadU32();
     entryCount = count;
     // The builder puts the entries in order when it goes out of scope, so those accepted before a
-    // failure stay findable. Every entry takes at least kEntryFixedBytes of the fdir payload, so a
+    // failure stay findable. Every entry takes at least kEntryFixedSize of the fdir payload, so a
     // count the payload cannot hold reserves no more than the payload could.
-    const uint64_t fitting = (endBound - position) / kEntryFixedBytes;
+    const uint64_t fitting = (endBound - position) / kEntryFixedSize;
     BundleFileIndex::Builder files(
         directory, static_cast<size_t>(std::min({uint64_t{count}, fitting, kMaxReservedEntries})));
     for (uint32_t index = 0; index < count; ++index) {
         currentEntry = index;
+        entryOffset_ = position;
+        const uint64_t entryStart = position;
         const uint32_t reserved0 = ReadU32();
         const uint32_t reserved1 = ReadU32();
         if (reserved0 != 0 || reserved1 != 0) {
-            Fail("bad file entry");
+            Reject(BundleFault::ReservedNotZero, entryStart);
         }
         const uint64_t offset = ReadU64();
         const uint64_t size = ReadU64();
         const uint64_t extra = ReadU64();
         if (offset > blobSize || size > blobSize - offset) {
-            Fail("bad file entry");
+            Reject(BundleFault::EntryOutsideBlob, entryStart);
         }
         if (ReadU8() != 0) {
-            Fail("bad file compression");
+            Reject(BundleFault::BadCompression, entryStart);
         }
         const uint32_t nameLength = ReadU32();
         // Checked before the name is allocated, so a bogus length costs nothing.
         if (!Fits(position, endBound, nameLength)) {
-            ThrowReadError();
+            Reject(BundleFault::ReadPastEnd, position);
         }
         std::string name(nameLength, '\0');
         ReadBytes(name.data(), nameLength);
@@ -274,7 +266,7 @@ BundleFileInfo AssetBundle::Find(const std::string& name) const {
 
 const uint8_t* AssetBundle::GetFileData(uint64_t offset) const {
     if (readMode != BundleReadMode::Memory) {
-        Fail("wrong read mode");
+        Reject(BundleFault::WrongReadMode, offset);
     }
     return base + static_cast<size_t>(blobPosition + offset);
 }
@@ -293,26 +285,18 @@ uint8_t AssetBundle::ReadU8() {
 uint32_t AssetBundle::ReadU32() {
     uint8_t bytes[4];
     ReadBytes(bytes, sizeof(bytes));
-    uint32_t value = 0;
-    for (const uint8_t byte : bytes) {
-        value = (value << 8) | byte;
-    }
-    return value;
+    return LoadU32(bytes);
 }
 
 uint64_t AssetBundle::ReadU64() {
     uint8_t bytes[8];
     ReadBytes(bytes, sizeof(bytes));
-    uint64_t value = 0;
-    for (const uint8_t byte : bytes) {
-        value = (value << 8) | byte;
-    }
-    return value;
+    return LoadU64(bytes);
 }
 
 void AssetBundle::ReadBytes(void* destination, uint64_t n) {
     if (!Fits(position, endBound, n)) {
-        ThrowReadError();
+        Reject(BundleFault::ReadPastEnd, position);
     }
     // A Memory image is a view inside the address space, so its n always fits in size_t; a File
     // image larger than the address space cannot be read in one piece.
@@ -325,20 +309,25 @@ void AssetBundle::ReadBytes(void* destination, uint64_t n) {
             break;
         case BundleReadMode::File:
             if (count != n || (count != 0 && std::fread(destination, 1, count, stream) != count)) {
-                Fail("file read error");
+                Reject(BundleFault::FileRead, position);
             }
             break;
         default:
-            Fail("invalid read mode");
+            Reject(BundleFault::InvalidReadMode, position);
     }
     position += n;
 }
 
 void AssetBundle::Seek(uint64_t newPosition) {
     if (readMode == BundleReadMode::File && !SeekStream(stream, newPosition, SEEK_SET)) {
-        Fail("file read error");
+        Reject(BundleFault::FileRead, newPosition);
     }
     position = newPosition;
+}
+
+void AssetBundle::Reject(BundleFault fault, uint64_t offset) const {
+    // A fault inside a directory entry is placed at the entry's start.
+    ThrowBundleError(fault, currentEntry ? entryOffset_ : offset, currentEntry);
 }
 
 }  // namespace vandrel

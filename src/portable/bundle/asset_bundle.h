@@ -12,22 +12,20 @@
 #include <utility>
 #include <vector>
 
+#include "portable/bundle/bundle_format.h"
+
 namespace vandrel {
 
-// Reader for assets.dat, the file that packs the application's files into one image.
-//
-// Layout (every integer big-endian):
-//   header  "vdab" magic, u32 version (0), u32 chunk start, u32 flags (0)
-//   chunks  from the chunk start to the end of the image: u32 id, u64 size, `size` payload bytes
-//   "blob"  the bytes of every file, back to back
-//   "fdir"  u32 count, then `count` entries: u32 0, u32 0, u64 offset, u64 size, u64 extra,
-//           u8 compression (0 = stored), u32 name length, name bytes (UTF-8, "/"-separated)
+// Reader for assets.dat, the file that packs the application's files into one image (its layout:
+// portable/bundle/bundle_format.h).
 //
 // Each entry's [offset, offset + size) lies inside the blob payload. The first chunk with a given
 // id and the first entry with a given name count; later ones are skipped.
 //
-// Rejections are exceptions: std::range_error("bundle read error") when a read would pass the end
-// bound, std::runtime_error with a fixed message for everything else.
+// Rejections are the BundleErrors of bundle_format.h: a BundleRangeError (a std::range_error,
+// "bundle read error") when a read would pass the end bound, a BundleFormatError (a
+// std::runtime_error with the fault's fixed text) for everything else; each names the fault, the
+// offset and the entry being read.
 
 struct BundleChunk {
     uint32_t id = 0;
@@ -216,10 +214,6 @@ struct BundleFileInfo {
 
 enum class BundleReadMode : int32_t { None = 0, Memory = 1, File = 2 };
 
-inline constexpr uint32_t kBundleMagic = 0x76646162;       // "vdab"
-inline constexpr uint32_t kBlobChunkId = 0x626C6F62;       // "blob"
-inline constexpr uint32_t kDirectoryChunkId = 0x66646972;  // "fdir"
-
 // One reader per bundle image. Attach the image (a mapped view, or a stdio stream opened in binary
 // mode whose offset 0 is the image's first byte), call Parse once, then Find and GetFileData any
 // number of times. The reader owns its tables only: the view or the stream stays the caller's and
@@ -263,6 +257,8 @@ public:
     void ReadBytes(void* destination, uint64_t n);
     // Sets the position; in File mode also seeks the stream there (absolute offset).
     void Seek(uint64_t position);
+    // Throws the BundleError of `fault` at `offset`, naming the entry being read.
+    [[noreturn]] void Reject(BundleFault fault, uint64_t offset) const;
 
     std::map<uint32_t, BundleChunk> chunks;
     BundleFileIndex directory;
@@ -279,6 +275,9 @@ public:
     // on success.
     std::optional<uint32_t> currentEntry;
     uint32_t entryCount = 0;
+
+private:
+    uint64_t entryOffset_ = 0;  // where the entry being read starts
 };
 
 }  // namespace vandrel

@@ -19,17 +19,17 @@ bool IsDeviceName(std::string_view segment) {
             c = static_cast<char>(c - 'a' + 'A');
         }
     }
-    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" ||
-        upper == "CONIN$" || upper == "CONOUT$") {
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+        upper == "CONOUT$") {
         return true;
     }
     if (upper.size() < 4 || (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0)) {
         return false;
     }
     const std::string_view number = std::string_view(upper).substr(3);
-    // A digit, or a superscript one, two or three (UTF-8).
-    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
-           number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+    // A digit from 1 to 9, or a superscript one, two or three (UTF-8).
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ enum class NameFault {
     Colon,               // drive letters ("C:") and alternate data streams ("a.txt:s")
     ReservedCharacter,   // < > " / \ | ? *
     TrailingDotOrSpace,  // Windows drops them, so the name would become another one
-    DeviceName,          // CON, PRN, AUX, NUL, COM0-9, LPT0-9 (also ¹ ² ³), CONIN$, CONOUT$, with
-                         // any extension and in any case
+    DeviceName,  // CON, PRN, AUX, NUL, COM1-9, LPT1-9 (also ¹ ² ³), CONIN$, CONOUT$, with
+                 // any extension and in any case
 };
 
 // The first fault of `segment` in the order above, or NameFault::None. Bytes above 0x7F are not

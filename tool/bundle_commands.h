@@ -1,0 +1,49 @@
+#pragma once
+
+// The bundle commands: pack, list, verify and extract, and the opening of a bundle as the host
+// reads it.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "file_io.h"
+#include "portable/bundle/asset_bundle.h"
+#include "tool_environment.h"
+
+namespace vandrel::tool {
+
+// A bundle file attached to the host's reader.
+struct OpenedBundle {
+    std::filesystem::path path;
+    uint64_t length = 0;
+    StdioFile stream;
+    AssetBundle reader;
+    std::optional<std::string> rejection;  // why the host would not read it
+    std::optional<BundleError> fault;      // what the reader reported, when it rejected it
+    bool tooLarge = false;                 // rejected for its size alone, without being read
+};
+
+// Opens and reads a bundle file as the host would. A bundle the reader rejects, or one of the
+// size limit or more (not read), comes back with its rejection; ToolError when the file cannot
+// be read, OutOfMemory when its directory does not fit in memory.
+std::unique_ptr<OpenedBundle> OpenBundle(const std::filesystem::path& path,
+                                         const ToolEnvironment& environment = {});
+
+// The lines that say where and why the reader stopped reading `bundle`, from the file itself.
+std::vector<std::string> ExplainRejection(const OpenedBundle& bundle);
+
+int PackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const ToolEnvironment& environment);
+int ListCommand(const std::vector<std::string>& args, std::ostream& out,
+                const ToolEnvironment& environment);
+int VerifyCommand(const std::vector<std::string>& args, std::ostream& out,
+                  const ToolEnvironment& environment);
+int ExtractCommand(const std::vector<std::string>& args, std::ostream& out,
+                   const ToolEnvironment& environment);
+
+}  // namespace vandrel::tool
