@@ -29,6 +29,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Closes an open file of the system's (a handle, or a descriptor) and marks it closed.
+#ifdef _WIN32
+void CloseNative(void*& handle) {
+    if (handle != nullptr) {
+        ::CloseHandle(static_cast<HANDLE>(handle));
+        handle = nullptr;
+    }
+}
+#else
+void CloseNative(int& fd) {
+    if (fd >= 0) {
+        close(fd);
+        fd = -1;
+    }
+}
+#endif
+
 std::string Quoted(const fs::path& path) {
     return ShownPath(path);
 }
@@ -303,15 +320,9 @@ InputFile::~InputFile() {
 
 void InputFile::Close() {
 #ifdef _WIN32
-    if (handle_ != nullptr) {
-        ::CloseHandle(static_cast<HANDLE>(handle_));
-        handle_ = nullptr;
-    }
+    CloseNative(handle_);
 #else
-    if (fd_ >= 0) {
-        close(fd_);
-        fd_ = -1;
-    }
+    CloseNative(fd_);
 #endif
 }
 
@@ -452,15 +463,9 @@ TempOutputFile::~TempOutputFile() {
 
 void TempOutputFile::CloseHandle() {
 #ifdef _WIN32
-    if (handle_ != nullptr) {
-        ::CloseHandle(static_cast<HANDLE>(handle_));
-        handle_ = nullptr;
-    }
+    CloseNative(handle_);
 #else
-    if (fd_ >= 0) {
-        close(fd_);
-        fd_ = -1;
-    }
+    CloseNative(fd_);
 #endif
 }
 

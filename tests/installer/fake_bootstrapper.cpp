@@ -12,19 +12,9 @@
 
 #include <string>
 
-namespace {
+#include "win32/util/text.h"
 
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
-}
+namespace {
 
 void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -51,8 +41,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     wchar_t current[MAX_PATH * 4] = {};
     GetCurrentDirectoryW(ARRAYSIZE(current), current);
-    WriteWholeFile(folder + L"bootstrapper-run.txt",
-                   Utf8(GetCommandLineW()) + "\n" + Utf8(current) + "\n");
+    WriteWholeFile(folder + L"bootstrapper-run.txt", vandrel::WideToUtf8(GetCommandLineW()) + "\n" +
+                                                         vandrel::WideToUtf8(current) + "\n");
 
     wchar_t runtimeFolder[MAX_PATH * 4] = {};
     const DWORD length = GetEnvironmentVariableW(L"VANDREL_TEST_RUNTIME_FOLDER", runtimeFolder,

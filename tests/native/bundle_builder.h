@@ -1,7 +1,8 @@
 #pragma once
 
-// Builds asset bundle images byte by byte for tests. Every integer is written big-endian, the way
-// the reader expects it. Nothing here checks the result: tests build broken images on purpose.
+// Builds asset bundle images byte by byte for tests, with the format's own encoders
+// (portable/bundle/bundle_format.h). Nothing here checks the result: tests build broken images
+// on purpose.
 //
 //   BundleBuilder image;
 //   image.Header().Chunk(kBlobChunkId, "hello").Chunk(kDirectoryChunkId,
@@ -32,18 +33,8 @@ public:
         bytes.push_back(value);
         return *this;
     }
-    BundleBuilder& U32(uint32_t value) {
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            bytes.push_back(static_cast<uint8_t>(value >> shift));
-        }
-        return *this;
-    }
-    BundleBuilder& U64(uint64_t value) {
-        for (int shift = 56; shift >= 0; shift -= 8) {
-            bytes.push_back(static_cast<uint8_t>(value >> shift));
-        }
-        return *this;
-    }
+    BundleBuilder& U32(uint32_t value) { return Encoded(value, AppendU32); }
+    BundleBuilder& U64(uint64_t value) { return Encoded(value, AppendU64); }
     BundleBuilder& Bytes(std::string_view data) {
         bytes.insert(bytes.end(), data.begin(), data.end());
         return *this;
@@ -81,6 +72,14 @@ public:
     size_t size() const { return bytes.size(); }
 
     std::vector<uint8_t> bytes;
+
+private:
+    template <typename T>
+    BundleBuilder& Encoded(T value, void (*append)(std::string&, T)) {
+        std::string encoded;
+        append(encoded, value);
+        return Bytes(encoded);
+    }
 };
 
 // Fields of one directory entry, for BundleDirectory: {"name", offset, size} and optionally the
@@ -130,14 +129,7 @@ inline std::vector<uint8_t> SimpleBundle(std::string_view blob,
 
 // A valid image holding these files (name, bytes), stored one after the other in this order.
 inline std::string BundleOfFiles(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string blob;
-    std::vector<BundleEntrySpec> entries;
-    for (const auto& [name, bytes] : files) {
-        entries.emplace_back(name, blob.size(), bytes.size());
-        blob += bytes;
-    }
-    const std::vector<uint8_t> image = SimpleBundle(blob, entries);
-    return std::string(image.begin(), image.end());
+    return EncodeBundle(files);
 }
 
 }  // namespace vandrel

@@ -1,7 +1,6 @@
 #include "portable/server/mime_table.h"
 
 #include <cctype>
-#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -18,74 +17,29 @@ struct MimeCase {
     std::string expected;
 };
 
-// The whole table, written out independently of the implementation's copy.
-const MimeCase kRows[] = {
+// What pages load most, and the rows whose types differ in small ways.
+const MimeCase kSamples[] = {
     {".html", "text/html; charset=utf-8"},
-    {".htm", "text/html; charset=utf-8"},
     {".js", "application/javascript; charset=utf-8"},
-    {".ts", "application/typescript; charset=utf-8"},
+    {".mjs", "application/javascript; charset=utf-8"},  // module scripts and workers
     {".css", "text/css; charset=utf-8"},
     {".json", "application/json; charset=utf-8"},
+    {".scon", "application/json"},  // no charset, unlike .json
     {".xml", "text/xml; charset=utf-8"},
-    {".csv", "text/csv; charset=utf-8"},
-    {".tsv", "text/tab-separated-values; charset=utf-8"},
-    {".txt", "text/plain; charset=utf-8"},
-    {".md", "text/markdown; charset=utf-8"},
-    {".ini", "text/plain; charset=utf-8"},
-    {".wasm", "application/wasm"},
-    {".wast", "application/wast"},
-    {".png", "image/png"},
-    {".apng", "image/apng"},
-    {".jpg", "image/jpeg"},
-    {".jpeg", "image/jpeg"},
-    {".jxl", "image/jxl"},
-    {".svg", "image/svg+xml"},
-    {".webp", "image/webp"},
-    {".gif", "image/gif"},
-    {".tif", "image/tiff"},
-    {".tiff", "image/tiff"},
-    {".bmp", "image/bmp"},
-    {".ico", "image/x-icon"},
-    {".avif", "image/avif"},
-    {".webm", "video/webm"},
-    {".m4a", "audio/mp4"},
-    {".mp3", "audio/mpeg"},
-    {".mp4", "video/mp4"},
-    {".mpg", "video/mpeg"},
-    {".mpeg", "video/mpeg"},
-    {".opus", "audio/ogg; codecs=opus"},
-    {".ogg", "audio/ogg"},
-    {".ogv", "video/ogg"},
-    {".flac", "audio/flac"},
-    {".wav", "audio/wav"},
-    {".mid", "audio/midi"},
-    {".midi", "audio/midi"},
-    {".kar", "audio/midi"},
-    {".woff", "application/font-woff"},
-    {".woff2", "font/woff2"},
-    {".ttf", "application/font-sfnt"},
-    {".otf", "application/font-sfnt"},
-    {".eot", "application/vnd.ms-fontobject"},
-    {".zip", "application/zip"},
-    {".pdf", "application/pdf"},
     {".scml", "text/xml"},
-    {".scon", "application/json"},
-    {".mjs", "application/javascript; charset=utf-8"},
     {".map", "application/json; charset=utf-8"},
     {".webmanifest", "application/manifest+json"},
+    {".wasm", "application/wasm"},
+    {".png", "image/png"},
+    {".svg", "image/svg+xml"},
+    {".mp4", "video/mp4"},
+    {".opus", "audio/ogg; codecs=opus"},
+    {".woff2", "font/woff2"},
+    {".ttf", "application/font-sfnt"},
 };
 
-TEST(MimeTableTest, TableHasFiftyThreeDistinctRows) {
-    std::set<std::string> extensions;
-    for (const MimeCase& row : kRows) {
-        extensions.insert(row.path);
-    }
-    EXPECT_EQ(std::size(kRows), 53u);
-    EXPECT_EQ(extensions.size(), 53u);
-}
-
-TEST(MimeTableTest, EveryRowAnswersInLowerUpperAndMixedCaseAndAfterAName) {
-    for (const MimeCase& row : kRows) {
+TEST(MimeTableTest, SamplesAnswerInAnyCaseAndAfterAName) {
+    for (const MimeCase& row : kSamples) {
         std::string upper = row.path;
         std::string mixed = row.path;
         for (size_t i = 0; i < upper.size(); ++i) {

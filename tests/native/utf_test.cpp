@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "readable_bytes.h"
+
 namespace vandrel {
 namespace {
 
@@ -11,24 +13,6 @@ using namespace std::string_literals;
 
 // U+FFFD in UTF-8.
 const std::string R = "\xEF\xBF\xBD";
-
-// Bytes as hex, for readable failures.
-std::string Hex(const std::string& text) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string result;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F) {
-            result.push_back(c);
-        } else {
-            result += "<";
-            result.push_back(digits[byte >> 4]);
-            result.push_back(digits[byte & 15]);
-            result += ">";
-        }
-    }
-    return result;
-}
 
 TEST(Utf, Utf8ToUtf16ReplacesMalformedSequences) {
     struct Case {

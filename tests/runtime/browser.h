@@ -13,6 +13,16 @@
 #include "com_support.h"
 #include "runtime.h"
 
+// An event the stand-in does not raise: both of its methods log themselves as not implemented and
+// answer E_NOTIMPL. `on` names the interface in the log.
+#define VANDREL_UNSUPPORTED_EVENT(on, name, handler)                                   \
+    HRESULT STDMETHODCALLTYPE add_##name(handler*, EventRegistrationToken*) override { \
+        return NotImplemented(on, "add_" #name);                                       \
+    }                                                                                  \
+    HRESULT STDMETHODCALLTYPE remove_##name(EventRegistrationToken) override {         \
+        return NotImplemented(on, "remove_" #name);                                    \
+    }
+
 namespace vandrel::testruntime {
 
 // What GetAvailableCoreWebView2BrowserVersionString and get_BrowserVersionString report.
@@ -84,13 +94,8 @@ public:
         IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers,
         ICoreWebView2WebResourceResponse** response) override;
     HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override;
-    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
-        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("environment", "add_NewBrowserVersionAvailable");
-    }
-    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
-        return NotImplemented("environment", "remove_NewBrowserVersionAvailable");
-    }
+    VANDREL_UNSUPPORTED_EVENT("environment", NewBrowserVersionAvailable,
+                              ICoreWebView2NewBrowserVersionAvailableEventHandler)
 
     // ICoreWebView2Environment2 ... 13
     HRESULT STDMETHODCALLTYPE CreateWebResourceRequest(LPCWSTR, LPCWSTR, IStream*, LPCWSTR,
@@ -107,26 +112,16 @@ public:
     HRESULT STDMETHODCALLTYPE GetAutomationProviderForWindow(HWND, IUnknown**) override {
         return NotImplemented("environment4", "GetAutomationProviderForWindow");
     }
-    HRESULT STDMETHODCALLTYPE add_BrowserProcessExited(
-        ICoreWebView2BrowserProcessExitedEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("environment5", "add_BrowserProcessExited");
-    }
-    HRESULT STDMETHODCALLTYPE remove_BrowserProcessExited(EventRegistrationToken) override {
-        return NotImplemented("environment5", "remove_BrowserProcessExited");
-    }
+    VANDREL_UNSUPPORTED_EVENT("environment5", BrowserProcessExited,
+                              ICoreWebView2BrowserProcessExitedEventHandler)
     HRESULT STDMETHODCALLTYPE CreatePrintSettings(ICoreWebView2PrintSettings**) override {
         return NotImplemented("environment6", "CreatePrintSettings");
     }
     HRESULT STDMETHODCALLTYPE get_UserDataFolder(LPWSTR*) override {
         return NotImplemented("environment7", "get_UserDataFolder");
     }
-    HRESULT STDMETHODCALLTYPE add_ProcessInfosChanged(ICoreWebView2ProcessInfosChangedEventHandler*,
-                                                      EventRegistrationToken*) override {
-        return NotImplemented("environment8", "add_ProcessInfosChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ProcessInfosChanged(EventRegistrationToken) override {
-        return NotImplemented("environment8", "remove_ProcessInfosChanged");
-    }
+    VANDREL_UNSUPPORTED_EVENT("environment8", ProcessInfosChanged,
+                              ICoreWebView2ProcessInfosChangedEventHandler)
     HRESULT STDMETHODCALLTYPE GetProcessInfos(ICoreWebView2ProcessInfoCollection**) override {
         return NotImplemented("environment8", "GetProcessInfos");
     }
@@ -194,36 +189,14 @@ public:
     HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override;
     HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override;
     HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) override;
-    HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler*,
-                                                    EventRegistrationToken*) override {
-        return NotImplemented("controller", "add_ZoomFactorChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken) override {
-        return NotImplemented("controller", "remove_ZoomFactorChanged");
-    }
+    VANDREL_UNSUPPORTED_EVENT("controller", ZoomFactorChanged,
+                              ICoreWebView2ZoomFactorChangedEventHandler)
     HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) override;
     HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) override;
-    HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler*,
-                                                     EventRegistrationToken*) override {
-        return NotImplemented("controller", "add_MoveFocusRequested");
-    }
-    HRESULT STDMETHODCALLTYPE remove_MoveFocusRequested(EventRegistrationToken) override {
-        return NotImplemented("controller", "remove_MoveFocusRequested");
-    }
-    HRESULT STDMETHODCALLTYPE add_GotFocus(ICoreWebView2FocusChangedEventHandler*,
-                                           EventRegistrationToken*) override {
-        return NotImplemented("controller", "add_GotFocus");
-    }
-    HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken) override {
-        return NotImplemented("controller", "remove_GotFocus");
-    }
-    HRESULT STDMETHODCALLTYPE add_LostFocus(ICoreWebView2FocusChangedEventHandler*,
-                                            EventRegistrationToken*) override {
-        return NotImplemented("controller", "add_LostFocus");
-    }
-    HRESULT STDMETHODCALLTYPE remove_LostFocus(EventRegistrationToken) override {
-        return NotImplemented("controller", "remove_LostFocus");
-    }
+    VANDREL_UNSUPPORTED_EVENT("controller", MoveFocusRequested,
+                              ICoreWebView2MoveFocusRequestedEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("controller", GotFocus, ICoreWebView2FocusChangedEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("controller", LostFocus, ICoreWebView2FocusChangedEventHandler)
     HRESULT STDMETHODCALLTYPE
     add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler,
                               EventRegistrationToken* token) override;
@@ -317,63 +290,24 @@ public:
     add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
                            EventRegistrationToken* token) override;
     HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler*,
-                                                 EventRegistrationToken*) override {
-        return NotImplemented("webview", "add_ContentLoading");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ContentLoading(EventRegistrationToken) override {
-        return NotImplemented("webview", "remove_ContentLoading");
-    }
-    HRESULT STDMETHODCALLTYPE add_SourceChanged(ICoreWebView2SourceChangedEventHandler*,
-                                                EventRegistrationToken*) override {
-        return NotImplemented("webview", "add_SourceChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_SourceChanged(EventRegistrationToken) override {
-        return NotImplemented("webview", "remove_SourceChanged");
-    }
-    HRESULT STDMETHODCALLTYPE add_HistoryChanged(ICoreWebView2HistoryChangedEventHandler*,
-                                                 EventRegistrationToken*) override {
-        return NotImplemented("webview", "add_HistoryChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_HistoryChanged(EventRegistrationToken) override {
-        return NotImplemented("webview", "remove_HistoryChanged");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview", ContentLoading, ICoreWebView2ContentLoadingEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("webview", SourceChanged, ICoreWebView2SourceChangedEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("webview", HistoryChanged, ICoreWebView2HistoryChangedEventHandler)
     HRESULT STDMETHODCALLTYPE
     add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
                             EventRegistrationToken* token) override;
     HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE add_FrameNavigationStarting(
-        ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview", "add_FrameNavigationStarting");
-    }
-    HRESULT STDMETHODCALLTYPE remove_FrameNavigationStarting(EventRegistrationToken) override {
-        return NotImplemented("webview", "remove_FrameNavigationStarting");
-    }
-    HRESULT STDMETHODCALLTYPE add_FrameNavigationCompleted(
-        ICoreWebView2NavigationCompletedEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview", "add_FrameNavigationCompleted");
-    }
-    HRESULT STDMETHODCALLTYPE remove_FrameNavigationCompleted(EventRegistrationToken) override {
-        return NotImplemented("webview", "remove_FrameNavigationCompleted");
-    }
-    HRESULT STDMETHODCALLTYPE add_ScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventHandler*,
-                                                      EventRegistrationToken*) override {
-        return NotImplemented("webview", "add_ScriptDialogOpening");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ScriptDialogOpening(EventRegistrationToken) override {
-        return NotImplemented("webview", "remove_ScriptDialogOpening");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview", FrameNavigationStarting,
+                              ICoreWebView2NavigationStartingEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("webview", FrameNavigationCompleted,
+                              ICoreWebView2NavigationCompletedEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("webview", ScriptDialogOpening,
+                              ICoreWebView2ScriptDialogOpeningEventHandler)
     HRESULT STDMETHODCALLTYPE
     add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler,
                             EventRegistrationToken* token) override;
     HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler*,
-                                                EventRegistrationToken*) override {
-        return NotImplemented("webview", "add_ProcessFailed");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken) override {
-        return NotImplemented("webview", "remove_ProcessFailed");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview", ProcessFailed, ICoreWebView2ProcessFailedEventHandler)
     HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
         LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
         return NotImplemented("webview", "AddScriptToExecuteOnDocumentCreated");
@@ -456,13 +390,8 @@ public:
     HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken token) override;
 
     // ICoreWebView2_2
-    HRESULT STDMETHODCALLTYPE add_WebResourceResponseReceived(
-        ICoreWebView2WebResourceResponseReceivedEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview2", "add_WebResourceResponseReceived");
-    }
-    HRESULT STDMETHODCALLTYPE remove_WebResourceResponseReceived(EventRegistrationToken) override {
-        return NotImplemented("webview2", "remove_WebResourceResponseReceived");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview2", WebResourceResponseReceived,
+                              ICoreWebView2WebResourceResponseReceivedEventHandler)
     HRESULT STDMETHODCALLTYPE
     NavigateWithWebResourceRequest(ICoreWebView2WebResourceRequest*) override {
         return NotImplemented("webview2", "NavigateWithWebResourceRequest");
@@ -491,27 +420,11 @@ public:
     HRESULT STDMETHODCALLTYPE ClearVirtualHostNameToFolderMapping(LPCWSTR) override {
         return NotImplemented("webview3", "ClearVirtualHostNameToFolderMapping");
     }
-    HRESULT STDMETHODCALLTYPE add_FrameCreated(ICoreWebView2FrameCreatedEventHandler*,
-                                               EventRegistrationToken*) override {
-        return NotImplemented("webview4", "add_FrameCreated");
-    }
-    HRESULT STDMETHODCALLTYPE remove_FrameCreated(EventRegistrationToken) override {
-        return NotImplemented("webview4", "remove_FrameCreated");
-    }
-    HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler*,
-                                                   EventRegistrationToken*) override {
-        return NotImplemented("webview4", "add_DownloadStarting");
-    }
-    HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken) override {
-        return NotImplemented("webview4", "remove_DownloadStarting");
-    }
-    HRESULT STDMETHODCALLTYPE add_ClientCertificateRequested(
-        ICoreWebView2ClientCertificateRequestedEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview5", "add_ClientCertificateRequested");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ClientCertificateRequested(EventRegistrationToken) override {
-        return NotImplemented("webview5", "remove_ClientCertificateRequested");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview4", FrameCreated, ICoreWebView2FrameCreatedEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("webview4", DownloadStarting,
+                              ICoreWebView2DownloadStartingEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("webview5", ClientCertificateRequested,
+                              ICoreWebView2ClientCertificateRequestedEventHandler)
     HRESULT STDMETHODCALLTYPE OpenTaskManagerWindow() override {
         return NotImplemented("webview6", "OpenTaskManagerWindow");
     }
@@ -519,39 +432,20 @@ public:
                                          ICoreWebView2PrintToPdfCompletedHandler*) override {
         return NotImplemented("webview7", "PrintToPdf");
     }
-    HRESULT STDMETHODCALLTYPE add_IsMutedChanged(ICoreWebView2IsMutedChangedEventHandler*,
-                                                 EventRegistrationToken*) override {
-        return NotImplemented("webview8", "add_IsMutedChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_IsMutedChanged(EventRegistrationToken) override {
-        return NotImplemented("webview8", "remove_IsMutedChanged");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview8", IsMutedChanged, ICoreWebView2IsMutedChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL*) override {
         return NotImplemented("webview8", "get_IsMuted");
     }
     HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL) override {
         return NotImplemented("webview8", "put_IsMuted");
     }
-    HRESULT STDMETHODCALLTYPE add_IsDocumentPlayingAudioChanged(
-        ICoreWebView2IsDocumentPlayingAudioChangedEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview8", "add_IsDocumentPlayingAudioChanged");
-    }
-    HRESULT STDMETHODCALLTYPE
-    remove_IsDocumentPlayingAudioChanged(EventRegistrationToken) override {
-        return NotImplemented("webview8", "remove_IsDocumentPlayingAudioChanged");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview8", IsDocumentPlayingAudioChanged,
+                              ICoreWebView2IsDocumentPlayingAudioChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL*) override {
         return NotImplemented("webview8", "get_IsDocumentPlayingAudio");
     }
-    HRESULT STDMETHODCALLTYPE add_IsDefaultDownloadDialogOpenChanged(
-        ICoreWebView2IsDefaultDownloadDialogOpenChangedEventHandler*,
-        EventRegistrationToken*) override {
-        return NotImplemented("webview9", "add_IsDefaultDownloadDialogOpenChanged");
-    }
-    HRESULT STDMETHODCALLTYPE
-    remove_IsDefaultDownloadDialogOpenChanged(EventRegistrationToken) override {
-        return NotImplemented("webview9", "remove_IsDefaultDownloadDialogOpenChanged");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview9", IsDefaultDownloadDialogOpenChanged,
+                              ICoreWebView2IsDefaultDownloadDialogOpenChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL*) override {
         return NotImplemented("webview9", "get_IsDefaultDownloadDialogOpen");
     }
@@ -575,58 +469,30 @@ public:
     HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT) override {
         return NotImplemented("webview9", "put_DefaultDownloadDialogMargin");
     }
-    HRESULT STDMETHODCALLTYPE add_BasicAuthenticationRequested(
-        ICoreWebView2BasicAuthenticationRequestedEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview10", "add_BasicAuthenticationRequested");
-    }
-    HRESULT STDMETHODCALLTYPE remove_BasicAuthenticationRequested(EventRegistrationToken) override {
-        return NotImplemented("webview10", "remove_BasicAuthenticationRequested");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview10", BasicAuthenticationRequested,
+                              ICoreWebView2BasicAuthenticationRequestedEventHandler)
     HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethodForSession(
         LPCWSTR, LPCWSTR, LPCWSTR,
         ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
         return NotImplemented("webview11", "CallDevToolsProtocolMethodForSession");
     }
-    HRESULT STDMETHODCALLTYPE add_ContextMenuRequested(
-        ICoreWebView2ContextMenuRequestedEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview11", "add_ContextMenuRequested");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ContextMenuRequested(EventRegistrationToken) override {
-        return NotImplemented("webview11", "remove_ContextMenuRequested");
-    }
-    HRESULT STDMETHODCALLTYPE add_StatusBarTextChanged(
-        ICoreWebView2StatusBarTextChangedEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview12", "add_StatusBarTextChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_StatusBarTextChanged(EventRegistrationToken) override {
-        return NotImplemented("webview12", "remove_StatusBarTextChanged");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview11", ContextMenuRequested,
+                              ICoreWebView2ContextMenuRequestedEventHandler)
+    VANDREL_UNSUPPORTED_EVENT("webview12", StatusBarTextChanged,
+                              ICoreWebView2StatusBarTextChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_StatusBarText(LPWSTR*) override {
         return NotImplemented("webview12", "get_StatusBarText");
     }
     HRESULT STDMETHODCALLTYPE get_Profile(ICoreWebView2Profile**) override {
         return NotImplemented("webview13", "get_Profile");
     }
-    HRESULT STDMETHODCALLTYPE
-    add_ServerCertificateErrorDetected(ICoreWebView2ServerCertificateErrorDetectedEventHandler*,
-                                       EventRegistrationToken*) override {
-        return NotImplemented("webview14", "add_ServerCertificateErrorDetected");
-    }
-    HRESULT STDMETHODCALLTYPE
-    remove_ServerCertificateErrorDetected(EventRegistrationToken) override {
-        return NotImplemented("webview14", "remove_ServerCertificateErrorDetected");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview14", ServerCertificateErrorDetected,
+                              ICoreWebView2ServerCertificateErrorDetectedEventHandler)
     HRESULT STDMETHODCALLTYPE ClearServerCertificateErrorActions(
         ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler*) override {
         return NotImplemented("webview14", "ClearServerCertificateErrorActions");
     }
-    HRESULT STDMETHODCALLTYPE add_FaviconChanged(ICoreWebView2FaviconChangedEventHandler*,
-                                                 EventRegistrationToken*) override {
-        return NotImplemented("webview15", "add_FaviconChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_FaviconChanged(EventRegistrationToken) override {
-        return NotImplemented("webview15", "remove_FaviconChanged");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview15", FaviconChanged, ICoreWebView2FaviconChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_FaviconUri(LPWSTR*) override {
         return NotImplemented("webview15", "get_FaviconUri");
     }
@@ -650,13 +516,8 @@ public:
                                                        LPCWSTR) override {
         return NotImplemented("webview17", "PostSharedBufferToScript");
     }
-    HRESULT STDMETHODCALLTYPE add_LaunchingExternalUriScheme(
-        ICoreWebView2LaunchingExternalUriSchemeEventHandler*, EventRegistrationToken*) override {
-        return NotImplemented("webview18", "add_LaunchingExternalUriScheme");
-    }
-    HRESULT STDMETHODCALLTYPE remove_LaunchingExternalUriScheme(EventRegistrationToken) override {
-        return NotImplemented("webview18", "remove_LaunchingExternalUriScheme");
-    }
+    VANDREL_UNSUPPORTED_EVENT("webview18", LaunchingExternalUriScheme,
+                              ICoreWebView2LaunchingExternalUriSchemeEventHandler)
     HRESULT STDMETHODCALLTYPE
     get_MemoryUsageTargetLevel(COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL*) override {
         return NotImplemented("webview19", "get_MemoryUsageTargetLevel");

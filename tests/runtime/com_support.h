@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "win32/util/com_object.h"
+#include "win32/util/text.h"
 #include "win32/webview2/webview2.h"
 
 namespace vandrel::testruntime {
@@ -80,27 +81,12 @@ HRESULT GiveOut(Interface* object, Interface** out) {
 // The stand-in's objects count their references as the host's own do.
 using vandrel::ComObject;
 
+// Text conversions, through the host's own codec.
 inline std::string Utf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
+    return WideToUtf8(text);
 }
-
 inline std::wstring Wide(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
+    return Utf8ToWide(text);
 }
 
 // A CoTaskMemAlloc'd copy for an LPWSTR* [out] parameter.

@@ -64,8 +64,7 @@ struct ToolRun {
     std::string err;
 };
 
-inline ToolRun Tool(const std::vector<std::string>& args,
-                    const ToolEnvironment& environment = {}) {
+inline ToolRun Tool(const std::vector<std::string>& args, const ToolEnvironment& environment = {}) {
     std::ostringstream out;
     std::ostringstream err;
     ToolRun run;
@@ -139,28 +138,22 @@ inline std::string PackedNames(const fs::path& bundle) {
     return names;
 }
 
+// Big-endian integers, as the bundle format writes them.
+using vandrel::AppendU32;
+using vandrel::AppendU64;
 inline void PutU32(std::string& out, uint32_t value) {
-    for (int i = 3; i >= 0; --i) {
-        out.push_back(static_cast<char>(value >> (8 * i)));
-    }
+    AppendU32(out, value);
 }
-
 inline void PutU64(std::string& out, uint64_t value) {
-    for (int i = 7; i >= 0; --i) {
-        out.push_back(static_cast<char>(value >> (8 * i)));
-    }
+    AppendU64(out, value);
 }
-
 inline uint32_t GetU32(const std::string& in, size_t at) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        value = (value << 8) | static_cast<uint8_t>(in.at(at + i));
-    }
-    return value;
+    EXPECT_LE(at + 4, in.size());
+    return at + 4 <= in.size() ? LoadU32(reinterpret_cast<const uint8_t*>(in.data()) + at) : 0;
 }
-
 inline uint64_t GetU64(const std::string& in, size_t at) {
-    return (uint64_t{GetU32(in, at)} << 32) | GetU32(in, at + 4);
+    EXPECT_LE(at + 8, in.size());
+    return at + 8 <= in.size() ? LoadU64(reinterpret_cast<const uint8_t*>(in.data()) + at) : 0;
 }
 
 // One directory entry as it is to be encoded; any field can be set to a wrong value.
@@ -176,51 +169,38 @@ struct RawEntry {
 };
 
 inline std::string EncodeEntry(const RawEntry& entry) {
+    EntryFields fields;
+    fields.reserved0 = entry.reserved0;
+    fields.reserved1 = entry.reserved1;
+    fields.offset = entry.offset;
+    fields.size = entry.size;
+    fields.extra = entry.extra;
+    fields.compression = entry.compression;
+    fields.nameLength = entry.nameLength.value_or(static_cast<uint32_t>(entry.name.size()));
     std::string out;
-    PutU32(out, entry.reserved0);
-    PutU32(out, entry.reserved1);
-    PutU64(out, entry.offset);
-    PutU64(out, entry.size);
-    PutU64(out, entry.extra);
-    out.push_back(static_cast<char>(entry.compression));
-    PutU32(out, entry.nameLength.value_or(static_cast<uint32_t>(entry.name.size())));
-    out += entry.name;
+    AppendEntry(out, fields, entry.name);
     return out;
 }
 
 // A bundle: header, "blob" with `blob`, "fdir" with `entries`.
 inline std::string EncodeBundle(const std::string& blob, const std::vector<RawEntry>& entries) {
-    std::string out = "vdab";
-    PutU32(out, 0);
-    PutU32(out, 16);
-    PutU32(out, 0);
-    out += "blob";
-    PutU64(out, blob.size());
-    out += blob;
     std::string directory;
-    PutU32(directory, static_cast<uint32_t>(entries.size()));
+    AppendU32(directory, static_cast<uint32_t>(entries.size()));
     for (const RawEntry& entry : entries) {
         directory += EncodeEntry(entry);
     }
-    out += "fdir";
-    PutU64(out, directory.size());
+    std::string out;
+    AppendHeader(out);
+    AppendChunkHeader(out, kBlobChunkId, blob.size());
+    out += blob;
+    AppendChunkHeader(out, kDirectoryChunkId, directory.size());
     out += directory;
     return out;
 }
 
 // A bundle of whole files laid out back to back, entries in the order given.
 inline std::string EncodeFiles(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string blob;
-    std::vector<RawEntry> entries;
-    for (const auto& [name, content] : files) {
-        RawEntry entry;
-        entry.name = name;
-        entry.offset = blob.size();
-        entry.size = content.size();
-        blob += content;
-        entries.push_back(entry);
-    }
-    return EncodeBundle(blob, entries);
+    return vandrel::EncodeBundle(files);
 }
 
 // One run of the tool, in-process.

@@ -1,5 +1,7 @@
 #include "portable/bundle/bundle_format.h"
 
+#include <iterator>
+
 namespace vandrel {
 
 void AppendU32(std::string& out, uint32_t value) {
@@ -92,34 +94,15 @@ std::string EncodeBundle(const std::vector<std::pair<std::string, std::string>>&
 }
 
 const char* BundleFaultText(BundleFault fault) {
-    switch (fault) {
-        case BundleFault::ReadPastEnd:
-            return "bundle read error";
-        case BundleFault::FileRead:
-            return "file read error";
-        case BundleFault::InvalidReadMode:
-            return "invalid read mode";
-        case BundleFault::WrongReadMode:
-            return "wrong read mode";
-        case BundleFault::BadFormat:
-            return "bad format";
-        case BundleFault::UnsupportedVersion:
-            return "unsupported version";
-        case BundleFault::InvalidFlags:
-            return "invalid flags";
-        case BundleFault::BadChunk:
-            return "bad chunk";
-        case BundleFault::MissingBlob:
-            return "missing blob chunk";
-        case BundleFault::MissingDirectory:
-            return "missing fdir chunk";
-        case BundleFault::ReservedNotZero:
-        case BundleFault::EntryOutsideBlob:
-            return "bad file entry";
-        case BundleFault::BadCompression:
-            return "bad file compression";
-    }
-    return "bundle error";
+    // In the order of BundleFault.
+    static constexpr const char* kTexts[] = {
+        "bundle read error",    "file read error",     "invalid read mode", "wrong read mode",
+        "bad format",           "unsupported version", "invalid flags",     "bad chunk",
+        "missing blob chunk",   "missing fdir chunk",  "bad file entry",    "bad file entry",
+        "bad file compression",
+    };
+    static_assert(std::size(kTexts) == static_cast<size_t>(BundleFault::BadCompression) + 1);
+    return kTexts[static_cast<size_t>(fault)];
 }
 
 void ThrowBundleError(BundleFault fault, uint64_t offset, std::optional<uint32_t> entry) {

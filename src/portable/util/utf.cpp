@@ -12,36 +12,21 @@ char32_t NextCodePoint(std::string_view text, size_t& i, bool& malformed) {
         ++i;
         return lead;
     }
-    size_t length = 0;
-    char32_t value = 0;
-    // The range the second byte must fall in; it excludes overlongs, surrogates and values past
-    // U+10FFFF.
-    uint8_t secondLow = 0x80;
-    uint8_t secondHigh = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0F;
-        if (lead == 0xE0) {
-            secondLow = 0xA0;
-        } else if (lead == 0xED) {
-            secondHigh = 0x9F;
-        }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07;
-        if (lead == 0xF0) {
-            secondLow = 0x90;
-        } else if (lead == 0xF4) {
-            secondHigh = 0x8F;
-        }
-    } else {
+    // The sequence's length, from its first byte; the range its second byte must fall in
+    // excludes overlongs, surrogates and values past U+10FFFF.
+    const size_t length = lead < 0xC2    ? 0
+                          : lead <= 0xDF ? 2
+                          : lead <= 0xEF ? 3
+                          : lead <= 0xF4 ? 4
+                                         : 0;
+    if (length == 0) {
         ++i;
         malformed = true;
         return kReplacementCharacter;
     }
+    char32_t value = lead & (0x7F >> length);
+    const uint8_t secondLow = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const uint8_t secondHigh = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
     size_t at = i + 1;
     for (size_t k = 1; k < length; ++k, ++at) {
         const uint8_t low = k == 1 ? secondLow : 0x80;

@@ -40,6 +40,13 @@ void Browser::On(Target* target, Add add, const char* call, F callable) {
     }
 }
 
+template <typename Args>
+bool Browser::IsFromApp(Args* args, const char* call) const {
+    CoTaskString uri;
+    Traced(args->get_Uri(uri.Put()), call);
+    return IsInsideOrigin(Utf8Text(uri), origin_);
+}
+
 Browser::Browser(const AppConfig& config, HWND window, std::string origin,
                  const wchar_t* browserFolder, std::string userDataFolder, Hooks hooks)
     : config_(config),
@@ -210,10 +217,7 @@ void Browser::RegisterEventHandlers() {
             webview, &ICoreWebView2::add_NavigationStarting,
             "ICoreWebView2::add_NavigationStarting",
             [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
-                CoTaskString uri;
-                Traced(args->get_Uri(uri.Put()),
-                       "ICoreWebView2NavigationStartingEventArgs::get_Uri");
-                if (!IsInsideOrigin(Utf8Text(uri), origin_)) {
+                if (!IsFromApp(args, "ICoreWebView2NavigationStartingEventArgs::get_Uri")) {
                     Traced(args->put_Cancel(TRUE),
                            "ICoreWebView2NavigationStartingEventArgs::put_Cancel");
                 }
@@ -226,9 +230,7 @@ void Browser::RegisterEventHandlers() {
     On<ICoreWebView2PermissionRequestedEventHandler>(
         webview, &ICoreWebView2::add_PermissionRequested, "ICoreWebView2::add_PermissionRequested",
         [this](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
-            CoTaskString uri;
-            Traced(args->get_Uri(uri.Put()), "ICoreWebView2PermissionRequestedEventArgs::get_Uri");
-            if (IsInsideOrigin(Utf8Text(uri), origin_)) {
+            if (IsFromApp(args, "ICoreWebView2PermissionRequestedEventArgs::get_Uri")) {
                 Traced(args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW),
                        "ICoreWebView2PermissionRequestedEventArgs::put_State");
             }

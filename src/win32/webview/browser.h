@@ -64,6 +64,9 @@ private:
     // own reference, and the handler is never removed.
     template <typename Handler, typename Target, typename Add, typename F>
     void On(Target* target, Add add, const char* call, F callable);
+    // Whether the address an event names (its get_Uri, `call`) belongs to the app.
+    template <typename Args>
+    bool IsFromApp(Args* args, const char* call) const;
 
     const AppConfig& config_;
     const HWND window_;

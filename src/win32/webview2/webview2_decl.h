@@ -20,6 +20,13 @@
 #include <oaidl.h>
 #include <objidl.h>
 
+// An event's two methods, in their published slot order: add_<name>(handler, token), then
+// remove_<name>(token).
+#define VANDREL_WEBVIEW2_EVENT(name, handler)                                        \
+    virtual HRESULT STDMETHODCALLTYPE add_##name(handler* eventHandler,              \
+                                                 EventRegistrationToken* token) = 0; \
+    virtual HRESULT STDMETHODCALLTYPE remove_##name(EventRegistrationToken token) = 0
+
 // Every interface declared below, so that each can name the others in its parameters.
 struct ICoreWebView2EnvironmentOptions;
 struct ICoreWebView2Environment;
@@ -311,11 +318,8 @@ struct ICoreWebView2Environment : public IUnknown {
         IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers,
         ICoreWebView2WebResourceResponse** response) = 0;                                 // slot 4
     virtual HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) = 0;  // slot 5
-    virtual HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
-        ICoreWebView2NewBrowserVersionAvailableEventHandler* eventHandler,
-        EventRegistrationToken* token) = 0;  // slot 6
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_NewBrowserVersionAvailable(EventRegistrationToken token) = 0;  // slot 7
+    VANDREL_WEBVIEW2_EVENT(NewBrowserVersionAvailable,
+                           ICoreWebView2NewBrowserVersionAvailableEventHandler);  // slots 6, 7
 };
 
 // IID 41f3632b-5ef4-404f-ad82-2d606c5a9a21
@@ -342,11 +346,8 @@ struct ICoreWebView2Environment4 : public ICoreWebView2Environment3 {
 
 // IID 319e423d-e0d7-4b8d-9254-ae9475de9b17
 struct ICoreWebView2Environment5 : public ICoreWebView2Environment4 {
-    virtual HRESULT STDMETHODCALLTYPE
-    add_BrowserProcessExited(ICoreWebView2BrowserProcessExitedEventHandler* eventHandler,
-                             EventRegistrationToken* token) = 0;  // slot 12
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_BrowserProcessExited(EventRegistrationToken token) = 0;  // slot 13
+    VANDREL_WEBVIEW2_EVENT(BrowserProcessExited,
+                           ICoreWebView2BrowserProcessExitedEventHandler);  // slots 12, 13
 };
 
 // IID e59ee362-acbd-4857-9a8e-d3644d9459a9
@@ -362,11 +363,8 @@ struct ICoreWebView2Environment7 : public ICoreWebView2Environment6 {
 
 // IID d6eb91dd-c3d2-45e5-bd29-6dc2bc4de9cf
 struct ICoreWebView2Environment8 : public ICoreWebView2Environment7 {
-    virtual HRESULT STDMETHODCALLTYPE
-    add_ProcessInfosChanged(ICoreWebView2ProcessInfosChangedEventHandler* eventHandler,
-                            EventRegistrationToken* token) = 0;  // slot 16
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ProcessInfosChanged(EventRegistrationToken token) = 0;  // slot 17
+    VANDREL_WEBVIEW2_EVENT(ProcessInfosChanged,
+                           ICoreWebView2ProcessInfosChangedEventHandler);  // slots 16, 17
     virtual HRESULT STDMETHODCALLTYPE
     GetProcessInfos(ICoreWebView2ProcessInfoCollection** value) = 0;  // slot 18
 };
@@ -429,34 +427,18 @@ struct ICoreWebView2Controller : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) = 0;             // slot 6
     virtual HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) = 0;  // slot 7
     virtual HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) = 0;   // slot 8
-    virtual HRESULT STDMETHODCALLTYPE
-    add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler* eventHandler,
-                          EventRegistrationToken* token) = 0;  // slot 9
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ZoomFactorChanged(EventRegistrationToken token) = 0;  // slot 10
+    VANDREL_WEBVIEW2_EVENT(ZoomFactorChanged,
+                           ICoreWebView2ZoomFactorChangedEventHandler);  // slots 9, 10
     virtual HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds,
                                                              double zoomFactor) = 0;  // slot 11
     virtual HRESULT STDMETHODCALLTYPE
     MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) = 0;  // slot 12
-    virtual HRESULT STDMETHODCALLTYPE
-    add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler* eventHandler,
-                           EventRegistrationToken* token) = 0;  // slot 13
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_MoveFocusRequested(EventRegistrationToken token) = 0;  // slot 14
-    virtual HRESULT STDMETHODCALLTYPE
-    add_GotFocus(ICoreWebView2FocusChangedEventHandler* eventHandler,
-                 EventRegistrationToken* token) = 0;                                      // slot 15
-    virtual HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken token) = 0;  // slot 16
-    virtual HRESULT STDMETHODCALLTYPE
-    add_LostFocus(ICoreWebView2FocusChangedEventHandler* eventHandler,
-                  EventRegistrationToken* token) = 0;  // slot 17
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_LostFocus(EventRegistrationToken token) = 0;  // slot 18
-    virtual HRESULT STDMETHODCALLTYPE
-    add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler,
-                              EventRegistrationToken* token) = 0;  // slot 19
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_AcceleratorKeyPressed(EventRegistrationToken token) = 0;              // slot 20
+    VANDREL_WEBVIEW2_EVENT(MoveFocusRequested,
+                           ICoreWebView2MoveFocusRequestedEventHandler);       // slots 13, 14
+    VANDREL_WEBVIEW2_EVENT(GotFocus, ICoreWebView2FocusChangedEventHandler);   // slots 15, 16
+    VANDREL_WEBVIEW2_EVENT(LostFocus, ICoreWebView2FocusChangedEventHandler);  // slots 17, 18
+    VANDREL_WEBVIEW2_EVENT(AcceleratorKeyPressed,
+                           ICoreWebView2AcceleratorKeyPressedEventHandler);      // slots 19, 20
     virtual HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) = 0;  // slot 21
     virtual HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND parentWindow) = 0;   // slot 22
     virtual HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() = 0;   // slot 23
@@ -471,56 +453,23 @@ struct ICoreWebView2 : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) = 0;                         // slot 4
     virtual HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) = 0;                           // slot 5
     virtual HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) = 0;           // slot 6
-    virtual HRESULT STDMETHODCALLTYPE
-    add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
-                           EventRegistrationToken* token) = 0;  // slot 7
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_NavigationStarting(EventRegistrationToken token) = 0;  // slot 8
-    virtual HRESULT STDMETHODCALLTYPE
-    add_ContentLoading(ICoreWebView2ContentLoadingEventHandler* eventHandler,
-                       EventRegistrationToken* token) = 0;  // slot 9
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ContentLoading(EventRegistrationToken token) = 0;  // slot 10
-    virtual HRESULT STDMETHODCALLTYPE
-    add_SourceChanged(ICoreWebView2SourceChangedEventHandler* eventHandler,
-                      EventRegistrationToken* token) = 0;  // slot 11
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_SourceChanged(EventRegistrationToken token) = 0;  // slot 12
-    virtual HRESULT STDMETHODCALLTYPE
-    add_HistoryChanged(ICoreWebView2HistoryChangedEventHandler* eventHandler,
-                       EventRegistrationToken* token) = 0;  // slot 13
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_HistoryChanged(EventRegistrationToken token) = 0;  // slot 14
-    virtual HRESULT STDMETHODCALLTYPE
-    add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
-                            EventRegistrationToken* token) = 0;  // slot 15
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_NavigationCompleted(EventRegistrationToken token) = 0;  // slot 16
-    virtual HRESULT STDMETHODCALLTYPE
-    add_FrameNavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
-                                EventRegistrationToken* token) = 0;  // slot 17
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_FrameNavigationStarting(EventRegistrationToken token) = 0;  // slot 18
-    virtual HRESULT STDMETHODCALLTYPE
-    add_FrameNavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
-                                 EventRegistrationToken* token) = 0;  // slot 19
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_FrameNavigationCompleted(EventRegistrationToken token) = 0;  // slot 20
-    virtual HRESULT STDMETHODCALLTYPE
-    add_ScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventHandler* eventHandler,
-                            EventRegistrationToken* token) = 0;  // slot 21
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ScriptDialogOpening(EventRegistrationToken token) = 0;  // slot 22
-    virtual HRESULT STDMETHODCALLTYPE
-    add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler,
-                            EventRegistrationToken* token) = 0;  // slot 23
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_PermissionRequested(EventRegistrationToken token) = 0;  // slot 24
-    virtual HRESULT STDMETHODCALLTYPE
-    add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* eventHandler,
-                      EventRegistrationToken* token) = 0;  // slot 25
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ProcessFailed(EventRegistrationToken token) = 0;  // slot 26
+    VANDREL_WEBVIEW2_EVENT(NavigationStarting,
+                           ICoreWebView2NavigationStartingEventHandler);              // slots 7, 8
+    VANDREL_WEBVIEW2_EVENT(ContentLoading, ICoreWebView2ContentLoadingEventHandler);  // slots 9, 10
+    VANDREL_WEBVIEW2_EVENT(SourceChanged, ICoreWebView2SourceChangedEventHandler);  // slots 11, 12
+    VANDREL_WEBVIEW2_EVENT(HistoryChanged,
+                           ICoreWebView2HistoryChangedEventHandler);  // slots 13, 14
+    VANDREL_WEBVIEW2_EVENT(NavigationCompleted,
+                           ICoreWebView2NavigationCompletedEventHandler);  // slots 15, 16
+    VANDREL_WEBVIEW2_EVENT(FrameNavigationStarting,
+                           ICoreWebView2NavigationStartingEventHandler);  // slots 17, 18
+    VANDREL_WEBVIEW2_EVENT(FrameNavigationCompleted,
+                           ICoreWebView2NavigationCompletedEventHandler);  // slots 19, 20
+    VANDREL_WEBVIEW2_EVENT(ScriptDialogOpening,
+                           ICoreWebView2ScriptDialogOpeningEventHandler);  // slots 21, 22
+    VANDREL_WEBVIEW2_EVENT(PermissionRequested,
+                           ICoreWebView2PermissionRequestedEventHandler);           // slots 23, 24
+    VANDREL_WEBVIEW2_EVENT(ProcessFailed, ICoreWebView2ProcessFailedEventHandler);  // slots 25, 26
     virtual HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
         LPCWSTR javaScript,
         ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) = 0;  // slot 27
@@ -536,11 +485,8 @@ struct ICoreWebView2 : public IUnknown {
     PostWebMessageAsJson(LPCWSTR webMessageAsJson) = 0;  // slot 32
     virtual HRESULT STDMETHODCALLTYPE
     PostWebMessageAsString(LPCWSTR webMessageAsString) = 0;  // slot 33
-    virtual HRESULT STDMETHODCALLTYPE
-    add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
-                           EventRegistrationToken* token) = 0;  // slot 34
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_WebMessageReceived(EventRegistrationToken token) = 0;  // slot 35
+    VANDREL_WEBVIEW2_EVENT(WebMessageReceived,
+                           ICoreWebView2WebMessageReceivedEventHandler);  // slots 34, 35
     virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
         LPCWSTR methodName, LPCWSTR parametersAsJson,
         ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) = 0;   // slot 36
@@ -552,58 +498,38 @@ struct ICoreWebView2 : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(
         LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver) = 0;  // slot 42
     virtual HRESULT STDMETHODCALLTYPE Stop() = 0;                                       // slot 43
-    virtual HRESULT STDMETHODCALLTYPE
-    add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* eventHandler,
-                           EventRegistrationToken* token) = 0;  // slot 44
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_NewWindowRequested(EventRegistrationToken token) = 0;  // slot 45
-    virtual HRESULT STDMETHODCALLTYPE
-    add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler* eventHandler,
-                             EventRegistrationToken* token) = 0;  // slot 46
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_DocumentTitleChanged(EventRegistrationToken token) = 0;           // slot 47
+    VANDREL_WEBVIEW2_EVENT(NewWindowRequested,
+                           ICoreWebView2NewWindowRequestedEventHandler);  // slots 44, 45
+    VANDREL_WEBVIEW2_EVENT(DocumentTitleChanged,
+                           ICoreWebView2DocumentTitleChangedEventHandler);   // slots 46, 47
     virtual HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) = 0;  // slot 48
     virtual HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR name,
                                                             VARIANT* object) = 0;    // slot 49
     virtual HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR name) = 0;  // slot 50
     virtual HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() = 0;                      // slot 51
-    virtual HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(
-        ICoreWebView2ContainsFullScreenElementChangedEventHandler* eventHandler,
-        EventRegistrationToken* token) = 0;  // slot 52
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ContainsFullScreenElementChanged(EventRegistrationToken token) = 0;  // slot 53
+    VANDREL_WEBVIEW2_EVENT(
+        ContainsFullScreenElementChanged,
+        ICoreWebView2ContainsFullScreenElementChangedEventHandler);  // slots 52, 53
     virtual HRESULT STDMETHODCALLTYPE
     get_ContainsFullScreenElement(BOOL* containsFullScreenElement) = 0;  // slot 54
-    virtual HRESULT STDMETHODCALLTYPE
-    add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* eventHandler,
-                             EventRegistrationToken* token) = 0;  // slot 55
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_WebResourceRequested(EventRegistrationToken token) = 0;  // slot 56
+    VANDREL_WEBVIEW2_EVENT(WebResourceRequested,
+                           ICoreWebView2WebResourceRequestedEventHandler);  // slots 55, 56
     virtual HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) = 0;  // slot 57
     virtual HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) = 0;  // slot 58
-    virtual HRESULT STDMETHODCALLTYPE
-    add_WindowCloseRequested(ICoreWebView2WindowCloseRequestedEventHandler* eventHandler,
-                             EventRegistrationToken* token) = 0;  // slot 59
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_WindowCloseRequested(EventRegistrationToken token) = 0;  // slot 60
+    VANDREL_WEBVIEW2_EVENT(WindowCloseRequested,
+                           ICoreWebView2WindowCloseRequestedEventHandler);  // slots 59, 60
 };
 
 // IID 9e8f0cf8-e670-4b5e-b2bc-73e061e3184c
 struct ICoreWebView2_2 : public ICoreWebView2 {
-    virtual HRESULT STDMETHODCALLTYPE add_WebResourceResponseReceived(
-        ICoreWebView2WebResourceResponseReceivedEventHandler* eventHandler,
-        EventRegistrationToken* token) = 0;  // slot 61
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_WebResourceResponseReceived(EventRegistrationToken token) = 0;  // slot 62
+    VANDREL_WEBVIEW2_EVENT(WebResourceResponseReceived,
+                           ICoreWebView2WebResourceResponseReceivedEventHandler);  // slots 61, 62
     virtual HRESULT STDMETHODCALLTYPE
     NavigateWithWebResourceRequest(ICoreWebView2WebResourceRequest* request) = 0;  // slot 63
-    virtual HRESULT STDMETHODCALLTYPE
-    add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* eventHandler,
-                         EventRegistrationToken* token) = 0;  // slot 64
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_DOMContentLoaded(EventRegistrationToken token) = 0;  // slot 65
+    VANDREL_WEBVIEW2_EVENT(DOMContentLoaded,
+                           ICoreWebView2DOMContentLoadedEventHandler);  // slots 64, 65
     virtual HRESULT STDMETHODCALLTYPE
     get_CookieManager(ICoreWebView2CookieManager** cookieManager) = 0;  // slot 66
     virtual HRESULT STDMETHODCALLTYPE
@@ -625,25 +551,15 @@ struct ICoreWebView2_3 : public ICoreWebView2_2 {
 
 // IID 20d02d59-6df2-42dc-bd06-f98a694b1302
 struct ICoreWebView2_4 : public ICoreWebView2_3 {
-    virtual HRESULT STDMETHODCALLTYPE
-    add_FrameCreated(ICoreWebView2FrameCreatedEventHandler* eventHandler,
-                     EventRegistrationToken* token) = 0;  // slot 73
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_FrameCreated(EventRegistrationToken token) = 0;  // slot 74
-    virtual HRESULT STDMETHODCALLTYPE
-    add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* eventHandler,
-                         EventRegistrationToken* token) = 0;  // slot 75
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_DownloadStarting(EventRegistrationToken token) = 0;  // slot 76
+    VANDREL_WEBVIEW2_EVENT(FrameCreated, ICoreWebView2FrameCreatedEventHandler);  // slots 73, 74
+    VANDREL_WEBVIEW2_EVENT(DownloadStarting,
+                           ICoreWebView2DownloadStartingEventHandler);  // slots 75, 76
 };
 
 // IID bedb11b8-d63c-11eb-b8bc-0242ac130003
 struct ICoreWebView2_5 : public ICoreWebView2_4 {
-    virtual HRESULT STDMETHODCALLTYPE add_ClientCertificateRequested(
-        ICoreWebView2ClientCertificateRequestedEventHandler* eventHandler,
-        EventRegistrationToken* token) = 0;  // slot 77
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ClientCertificateRequested(EventRegistrationToken token) = 0;  // slot 78
+    VANDREL_WEBVIEW2_EVENT(ClientCertificateRequested,
+                           ICoreWebView2ClientCertificateRequestedEventHandler);  // slots 77, 78
 };
 
 // IID 499aadac-d92c-4589-8a75-111bfc167795
@@ -660,28 +576,20 @@ struct ICoreWebView2_7 : public ICoreWebView2_6 {
 
 // IID e9632730-6e1e-43ab-b7b8-7b2c9e62e094
 struct ICoreWebView2_8 : public ICoreWebView2_7 {
-    virtual HRESULT STDMETHODCALLTYPE
-    add_IsMutedChanged(ICoreWebView2IsMutedChangedEventHandler* eventHandler,
-                       EventRegistrationToken* token) = 0;  // slot 81
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_IsMutedChanged(EventRegistrationToken token) = 0;         // slot 82
-    virtual HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL* value) = 0;  // slot 83
-    virtual HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL value) = 0;   // slot 84
-    virtual HRESULT STDMETHODCALLTYPE add_IsDocumentPlayingAudioChanged(
-        ICoreWebView2IsDocumentPlayingAudioChangedEventHandler* eventHandler,
-        EventRegistrationToken* token) = 0;  // slot 85
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_IsDocumentPlayingAudioChanged(EventRegistrationToken token) = 0;         // slot 86
-    virtual HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL* value) = 0;  // slot 87
+    VANDREL_WEBVIEW2_EVENT(IsMutedChanged,
+                           ICoreWebView2IsMutedChangedEventHandler);  // slots 81, 82
+    virtual HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL* value) = 0;   // slot 83
+    virtual HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL value) = 0;    // slot 84
+    VANDREL_WEBVIEW2_EVENT(IsDocumentPlayingAudioChanged,
+                           ICoreWebView2IsDocumentPlayingAudioChangedEventHandler);  // slots 85, 86
+    virtual HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL* value) = 0;   // slot 87
 };
 
 // IID 4d7b2eab-9fdc-468d-b998-a9260b5ed651
 struct ICoreWebView2_9 : public ICoreWebView2_8 {
-    virtual HRESULT STDMETHODCALLTYPE add_IsDefaultDownloadDialogOpenChanged(
-        ICoreWebView2IsDefaultDownloadDialogOpenChangedEventHandler* handler,
-        EventRegistrationToken* token) = 0;  // slot 88
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_IsDefaultDownloadDialogOpenChanged(EventRegistrationToken token) = 0;         // slot 89
+    VANDREL_WEBVIEW2_EVENT(
+        IsDefaultDownloadDialogOpenChanged,
+        ICoreWebView2IsDefaultDownloadDialogOpenChangedEventHandler);  // slots 88, 89
     virtual HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL* value) = 0;  // slot 90
     virtual HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() = 0;                   // slot 91
     virtual HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() = 0;                  // slot 92
@@ -695,11 +603,8 @@ struct ICoreWebView2_9 : public ICoreWebView2_8 {
 
 // IID b1690564-6f5a-4983-8e48-31d1143fecdb
 struct ICoreWebView2_10 : public ICoreWebView2_9 {
-    virtual HRESULT STDMETHODCALLTYPE add_BasicAuthenticationRequested(
-        ICoreWebView2BasicAuthenticationRequestedEventHandler* eventHandler,
-        EventRegistrationToken* token) = 0;  // slot 97
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_BasicAuthenticationRequested(EventRegistrationToken token) = 0;  // slot 98
+    VANDREL_WEBVIEW2_EVENT(BasicAuthenticationRequested,
+                           ICoreWebView2BasicAuthenticationRequestedEventHandler);  // slots 97, 98
 };
 
 // IID 0be78e56-c193-4051-b943-23b460c08bdb
@@ -707,20 +612,14 @@ struct ICoreWebView2_11 : public ICoreWebView2_10 {
     virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethodForSession(
         LPCWSTR sessionId, LPCWSTR methodName, LPCWSTR parametersAsJson,
         ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) = 0;  // slot 99
-    virtual HRESULT STDMETHODCALLTYPE
-    add_ContextMenuRequested(ICoreWebView2ContextMenuRequestedEventHandler* eventHandler,
-                             EventRegistrationToken* token) = 0;  // slot 100
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ContextMenuRequested(EventRegistrationToken token) = 0;  // slot 101
+    VANDREL_WEBVIEW2_EVENT(ContextMenuRequested,
+                           ICoreWebView2ContextMenuRequestedEventHandler);  // slots 100, 101
 };
 
 // IID 35d69927-bcfa-4566-9349-6b3e0d154cac
 struct ICoreWebView2_12 : public ICoreWebView2_11 {
-    virtual HRESULT STDMETHODCALLTYPE
-    add_StatusBarTextChanged(ICoreWebView2StatusBarTextChangedEventHandler* eventHandler,
-                             EventRegistrationToken* token) = 0;  // slot 102
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_StatusBarTextChanged(EventRegistrationToken token) = 0;           // slot 103
+    VANDREL_WEBVIEW2_EVENT(StatusBarTextChanged,
+                           ICoreWebView2StatusBarTextChangedEventHandler);   // slots 102, 103
     virtual HRESULT STDMETHODCALLTYPE get_StatusBarText(LPWSTR* value) = 0;  // slot 104
 };
 
@@ -731,22 +630,17 @@ struct ICoreWebView2_13 : public ICoreWebView2_12 {
 
 // IID 6daa4f10-4a90-4753-8898-77c5df534165
 struct ICoreWebView2_14 : public ICoreWebView2_13 {
-    virtual HRESULT STDMETHODCALLTYPE add_ServerCertificateErrorDetected(
-        ICoreWebView2ServerCertificateErrorDetectedEventHandler* eventHandler,
-        EventRegistrationToken* token) = 0;  // slot 106
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_ServerCertificateErrorDetected(EventRegistrationToken token) = 0;  // slot 107
+    VANDREL_WEBVIEW2_EVENT(
+        ServerCertificateErrorDetected,
+        ICoreWebView2ServerCertificateErrorDetectedEventHandler);  // slots 106, 107
     virtual HRESULT STDMETHODCALLTYPE ClearServerCertificateErrorActions(
         ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler* handler) = 0;  // slot 108
 };
 
 // IID 517b2d1d-7dae-4a66-a4f4-10352ffb9518
 struct ICoreWebView2_15 : public ICoreWebView2_14 {
-    virtual HRESULT STDMETHODCALLTYPE
-    add_FaviconChanged(ICoreWebView2FaviconChangedEventHandler* eventHandler,
-                       EventRegistrationToken* token) = 0;  // slot 109
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_FaviconChanged(EventRegistrationToken token) = 0;              // slot 110
+    VANDREL_WEBVIEW2_EVENT(FaviconChanged,
+                           ICoreWebView2FaviconChangedEventHandler);      // slots 109, 110
     virtual HRESULT STDMETHODCALLTYPE get_FaviconUri(LPWSTR* value) = 0;  // slot 111
     virtual HRESULT STDMETHODCALLTYPE
     GetFavicon(COREWEBVIEW2_FAVICON_IMAGE_FORMAT format,
@@ -774,11 +668,8 @@ struct ICoreWebView2_17 : public ICoreWebView2_16 {
 
 // IID 7a626017-28be-49b2-b865-3ba2b3522d90
 struct ICoreWebView2_18 : public ICoreWebView2_17 {
-    virtual HRESULT STDMETHODCALLTYPE add_LaunchingExternalUriScheme(
-        ICoreWebView2LaunchingExternalUriSchemeEventHandler* eventHandler,
-        EventRegistrationToken* token) = 0;  // slot 117
-    virtual HRESULT STDMETHODCALLTYPE
-    remove_LaunchingExternalUriScheme(EventRegistrationToken token) = 0;  // slot 118
+    VANDREL_WEBVIEW2_EVENT(LaunchingExternalUriScheme,
+                           ICoreWebView2LaunchingExternalUriSchemeEventHandler);  // slots 117, 118
 };
 
 // IID 6921f954-79b0-437f-a997-c85811897c68
