@@ -15,34 +15,19 @@ constexpr char kOrigin[] = "https://vandrel.localhost/";
 const json kOldRuntime = {{"withhold", {"ICoreWebView2Environment14", "ICoreWebView2_23"}}};
 
 std::string KnownFolder(const KNOWNFOLDERID& id) {
-    PWSTR path = nullptr;
-    std::string result;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path != nullptr) {
-        result = Utf8(path);
-    }
-    CoTaskMemFree(path);
-    return result;
+    return Utf8(KnownFolderPath(id));
 }
 
 // A host run up to its first navigation, with an optional extension beside it.
-class BridgeRun {
+class BridgeRun : public RunningHost {
 public:
     BridgeRun(const std::string& extension = "", const json& extensionConfig = json::object(),
-              const json& runtimeOptions = json::object()) {
-        app.InstallEvergreenRuntime();
-        app.Write(L"package.json", R"({"name":"bridge test"})");
-        app.MakeFolder(L"www");
-        if (!extension.empty()) {
-            app.InstallExtension(extension, extensionConfig);
-        }
-        if (!runtimeOptions.empty()) {
-            app.WriteRuntimeOptions(runtimeOptions);
-        }
-        host = std::make_unique<HostProcess>(app);
-        window = host->WaitForWindow(L"WindowsWebview2Wrapper");
-        EXPECT_TRUE(
-            app.WaitForCall([](const json& e) { return e.value("call", "") == "Navigate"; }));
-    }
+              const json& runtimeOptions = json::object())
+        : RunningHost(R"({"name":"bridge test"})", runtimeOptions, true, [&](AppFolder& folder) {
+              if (!extension.empty()) {
+                  folder.InstallExtension(extension, extensionConfig);
+              }
+          }) {}
 
     // A string message from a page of the app; returns the messages the host posted meanwhile.
     std::vector<json> Send(const std::string& text, const std::string& source = kOrigin) {
@@ -69,15 +54,6 @@ public:
         }
         return matching;
     }
-
-    void Close() {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        EXPECT_EQ(host->WaitForExit(), 0u);
-    }
-
-    AppFolder app;
-    std::unique_ptr<HostProcess> host;
-    HWND window = nullptr;
 };
 
 const std::string kEmptyReply = R"({"registeredComponentIds":[],"type":"wrapper-init-response"})";

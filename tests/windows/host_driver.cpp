@@ -1,5 +1,8 @@
 #include "host_driver.h"
 
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
 #include "win32/util/text.h"
 
 #include <filesystem>
@@ -440,6 +443,47 @@ std::optional<DWORD> HostProcess::WaitForExit(DWORD timeoutMs) const {
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     return code;
+}
+
+std::wstring KnownFolderPath(const KNOWNFOLDERID& id) {
+    PWSTR path = nullptr;
+    std::wstring result;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path != nullptr) {
+        result = path;
+    }
+    CoTaskMemFree(path);
+    return result;
+}
+
+RunningHost::RunningHost(const std::string& package, const nlohmann::json& runtimeOptions,
+                         bool waitForNavigation, const std::function<void(AppFolder&)>& prepare) {
+    app.InstallEvergreenRuntime();
+    app.Write(L"package.json", package);
+    app.MakeFolder(L"www");
+    if (prepare) {
+        prepare(app);
+    }
+    if (!runtimeOptions.empty()) {
+        app.WriteRuntimeOptions(runtimeOptions);
+    }
+    host = std::make_unique<HostProcess>(app);
+    window = host->WaitForWindow(L"WindowsWebview2Wrapper");
+    if (waitForNavigation) {
+        navigation = app.WaitForCall(
+            [](const nlohmann::json& e) { return e.value("call", "") == "Navigate"; });
+        EXPECT_TRUE(navigation.has_value());
+    }
+}
+
+std::vector<nlohmann::json> RunningHost::Play(const nlohmann::json& command) {
+    auto entries = app.PlayAndWait(command);
+    EXPECT_TRUE(entries.has_value()) << command.dump();
+    return entries.value_or(std::vector<nlohmann::json>{});
+}
+
+void RunningHost::Close() {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(host->WaitForExit(), 0u);
 }
 
 }  // namespace vandrel::testing

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <windows.h>
+#include <shtypes.h>
 
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -108,6 +110,35 @@ private:
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
     HWND lastBox_ = nullptr;
+};
+
+// A known folder's path as the platform gives it (no trailing backslash); empty when it has none.
+std::wstring KnownFolderPath(const KNOWNFOLDERID& id);
+
+// vandrel-host.exe started in a fresh app folder that has the installed runtime, a package.json
+// and a www folder, run up to its first navigation.
+class RunningHost {
+public:
+    // `prepare` adds what the test needs to the folder before the host starts.
+    explicit RunningHost(const std::string& package,
+                         const nlohmann::json& runtimeOptions = nlohmann::json::object(),
+                         bool waitForNavigation = true,
+                         const std::function<void(AppFolder&)>& prepare = nullptr);
+
+    // Plays a scenario command and gives the entries logged meanwhile (failing the test on a
+    // time-out).
+    std::vector<nlohmann::json> Play(const nlohmann::json& command);
+    // The recorded calls named `call`.
+    std::vector<nlohmann::json> Calls(const std::string& call) const {
+        return app.RuntimeCalls(call);
+    }
+    // Closes the window and expects the host to end with exit code 0.
+    void Close();
+
+    AppFolder app;
+    std::unique_ptr<HostProcess> host;
+    HWND window = nullptr;
+    std::optional<nlohmann::json> navigation;  // the Navigate call, when waited for
 };
 
 }  // namespace vandrel::testing

@@ -38,11 +38,7 @@ constexpr wchar_t kFinishedMarker[] = L"bootstrapper-finished.txt";
 constexpr wchar_t kTarget[] = L"Webview2Setup.exe";
 
 std::wstring LocalAppData() {
-    PWSTR path = nullptr;
-    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
-    std::wstring result = path != nullptr ? path : L"";
-    CoTaskMemFree(path);
-    return result;
+    return KnownFolderPath(FOLDERID_LocalAppData);
 }
 
 std::wstring FakeBootstrapperPath() {

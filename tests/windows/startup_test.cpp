@@ -21,11 +21,7 @@ const std::wstring kFixedMissing =
     L"the \"webview2\" subfolder.";
 
 std::wstring LocalAppData() {
-    PWSTR path = nullptr;
-    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
-    std::wstring result = path != nullptr ? path : L"";
-    CoTaskMemFree(path);
-    return result;
+    return KnownFolderPath(FOLDERID_LocalAppData);
 }
 
 // One start that must end in a single message box and exit code 1.

@@ -19,52 +19,16 @@ bool IsCall(const json& entry, const std::string& call) {
     return entry.value("call", "") == call;
 }
 
-// A host started in a fresh app folder, run up to its first navigation.
-class RunningApp {
+// A host run up to its first navigation that plays page messages from the app's own origin.
+class RunningApp : public RunningHost {
 public:
-    explicit RunningApp(const std::string& package, const json& runtimeOptions = json::object(),
-                        bool waitForNavigation = true,
-                        const std::function<void(AppFolder&)>& prepare = nullptr) {
-        app.InstallEvergreenRuntime();
-        app.Write(L"package.json", package);
-        app.MakeFolder(L"www");
-        if (prepare) {
-            prepare(app);
-        }
-        if (!runtimeOptions.empty()) {
-            app.WriteRuntimeOptions(runtimeOptions);
-        }
-        host = std::make_unique<HostProcess>(app);
-        window = host->WaitForWindow(L"WindowsWebview2Wrapper");
-        if (waitForNavigation) {
-            navigation = app.WaitForCall([](const json& e) { return IsCall(e, "Navigate"); });
-        }
-    }
+    using RunningHost::RunningHost;
 
-    std::vector<json> Play(const json& command) {
-        auto entries = app.PlayAndWait(command);
-        EXPECT_TRUE(entries.has_value()) << command.dump();
-        return entries.value_or(std::vector<json>{});
-    }
-
-    // Plays a page message from the app's own origin.
     void Message(const json& message) {
         Play({{"cmd", "web-message"},
               {"source", std::string(kOrigin) + "index.html"},
               {"string", message.dump()}});
     }
-
-    std::vector<json> Calls(const std::string& call) const { return app.RuntimeCalls(call); }
-
-    void Close() {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        EXPECT_EQ(host->WaitForExit(), 0u);
-    }
-
-    AppFolder app;
-    std::unique_ptr<HostProcess> host;
-    HWND window = nullptr;
-    std::optional<json> navigation;
 };
 
 RECT WindowRect(HWND window) {
