@@ -57,8 +57,13 @@ void Shell(const std::string& command) {
     ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process))
         << GetLastError();
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // Wine starts a Unix program without handles to it: hProcess stays null and hThread holds a
+    // stale value that may by now name another of this process's handles (once, its standard
+    // output), so only handles of a Windows process are closed.
+    if (process.hProcess != nullptr) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (GetFileAttributesW(marker.wstring().c_str()) == INVALID_FILE_ATTRIBUTES) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "shell command: " << line;
