@@ -340,70 +340,28 @@ HRESULT Controller::get_CoreWebView2(ICoreWebView2** coreWebView2) {
 
 // Settings
 
+// A logged BOOL property of the settings, reported on `on`, kept in `field`.
+#define SETTINGS_SWITCH(on, name, field)                  \
+    HRESULT Settings::get_##name(BOOL* value) {           \
+        return GetSwitch(on, "get_" #name, field, value); \
+    }                                                     \
+    HRESULT Settings::put_##name(BOOL value) {            \
+        return PutSwitch(on, "put_" #name, value, field); \
+    }
+
 bool Settings::Answers(REFIID iid) {
     return Answer(*runtime_, "settings", iid, kSettingsInterfaces);
 }
 
-HRESULT Settings::get_IsScriptEnabled(BOOL* value) {
-    return GetSwitch("settings", "get_IsScriptEnabled", isScriptEnabled_, value);
-}
-HRESULT Settings::put_IsScriptEnabled(BOOL value) {
-    return PutSwitch("settings", "put_IsScriptEnabled", value, isScriptEnabled_);
-}
-HRESULT Settings::get_IsWebMessageEnabled(BOOL* value) {
-    return GetSwitch("settings", "get_IsWebMessageEnabled", isWebMessageEnabled_, value);
-}
-HRESULT Settings::put_IsWebMessageEnabled(BOOL value) {
-    return PutSwitch("settings", "put_IsWebMessageEnabled", value, isWebMessageEnabled_);
-}
-HRESULT Settings::get_AreDefaultScriptDialogsEnabled(BOOL* value) {
-    return GetSwitch("settings", "get_AreDefaultScriptDialogsEnabled",
-                     areDefaultScriptDialogsEnabled_, value);
-}
-HRESULT Settings::put_AreDefaultScriptDialogsEnabled(BOOL value) {
-    return PutSwitch("settings", "put_AreDefaultScriptDialogsEnabled", value,
-                     areDefaultScriptDialogsEnabled_);
-}
-HRESULT Settings::get_IsStatusBarEnabled(BOOL* value) {
-    return GetSwitch("settings", "get_IsStatusBarEnabled", isStatusBarEnabled_, value);
-}
-HRESULT Settings::put_IsStatusBarEnabled(BOOL value) {
-    return PutSwitch("settings", "put_IsStatusBarEnabled", value, isStatusBarEnabled_);
-}
-HRESULT Settings::get_AreDevToolsEnabled(BOOL* value) {
-    return GetSwitch("settings", "get_AreDevToolsEnabled", areDevToolsEnabled_, value);
-}
-HRESULT Settings::put_AreDevToolsEnabled(BOOL value) {
-    return PutSwitch("settings", "put_AreDevToolsEnabled", value, areDevToolsEnabled_);
-}
-HRESULT Settings::get_AreDefaultContextMenusEnabled(BOOL* value) {
-    return GetSwitch("settings", "get_AreDefaultContextMenusEnabled",
-                     areDefaultContextMenusEnabled_, value);
-}
-HRESULT Settings::put_AreDefaultContextMenusEnabled(BOOL value) {
-    return PutSwitch("settings", "put_AreDefaultContextMenusEnabled", value,
-                     areDefaultContextMenusEnabled_);
-}
-HRESULT Settings::get_AreHostObjectsAllowed(BOOL* value) {
-    return GetSwitch("settings", "get_AreHostObjectsAllowed", areHostObjectsAllowed_, value);
-}
-HRESULT Settings::put_AreHostObjectsAllowed(BOOL value) {
-    return PutSwitch("settings", "put_AreHostObjectsAllowed", value, areHostObjectsAllowed_);
-}
-HRESULT Settings::get_IsZoomControlEnabled(BOOL* value) {
-    return GetSwitch("settings", "get_IsZoomControlEnabled", isZoomControlEnabled_, value);
-}
-HRESULT Settings::put_IsZoomControlEnabled(BOOL value) {
-    return PutSwitch("settings", "put_IsZoomControlEnabled", value, isZoomControlEnabled_);
-}
-HRESULT Settings::get_IsBuiltInErrorPageEnabled(BOOL* value) {
-    return GetSwitch("settings", "get_IsBuiltInErrorPageEnabled", isBuiltInErrorPageEnabled_,
-                     value);
-}
-HRESULT Settings::put_IsBuiltInErrorPageEnabled(BOOL value) {
-    return PutSwitch("settings", "put_IsBuiltInErrorPageEnabled", value,
-                     isBuiltInErrorPageEnabled_);
-}
+SETTINGS_SWITCH("settings", IsScriptEnabled, isScriptEnabled_)
+SETTINGS_SWITCH("settings", IsWebMessageEnabled, isWebMessageEnabled_)
+SETTINGS_SWITCH("settings", AreDefaultScriptDialogsEnabled, areDefaultScriptDialogsEnabled_)
+SETTINGS_SWITCH("settings", IsStatusBarEnabled, isStatusBarEnabled_)
+SETTINGS_SWITCH("settings", AreDevToolsEnabled, areDevToolsEnabled_)
+SETTINGS_SWITCH("settings", AreDefaultContextMenusEnabled, areDefaultContextMenusEnabled_)
+SETTINGS_SWITCH("settings", AreHostObjectsAllowed, areHostObjectsAllowed_)
+SETTINGS_SWITCH("settings", IsZoomControlEnabled, isZoomControlEnabled_)
+SETTINGS_SWITCH("settings", IsBuiltInErrorPageEnabled, isBuiltInErrorPageEnabled_)
 HRESULT Settings::get_UserAgent(LPWSTR* value) {
     Log({{"call", "get_UserAgent"}, {"on", "settings2"}});
     return CoTaskCopy(userAgent_, value);
@@ -416,14 +374,7 @@ HRESULT Settings::put_UserAgent(LPCWSTR value) {
     userAgent_ = value;
     return S_OK;
 }
-HRESULT Settings::get_AreBrowserAcceleratorKeysEnabled(BOOL* value) {
-    return GetSwitch("settings3", "get_AreBrowserAcceleratorKeysEnabled",
-                     areBrowserAcceleratorKeysEnabled_, value);
-}
-HRESULT Settings::put_AreBrowserAcceleratorKeysEnabled(BOOL value) {
-    return PutSwitch("settings3", "put_AreBrowserAcceleratorKeysEnabled", value,
-                     areBrowserAcceleratorKeysEnabled_);
-}
+SETTINGS_SWITCH("settings3", AreBrowserAcceleratorKeysEnabled, areBrowserAcceleratorKeysEnabled_)
 
 // WebView
 

@@ -13,6 +13,11 @@
 #include "com_support.h"
 #include "runtime.h"
 
+// The two methods of a BOOL property.
+#define SWITCH_PROPERTY(name)                                   \
+    HRESULT STDMETHODCALLTYPE get_##name(BOOL* value) override; \
+    HRESULT STDMETHODCALLTYPE put_##name(BOOL value) override
+
 // An event the stand-in does not raise: both of its methods log themselves as not implemented and
 // answer E_NOTIMPL. `on` names the interface in the log.
 #define VANDREL_UNSUPPORTED_EVENT(on, name, handler)                                   \
@@ -21,6 +26,16 @@
     }                                                                                  \
     HRESULT STDMETHODCALLTYPE remove_##name(EventRegistrationToken) override {         \
         return NotImplemented(on, "remove_" #name);                                    \
+    }
+
+// A property the stand-in does not keep: both of its methods log themselves as not implemented
+// and answer E_NOTIMPL.
+#define VANDREL_UNSUPPORTED_PROPERTY(on, name, type)       \
+    HRESULT STDMETHODCALLTYPE get_##name(type*) override { \
+        return NotImplemented(on, "get_" #name);           \
+    }                                                      \
+    HRESULT STDMETHODCALLTYPE put_##name(type) override {  \
+        return NotImplemented(on, "put_" #name);           \
     }
 
 namespace vandrel::testruntime {
@@ -224,28 +239,18 @@ class Settings : public ComObject<ICoreWebView2Settings3, IID_ICoreWebView2Setti
 public:
     explicit Settings(std::shared_ptr<Runtime> runtime) : runtime_(std::move(runtime)) {}
 
-    HRESULT STDMETHODCALLTYPE get_IsScriptEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_IsScriptEnabled(BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_IsWebMessageEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_IsWebMessageEnabled(BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_AreDefaultScriptDialogsEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_AreDefaultScriptDialogsEnabled(BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_IsStatusBarEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_IsStatusBarEnabled(BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_AreDevToolsEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_AreDevToolsEnabled(BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_AreDefaultContextMenusEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_AreDefaultContextMenusEnabled(BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_AreHostObjectsAllowed(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_AreHostObjectsAllowed(BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_IsZoomControlEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_IsZoomControlEnabled(BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_IsBuiltInErrorPageEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_IsBuiltInErrorPageEnabled(BOOL value) override;
+    SWITCH_PROPERTY(IsScriptEnabled);
+    SWITCH_PROPERTY(IsWebMessageEnabled);
+    SWITCH_PROPERTY(AreDefaultScriptDialogsEnabled);
+    SWITCH_PROPERTY(IsStatusBarEnabled);
+    SWITCH_PROPERTY(AreDevToolsEnabled);
+    SWITCH_PROPERTY(AreDefaultContextMenusEnabled);
+    SWITCH_PROPERTY(AreHostObjectsAllowed);
+    SWITCH_PROPERTY(IsZoomControlEnabled);
+    SWITCH_PROPERTY(IsBuiltInErrorPageEnabled);
     HRESULT STDMETHODCALLTYPE get_UserAgent(LPWSTR* value) override;
     HRESULT STDMETHODCALLTYPE put_UserAgent(LPCWSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_AreBrowserAcceleratorKeysEnabled(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_AreBrowserAcceleratorKeysEnabled(BOOL value) override;
+    SWITCH_PROPERTY(AreBrowserAcceleratorKeysEnabled);
 
 private:
     bool Answers(REFIID iid) override;
@@ -433,12 +438,7 @@ public:
         return NotImplemented("webview7", "PrintToPdf");
     }
     VANDREL_UNSUPPORTED_EVENT("webview8", IsMutedChanged, ICoreWebView2IsMutedChangedEventHandler)
-    HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL*) override {
-        return NotImplemented("webview8", "get_IsMuted");
-    }
-    HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL) override {
-        return NotImplemented("webview8", "put_IsMuted");
-    }
+    VANDREL_UNSUPPORTED_PROPERTY("webview8", IsMuted, BOOL)
     VANDREL_UNSUPPORTED_EVENT("webview8", IsDocumentPlayingAudioChanged,
                               ICoreWebView2IsDocumentPlayingAudioChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL*) override {
@@ -455,20 +455,9 @@ public:
     HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() override {
         return NotImplemented("webview9", "CloseDefaultDownloadDialog");
     }
-    HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogCornerAlignment(
-        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT*) override {
-        return NotImplemented("webview9", "get_DefaultDownloadDialogCornerAlignment");
-    }
-    HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogCornerAlignment(
-        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT) override {
-        return NotImplemented("webview9", "put_DefaultDownloadDialogCornerAlignment");
-    }
-    HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogMargin(POINT*) override {
-        return NotImplemented("webview9", "get_DefaultDownloadDialogMargin");
-    }
-    HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT) override {
-        return NotImplemented("webview9", "put_DefaultDownloadDialogMargin");
-    }
+    VANDREL_UNSUPPORTED_PROPERTY("webview9", DefaultDownloadDialogCornerAlignment,
+                                 COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT)
+    VANDREL_UNSUPPORTED_PROPERTY("webview9", DefaultDownloadDialogMargin, POINT)
     VANDREL_UNSUPPORTED_EVENT("webview10", BasicAuthenticationRequested,
                               ICoreWebView2BasicAuthenticationRequestedEventHandler)
     HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethodForSession(

@@ -67,8 +67,10 @@ BOOL CALLBACK ReadBoxChild(HWND child, LPARAM param) {
     return TRUE;
 }
 
-// Pixels of `size` by `size` at `origin` on the screen, as 0x00RRGGBB values.
-std::vector<DWORD> ScreenPixels(POINT origin, int size) {
+// The pixels `draw` paints into a `size` by `size` memory bitmap compatible with the screen, as
+// 0x00RRGGBB values.
+template <typename Draw>
+std::vector<DWORD> PaintedPixels(int size, Draw draw) {
     std::vector<DWORD> pixels(static_cast<size_t>(size) * size);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -81,7 +83,7 @@ std::vector<DWORD> ScreenPixels(POINT origin, int size) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, size, size, screen, origin.x, origin.y, SRCCOPY);
+    draw(memory, screen);
     GdiFlush();
     memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
     SelectObject(memory, old);
@@ -91,32 +93,22 @@ std::vector<DWORD> ScreenPixels(POINT origin, int size) {
     return pixels;
 }
 
-// The icon drawn over a plain background colour, as 0x00RRGGBB values.
+// Pixels of `size` by `size` at `origin` on the screen.
+std::vector<DWORD> ScreenPixels(POINT origin, int size) {
+    return PaintedPixels(size, [&](HDC memory, HDC screen) {
+        BitBlt(memory, 0, 0, size, size, screen, origin.x, origin.y, SRCCOPY);
+    });
+}
+
+// The icon drawn over a plain background colour.
 std::vector<DWORD> DrawnIcon(HICON icon, int size, COLORREF background) {
-    std::vector<DWORD> pixels(static_cast<size_t>(size) * size);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    RECT all{0, 0, size, size};
-    HBRUSH brush = CreateSolidBrush(background);
-    FillRect(memory, &all, brush);
-    DeleteObject(brush);
-    DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    return PaintedPixels(size, [&](HDC memory, HDC) {
+        RECT all{0, 0, size, size};
+        HBRUSH brush = CreateSolidBrush(background);
+        FillRect(memory, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    });
 }
 
 // Which standard icon the message box shows, read off the screen: the icons' opaque pixels are
@@ -168,6 +160,11 @@ std::wstring Wide(const std::string& utf8) {
 
 std::string Utf8(const std::wstring& wide) {
     return WideToUtf8(wide);
+}
+
+void PrintTo(const MessageBoxSeen& box, std::ostream* out) {
+    *out << "{caption \"" << Utf8(box.caption) << "\", text \"" << Utf8(box.text) << "\", icon 0x"
+         << std::hex << box.icon << std::dec << "}";
 }
 
 std::wstring TestBinaryFolder() {

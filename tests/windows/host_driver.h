@@ -7,6 +7,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,12 @@ struct MessageBoxSeen {
     // The standard icon shown: MB_ICONERROR, MB_ICONINFORMATION, ..., or 0 when none was
     // recognised.
     UINT icon = 0;
+
+    friend bool operator==(const MessageBoxSeen& a, const MessageBoxSeen& b) {
+        return a.caption == b.caption && a.text == b.text && a.icon == b.icon;
+    }
 };
+void PrintTo(const MessageBoxSeen& box, std::ostream* out);
 
 // The caption, the text and the icon control of a message box, of any process.
 struct MessageBoxParts {

@@ -500,11 +500,9 @@ std::string PackageFor(const std::wstring& name) {
 void ExpectInstallAttemptThatFails(const AppFolder& app) {
     HostProcess host(app);
     ASSERT_TRUE(host.Started());
-    auto install = host.WaitForMessageBox();
-    ASSERT_TRUE(install.has_value()) << "no install prompt";
-    EXPECT_EQ(install->caption, L"Castle Run");
-    EXPECT_EQ(install->text, L"Get it now");
-    EXPECT_EQ(install->icon, static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_EQ(host.WaitForMessageBox(),
+              (MessageBoxSeen{L"Castle Run", L"Get it now", MB_ICONINFORMATION}))
+        << "no install prompt";
     // The prompt's thread is the UI thread, which goes on to run the installer once it is
     // answered: from now on it logs what its windows go through.
     const DWORD uiThread = WindowThread(host.Id(), L"#32770");

@@ -43,11 +43,9 @@ TEST_P(StartupFailure, ShowsOneMessageAndExitsWithOne) {
     GetParam().prepare(app);
     HostProcess host(app);
     ASSERT_TRUE(host.Started());
-    auto box = host.DismissMessageBox();
-    ASSERT_TRUE(box.has_value()) << "no message box";
-    EXPECT_EQ(box->caption, GetParam().caption);
-    EXPECT_EQ(box->text, GetParam().text);
-    EXPECT_EQ(box->icon, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(host.DismissMessageBox(),
+              (MessageBoxSeen{GetParam().caption, GetParam().text, MB_ICONERROR}))
+        << "no message box";
     EXPECT_EQ(host.WaitForExit(), 1u);
 }
 
@@ -108,16 +106,9 @@ TEST(Startup, EvergreenWithoutRuntimeShowsInstallThenFailureTexts) {
     app.Write(L"package.json", R"({"name":"x","window":{"title":"My Game"},
         "messages":{"install-webview2":"Installing now","install-webview2-failed":"No luck"}})");
     HostProcess host(app);
-    auto install = host.DismissMessageBox();
-    ASSERT_TRUE(install.has_value());
-    EXPECT_EQ(install->caption, L"My Game");
-    EXPECT_EQ(install->text, L"Installing now");
-    EXPECT_EQ(install->icon, static_cast<UINT>(MB_ICONINFORMATION));
-    auto failed = host.DismissMessageBox();
-    ASSERT_TRUE(failed.has_value());
-    EXPECT_EQ(failed->caption, L"My Game");
-    EXPECT_EQ(failed->text, L"No luck");
-    EXPECT_EQ(failed->icon, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(host.DismissMessageBox(),
+              (MessageBoxSeen{L"My Game", L"Installing now", MB_ICONINFORMATION}));
+    EXPECT_EQ(host.DismissMessageBox(), (MessageBoxSeen{L"My Game", L"No luck", MB_ICONERROR}));
     EXPECT_EQ(host.WaitForExit(), 1u);
     // Nothing beyond the two runtime checks happened.
     EXPECT_EQ(app.RuntimeCalls("GetAvailableCoreWebView2BrowserVersionString").size(), 2u);
@@ -143,6 +134,20 @@ void PrintTo(const RunningStart& c, std::ostream* os) {
 
 class RunningHost : public ::testing::TestWithParam<RunningStart> {};
 
+// The host's request for an environment, waited for up to five seconds; nullopt when it was not
+// made, or made more than once.
+std::optional<nlohmann::json> EnvironmentRequest(const AppFolder& app) {
+    std::vector<nlohmann::json> created;
+    for (int i = 0; i < 250 && created.empty(); ++i) {
+        Sleep(20);
+        created = app.RuntimeCalls("CreateCoreWebView2EnvironmentWithOptions");
+    }
+    if (created.size() != 1) {
+        return std::nullopt;
+    }
+    return created[0];
+}
+
 TEST_P(RunningHost, ReachesTheLoopWithAHiddenWindowAndClosesWithZero) {
     const RunningStart& c = GetParam();
     AppFolder app;
@@ -158,13 +163,9 @@ TEST_P(RunningHost, ReachesTheLoopWithAHiddenWindowAndClosesWithZero) {
     ASSERT_NE(window, nullptr);
 
     // The environment is asked for once the window exists.
-    std::vector<nlohmann::json> created;
-    for (int i = 0; i < 250 && created.empty(); ++i) {
-        Sleep(20);
-        created = app.RuntimeCalls("CreateCoreWebView2EnvironmentWithOptions");
-    }
-    ASSERT_EQ(created.size(), 1u);
-    const nlohmann::json& call = created[0];
+    const std::optional<nlohmann::json> created = EnvironmentRequest(app);
+    ASSERT_TRUE(created.has_value());
+    const nlohmann::json& call = *created;
     if (c.browserFolder == nullptr) {
         EXPECT_TRUE(call["browserFolder"].is_null());
     } else {
@@ -213,13 +214,9 @@ TEST(Startup, WindowToVisualHostingSetsTheForcedModeBeforeTheEnvironment) {
     HostProcess host(app);
     HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
     ASSERT_NE(window, nullptr);
-    std::vector<nlohmann::json> created;
-    for (int i = 0; i < 250 && created.empty(); ++i) {
-        Sleep(20);
-        created = app.RuntimeCalls("CreateCoreWebView2EnvironmentWithOptions");
-    }
-    ASSERT_EQ(created.size(), 1u);
-    EXPECT_EQ(created[0]["forcedHostingMode"], "COREWEBVIEW2_HOSTING_MODE_WINDOW_TO_VISUAL");
+    const std::optional<nlohmann::json> created = EnvironmentRequest(app);
+    ASSERT_TRUE(created.has_value());
+    EXPECT_EQ((*created)["forcedHostingMode"], "COREWEBVIEW2_HOSTING_MODE_WINDOW_TO_VISUAL");
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(host.WaitForExit(), 0u);
 }
@@ -249,11 +246,8 @@ TEST_P(UnreadableBundle, IsReportedOnceThenTheWindowComes) {
     app.MakeFolder(L"www");
     GetParam().prepare(app);
     HostProcess host(app);
-    auto box = host.DismissMessageBox();
-    ASSERT_TRUE(box.has_value());
-    EXPECT_EQ(box->caption, kFixedCaption);
-    EXPECT_EQ(box->text, L"Error reading asset bundle");
-    EXPECT_EQ(box->icon, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(host.DismissMessageBox(),
+              (MessageBoxSeen{kFixedCaption, L"Error reading asset bundle", MB_ICONERROR}));
     HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(host.WaitForMessageBox(300).has_value()) << "a second message";

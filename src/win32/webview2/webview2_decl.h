@@ -27,6 +27,21 @@
                                                  EventRegistrationToken* token) = 0; \
     virtual HRESULT STDMETHODCALLTYPE remove_##name(EventRegistrationToken token) = 0
 
+// A property's two methods, in their published slot order: get_<name>(type*), then
+// put_<name>(type); a text property gets an LPWSTR* the caller frees and takes an LPCWSTR.
+#define VANDREL_WEBVIEW2_PROPERTY(name, type)                      \
+    virtual HRESULT STDMETHODCALLTYPE get_##name(type* value) = 0; \
+    virtual HRESULT STDMETHODCALLTYPE put_##name(type value) = 0
+#define VANDREL_WEBVIEW2_STRING_PROPERTY(name)                       \
+    virtual HRESULT STDMETHODCALLTYPE get_##name(LPWSTR* value) = 0; \
+    virtual HRESULT STDMETHODCALLTYPE put_##name(LPCWSTR value) = 0
+
+// A completion or event handler: IUnknown and one Invoke taking `first` and `second`, at slot 3.
+#define VANDREL_WEBVIEW2_HANDLER(name, first, second)                                       \
+    struct name : public IUnknown {                                                         \
+        virtual HRESULT STDMETHODCALLTYPE Invoke(first arg1, second arg2) = 0; /* slot 3 */ \
+    }
+
 // Every interface declared below, so that each can name the others in its parameters.
 struct ICoreWebView2EnvironmentOptions;
 struct ICoreWebView2Environment;
@@ -295,18 +310,10 @@ extern "C" const IID IID_ICoreWebView2NavigationCompletedEventHandler;
 
 // IID 2fde08a8-1e9a-4766-8c05-95a9ceb9d1c5
 struct ICoreWebView2EnvironmentOptions : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) = 0;  // slot 3
-    virtual HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR value) = 0;  // slot 4
-    virtual HRESULT STDMETHODCALLTYPE get_Language(LPWSTR* value) = 0;                    // slot 5
-    virtual HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR value) = 0;                    // slot 6
-    virtual HRESULT STDMETHODCALLTYPE
-    get_TargetCompatibleBrowserVersion(LPWSTR* value) = 0;  // slot 7
-    virtual HRESULT STDMETHODCALLTYPE
-    put_TargetCompatibleBrowserVersion(LPCWSTR value) = 0;  // slot 8
-    virtual HRESULT STDMETHODCALLTYPE
-    get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) = 0;  // slot 9
-    virtual HRESULT STDMETHODCALLTYPE
-    put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL allow) = 0;  // slot 10
+    VANDREL_WEBVIEW2_STRING_PROPERTY(AdditionalBrowserArguments);             // slots 3, 4
+    VANDREL_WEBVIEW2_STRING_PROPERTY(Language);                               // slots 5, 6
+    VANDREL_WEBVIEW2_STRING_PROPERTY(TargetCompatibleBrowserVersion);         // slots 7, 8
+    VANDREL_WEBVIEW2_PROPERTY(AllowSingleSignOnUsingOSPrimaryAccount, BOOL);  // slots 9, 10
 };
 
 // IID b96d755e-0319-4e92-a296-23436f46a1fc
@@ -421,12 +428,9 @@ struct ICoreWebView2Environment14 : public ICoreWebView2Environment13 {
 
 // IID 4d00c0d1-9434-4eb6-8078-8697a560334f
 struct ICoreWebView2Controller : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) = 0;      // slot 3
-    virtual HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) = 0;       // slot 4
-    virtual HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) = 0;            // slot 5
-    virtual HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) = 0;             // slot 6
-    virtual HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) = 0;  // slot 7
-    virtual HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) = 0;   // slot 8
+    VANDREL_WEBVIEW2_PROPERTY(IsVisible, BOOL);     // slots 3, 4
+    VANDREL_WEBVIEW2_PROPERTY(Bounds, RECT);        // slots 5, 6
+    VANDREL_WEBVIEW2_PROPERTY(ZoomFactor, double);  // slots 7, 8
     VANDREL_WEBVIEW2_EVENT(ZoomFactorChanged,
                            ICoreWebView2ZoomFactorChangedEventHandler);  // slots 9, 10
     virtual HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds,
@@ -438,11 +442,10 @@ struct ICoreWebView2Controller : public IUnknown {
     VANDREL_WEBVIEW2_EVENT(GotFocus, ICoreWebView2FocusChangedEventHandler);   // slots 15, 16
     VANDREL_WEBVIEW2_EVENT(LostFocus, ICoreWebView2FocusChangedEventHandler);  // slots 17, 18
     VANDREL_WEBVIEW2_EVENT(AcceleratorKeyPressed,
-                           ICoreWebView2AcceleratorKeyPressedEventHandler);      // slots 19, 20
-    virtual HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) = 0;  // slot 21
-    virtual HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND parentWindow) = 0;   // slot 22
-    virtual HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() = 0;   // slot 23
-    virtual HRESULT STDMETHODCALLTYPE Close() = 0;                               // slot 24
+                           ICoreWebView2AcceleratorKeyPressedEventHandler);     // slots 19, 20
+    VANDREL_WEBVIEW2_PROPERTY(ParentWindow, HWND);                              // slots 21, 22
+    virtual HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() = 0;  // slot 23
+    virtual HRESULT STDMETHODCALLTYPE Close() = 0;                              // slot 24
     virtual HRESULT STDMETHODCALLTYPE
     get_CoreWebView2(ICoreWebView2** coreWebView2) = 0;  // slot 25
 };
@@ -578,8 +581,7 @@ struct ICoreWebView2_7 : public ICoreWebView2_6 {
 struct ICoreWebView2_8 : public ICoreWebView2_7 {
     VANDREL_WEBVIEW2_EVENT(IsMutedChanged,
                            ICoreWebView2IsMutedChangedEventHandler);  // slots 81, 82
-    virtual HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL* value) = 0;   // slot 83
-    virtual HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL value) = 0;    // slot 84
+    VANDREL_WEBVIEW2_PROPERTY(IsMuted, BOOL);                         // slots 83, 84
     VANDREL_WEBVIEW2_EVENT(IsDocumentPlayingAudioChanged,
                            ICoreWebView2IsDocumentPlayingAudioChangedEventHandler);  // slots 85, 86
     virtual HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL* value) = 0;   // slot 87
@@ -593,12 +595,10 @@ struct ICoreWebView2_9 : public ICoreWebView2_8 {
     virtual HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL* value) = 0;  // slot 90
     virtual HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() = 0;                   // slot 91
     virtual HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() = 0;                  // slot 92
-    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogCornerAlignment(
-        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT* value) = 0;  // slot 93
-    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogCornerAlignment(
-        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT value) = 0;                 // slot 94
-    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogMargin(POINT* value) = 0;  // slot 95
-    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT value) = 0;   // slot 96
+    VANDREL_WEBVIEW2_PROPERTY(
+        DefaultDownloadDialogCornerAlignment,
+        COREWEBVIEW2_DEFAULT_DOWNLOAD_DIALOG_CORNER_ALIGNMENT);     // slots 93, 94
+    VANDREL_WEBVIEW2_PROPERTY(DefaultDownloadDialogMargin, POINT);  // slots 95, 96
 };
 
 // IID b1690564-6f5a-4983-8e48-31d1143fecdb
@@ -674,10 +674,8 @@ struct ICoreWebView2_18 : public ICoreWebView2_17 {
 
 // IID 6921f954-79b0-437f-a997-c85811897c68
 struct ICoreWebView2_19 : public ICoreWebView2_18 {
-    virtual HRESULT STDMETHODCALLTYPE
-    get_MemoryUsageTargetLevel(COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL* value) = 0;  // slot 119
-    virtual HRESULT STDMETHODCALLTYPE
-    put_MemoryUsageTargetLevel(COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL value) = 0;  // slot 120
+    VANDREL_WEBVIEW2_PROPERTY(MemoryUsageTargetLevel,
+                              COREWEBVIEW2_MEMORY_USAGE_TARGET_LEVEL);  // slots 119, 120
 };
 
 // IID b4bc1926-7305-11ee-b962-0242ac120002
@@ -711,58 +709,32 @@ struct ICoreWebView2_23 : public ICoreWebView2_22 {
 
 // IID e562e4f0-d7fa-43ac-8d71-c05150499f00
 struct ICoreWebView2Settings : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_IsScriptEnabled(BOOL* isScriptEnabled) = 0;  // slot 3
-    virtual HRESULT STDMETHODCALLTYPE put_IsScriptEnabled(BOOL isScriptEnabled) = 0;   // slot 4
-    virtual HRESULT STDMETHODCALLTYPE
-    get_IsWebMessageEnabled(BOOL* isWebMessageEnabled) = 0;  // slot 5
-    virtual HRESULT STDMETHODCALLTYPE
-    put_IsWebMessageEnabled(BOOL isWebMessageEnabled) = 0;  // slot 6
-    virtual HRESULT STDMETHODCALLTYPE
-    get_AreDefaultScriptDialogsEnabled(BOOL* areDefaultScriptDialogsEnabled) = 0;  // slot 7
-    virtual HRESULT STDMETHODCALLTYPE
-    put_AreDefaultScriptDialogsEnabled(BOOL areDefaultScriptDialogsEnabled) = 0;  // slot 8
-    virtual HRESULT STDMETHODCALLTYPE
-    get_IsStatusBarEnabled(BOOL* isStatusBarEnabled) = 0;  // slot 9
-    virtual HRESULT STDMETHODCALLTYPE
-    put_IsStatusBarEnabled(BOOL isStatusBarEnabled) = 0;  // slot 10
-    virtual HRESULT STDMETHODCALLTYPE
-    get_AreDevToolsEnabled(BOOL* areDevToolsEnabled) = 0;  // slot 11
-    virtual HRESULT STDMETHODCALLTYPE
-    put_AreDevToolsEnabled(BOOL areDevToolsEnabled) = 0;  // slot 12
-    virtual HRESULT STDMETHODCALLTYPE
-    get_AreDefaultContextMenusEnabled(BOOL* enabled) = 0;  // slot 13
-    virtual HRESULT STDMETHODCALLTYPE
-    put_AreDefaultContextMenusEnabled(BOOL enabled) = 0;                                 // slot 14
-    virtual HRESULT STDMETHODCALLTYPE get_AreHostObjectsAllowed(BOOL* allowed) = 0;      // slot 15
-    virtual HRESULT STDMETHODCALLTYPE put_AreHostObjectsAllowed(BOOL allowed) = 0;       // slot 16
-    virtual HRESULT STDMETHODCALLTYPE get_IsZoomControlEnabled(BOOL* enabled) = 0;       // slot 17
-    virtual HRESULT STDMETHODCALLTYPE put_IsZoomControlEnabled(BOOL enabled) = 0;        // slot 18
-    virtual HRESULT STDMETHODCALLTYPE get_IsBuiltInErrorPageEnabled(BOOL* enabled) = 0;  // slot 19
-    virtual HRESULT STDMETHODCALLTYPE put_IsBuiltInErrorPageEnabled(BOOL enabled) = 0;   // slot 20
+    VANDREL_WEBVIEW2_PROPERTY(IsScriptEnabled, BOOL);                 // slots 3, 4
+    VANDREL_WEBVIEW2_PROPERTY(IsWebMessageEnabled, BOOL);             // slots 5, 6
+    VANDREL_WEBVIEW2_PROPERTY(AreDefaultScriptDialogsEnabled, BOOL);  // slots 7, 8
+    VANDREL_WEBVIEW2_PROPERTY(IsStatusBarEnabled, BOOL);              // slots 9, 10
+    VANDREL_WEBVIEW2_PROPERTY(AreDevToolsEnabled, BOOL);              // slots 11, 12
+    VANDREL_WEBVIEW2_PROPERTY(AreDefaultContextMenusEnabled, BOOL);   // slots 13, 14
+    VANDREL_WEBVIEW2_PROPERTY(AreHostObjectsAllowed, BOOL);           // slots 15, 16
+    VANDREL_WEBVIEW2_PROPERTY(IsZoomControlEnabled, BOOL);            // slots 17, 18
+    VANDREL_WEBVIEW2_PROPERTY(IsBuiltInErrorPageEnabled, BOOL);       // slots 19, 20
 };
 
 // IID ee9a0f68-f46c-4e32-ac23-ef8cac224d2a
 struct ICoreWebView2Settings2 : public ICoreWebView2Settings {
-    virtual HRESULT STDMETHODCALLTYPE get_UserAgent(LPWSTR* value) = 0;  // slot 21
-    virtual HRESULT STDMETHODCALLTYPE put_UserAgent(LPCWSTR value) = 0;  // slot 22
+    VANDREL_WEBVIEW2_STRING_PROPERTY(UserAgent);  // slots 21, 22
 };
 
 // IID fdb5ab74-af33-4854-84f0-0a631deb5eba
 struct ICoreWebView2Settings3 : public ICoreWebView2Settings2 {
-    virtual HRESULT STDMETHODCALLTYPE
-    get_AreBrowserAcceleratorKeysEnabled(BOOL* value) = 0;  // slot 23
-    virtual HRESULT STDMETHODCALLTYPE
-    put_AreBrowserAcceleratorKeysEnabled(BOOL value) = 0;  // slot 24
+    VANDREL_WEBVIEW2_PROPERTY(AreBrowserAcceleratorKeysEnabled, BOOL);  // slots 23, 24
 };
 
 // IID 453e667f-12c7-49d4-be6d-ddbe7956f57a
 struct ICoreWebView2WebResourceRequestedEventArgs : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE
-    get_Request(ICoreWebView2WebResourceRequest** request) = 0;  // slot 3
-    virtual HRESULT STDMETHODCALLTYPE
-    get_Response(ICoreWebView2WebResourceResponse** response) = 0;  // slot 4
-    virtual HRESULT STDMETHODCALLTYPE
-    put_Response(ICoreWebView2WebResourceResponse* response) = 0;                         // slot 5
+    get_Request(ICoreWebView2WebResourceRequest** request) = 0;              // slot 3
+    VANDREL_WEBVIEW2_PROPERTY(Response, ICoreWebView2WebResourceResponse*);  // slots 4, 5
     virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;  // slot 6
     virtual HRESULT STDMETHODCALLTYPE
     get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_CONTEXT* context) = 0;  // slot 7
@@ -770,12 +742,9 @@ struct ICoreWebView2WebResourceRequestedEventArgs : public IUnknown {
 
 // IID 97055cd4-512c-4264-8b5f-e3f446cea6a5
 struct ICoreWebView2WebResourceRequest : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;            // slot 3
-    virtual HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR uri) = 0;            // slot 4
-    virtual HRESULT STDMETHODCALLTYPE get_Method(LPWSTR* method) = 0;      // slot 5
-    virtual HRESULT STDMETHODCALLTYPE put_Method(LPCWSTR method) = 0;      // slot 6
-    virtual HRESULT STDMETHODCALLTYPE get_Content(IStream** content) = 0;  // slot 7
-    virtual HRESULT STDMETHODCALLTYPE put_Content(IStream* content) = 0;   // slot 8
+    VANDREL_WEBVIEW2_STRING_PROPERTY(Uri);         // slots 3, 4
+    VANDREL_WEBVIEW2_STRING_PROPERTY(Method);      // slots 5, 6
+    VANDREL_WEBVIEW2_PROPERTY(Content, IStream*);  // slots 7, 8
     virtual HRESULT STDMETHODCALLTYPE
     get_Headers(ICoreWebView2HttpRequestHeaders** headers) = 0;  // slot 9
 };
@@ -801,14 +770,11 @@ struct ICoreWebView2HttpHeadersCollectionIterator : public IUnknown {
 
 // IID aafcc94f-fa27-48fd-97df-830ef75aaec9
 struct ICoreWebView2WebResourceResponse : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_Content(IStream** content) = 0;  // slot 3
-    virtual HRESULT STDMETHODCALLTYPE put_Content(IStream* content) = 0;   // slot 4
+    VANDREL_WEBVIEW2_PROPERTY(Content, IStream*);  // slots 3, 4
     virtual HRESULT STDMETHODCALLTYPE
-    get_Headers(ICoreWebView2HttpResponseHeaders** headers) = 0;                   // slot 5
-    virtual HRESULT STDMETHODCALLTYPE get_StatusCode(int* statusCode) = 0;         // slot 6
-    virtual HRESULT STDMETHODCALLTYPE put_StatusCode(int statusCode) = 0;          // slot 7
-    virtual HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR* reasonPhrase) = 0;  // slot 8
-    virtual HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR reasonPhrase) = 0;  // slot 9
+    get_Headers(ICoreWebView2HttpResponseHeaders** headers) = 0;  // slot 5
+    VANDREL_WEBVIEW2_PROPERTY(StatusCode, int);                   // slots 6, 7
+    VANDREL_WEBVIEW2_STRING_PROPERTY(ReasonPhrase);               // slots 8, 9
 };
 
 // IID 03c5ff5a-9b45-4a88-881c-89a9f328619c
@@ -829,8 +795,7 @@ struct ICoreWebView2NavigationStartingEventArgs : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* isRedirected) = 0;        // slot 5
     virtual HRESULT STDMETHODCALLTYPE
     get_RequestHeaders(ICoreWebView2HttpRequestHeaders** requestHeaders) = 0;      // slot 6
-    virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;                // slot 7
-    virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;                 // slot 8
+    VANDREL_WEBVIEW2_PROPERTY(Cancel, BOOL);                                       // slots 7, 8
     virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;  // slot 9
 };
 
@@ -840,10 +805,8 @@ struct ICoreWebView2PermissionRequestedEventArgs : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE
     get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* permissionKind) = 0;              // slot 4
     virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;  // slot 5
-    virtual HRESULT STDMETHODCALLTYPE
-    get_State(COREWEBVIEW2_PERMISSION_STATE* state) = 0;                                   // slot 6
-    virtual HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE state) = 0;  // slot 7
-    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;   // slot 8
+    VANDREL_WEBVIEW2_PROPERTY(State, COREWEBVIEW2_PERMISSION_STATE);                   // slots 6, 7
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;  // slot 8
 };
 
 // IID 34acb11c-fc37-4418-9132-f9c21d1eafb9
@@ -874,8 +837,7 @@ struct ICoreWebView2AcceleratorKeyPressedEventArgs : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE get_KeyEventLParam(INT* lParam) = 0;   // slot 5
     virtual HRESULT STDMETHODCALLTYPE
     get_PhysicalKeyStatus(COREWEBVIEW2_PHYSICAL_KEY_STATUS* physicalKeyStatus) = 0;  // slot 6
-    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                // slot 7
-    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                 // slot 8
+    VANDREL_WEBVIEW2_PROPERTY(Handled, BOOL);                                        // slots 7, 8
 };
 
 // IID 16b1e21a-c503-44f2-84c9-70aba5031283
@@ -920,80 +882,42 @@ struct ICoreWebView2ObjectCollection : public ICoreWebView2ObjectCollectionView 
 };
 
 // IID 4e8a3389-c9d8-4bd2-b6b5-124fee6cc14d
-struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode,
-                                             ICoreWebView2Environment* result) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, HRESULT,
+                         ICoreWebView2Environment*);
 // IID 6c4819f3-c9b7-4260-8127-c9f5bde7f68c
-struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode,
-                                             ICoreWebView2Controller* result) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2CreateCoreWebView2ControllerCompletedHandler, HRESULT,
+                         ICoreWebView2Controller*);
 // IID ab00b74c-15f1-4646-80e8-e76341d25d71
-struct ICoreWebView2WebResourceRequestedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(ICoreWebView2* sender, ICoreWebView2WebResourceRequestedEventArgs* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2WebResourceRequestedEventHandler, ICoreWebView2*,
+                         ICoreWebView2WebResourceRequestedEventArgs*);
 // IID 9adbe429-f36d-432b-9ddc-f8881fbd76e3
-struct ICoreWebView2NavigationStartingEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(ICoreWebView2* sender, ICoreWebView2NavigationStartingEventArgs* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2NavigationStartingEventHandler, ICoreWebView2*,
+                         ICoreWebView2NavigationStartingEventArgs*);
 // IID f5f2b923-953e-4042-9f95-f3a118e1afd4
-struct ICoreWebView2DocumentTitleChangedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, IUnknown* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2DocumentTitleChangedEventHandler, ICoreWebView2*, IUnknown*);
 // IID 15e1c6a3-c72a-4df3-91d7-d097fbec6bfd
-struct ICoreWebView2PermissionRequestedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(ICoreWebView2* sender, ICoreWebView2PermissionRequestedEventArgs* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2PermissionRequestedEventHandler, ICoreWebView2*,
+                         ICoreWebView2PermissionRequestedEventArgs*);
 // IID e45d98b1-afef-45be-8baf-6c7728867f73
-struct ICoreWebView2ContainsFullScreenElementChangedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, IUnknown* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2ContainsFullScreenElementChangedEventHandler, ICoreWebView2*,
+                         IUnknown*);
 // IID 5c19e9e0-092f-486b-affa-ca8231913039
-struct ICoreWebView2WindowCloseRequestedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, IUnknown* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2WindowCloseRequestedEventHandler, ICoreWebView2*, IUnknown*);
 // IID d4c185fe-c81c-4989-97af-2d3fa7ab5651
-struct ICoreWebView2NewWindowRequestedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(ICoreWebView2* sender, ICoreWebView2NewWindowRequestedEventArgs* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2NewWindowRequestedEventHandler, ICoreWebView2*,
+                         ICoreWebView2NewWindowRequestedEventArgs*);
 // IID 57213f19-00e6-49fa-8e07-898ea01ecbd2
-struct ICoreWebView2WebMessageReceivedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2WebMessageReceivedEventHandler, ICoreWebView2*,
+                         ICoreWebView2WebMessageReceivedEventArgs*);
 // IID 4bac7e9c-199e-49ed-87ed-249303acf019
-struct ICoreWebView2DOMContentLoadedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(ICoreWebView2* sender, ICoreWebView2DOMContentLoadedEventArgs* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2DOMContentLoadedEventHandler, ICoreWebView2*,
+                         ICoreWebView2DOMContentLoadedEventArgs*);
 // IID b29c7e28-fa79-41a8-8e44-65811c76dcb2
-struct ICoreWebView2AcceleratorKeyPressedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(ICoreWebView2Controller* sender,
-           ICoreWebView2AcceleratorKeyPressedEventArgs* args) = 0;  // slot 3
-};
-
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2AcceleratorKeyPressedEventHandler, ICoreWebView2Controller*,
+                         ICoreWebView2AcceleratorKeyPressedEventArgs*);
 // IID d33a35bf-1c49-4f98-93ab-006e0533fe1c
-struct ICoreWebView2NavigationCompletedEventHandler : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(ICoreWebView2* sender, ICoreWebView2NavigationCompletedEventArgs* args) = 0;  // slot 3
-};
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2NavigationCompletedEventHandler, ICoreWebView2*,
+                         ICoreWebView2NavigationCompletedEventArgs*);
 
 // The WebView2Loader.dll exports the host calls (the import library comes from
 // WebView2Loader.def). The official SDK header declares these itself.
