@@ -442,6 +442,14 @@ std::optional<DWORD> HostProcess::WaitForExit(DWORD timeoutMs) const {
     return code;
 }
 
+void HostProcess::ExpectQuietRunThenClose() {
+    HWND window = WaitForWindow(L"WindowsWebview2Wrapper");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(WaitForMessageBox(300).has_value()) << "a message box came";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(), 0u);
+}
+
 std::wstring KnownFolderPath(const KNOWNFOLDERID& id) {
     PWSTR path = nullptr;
     std::wstring result;

@@ -112,6 +112,10 @@ public:
     // The exit code, or nullopt when the process is still running after the time-out.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs = 15000) const;
 
+    // Expects the host's window to come with no message box (within 300 ms of the window), then
+    // closes the window and expects the host to end with 0.
+    void ExpectQuietRunThenClose();
+
 private:
     HANDLE process_ = nullptr;
     DWORD id_ = 0;

@@ -614,12 +614,7 @@ TEST(RuntimeInstallerFlow, DownloadsRunsAndWaitsForTheBootstrapperInTheDataFolde
     EXPECT_TRUE(Exists(app.PathOf(L"evergreen-runtime.txt")));
 
     // The runtime is present now: the host starts normally.
-    HostProcess host(app);
-    HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(host.WaitForMessageBox(300).has_value());
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(host.WaitForExit(), 0u);
+    HostProcess(app).ExpectQuietRunThenClose();
     const auto checks = app.RuntimeCalls("GetAvailableCoreWebView2BrowserVersionString");
     ASSERT_EQ(checks.size(), 1u);
     EXPECT_TRUE(checks[0]["found"].get<bool>());
@@ -898,33 +893,37 @@ protected:
     HWND bar_ = nullptr;
 };
 
-TEST_F(ProgressBarTest, ProgressMovesTheBarToThePercentage) {
-    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(bar_));
-    IBindStatusCallback* callback = progress.Get();
-    EXPECT_EQ(callback->OnProgress(1000000, 3000000, BINDSTATUS_DOWNLOADINGDATA, L"x"), S_OK);
-    EXPECT_EQ(Position(), 33);
-    EXPECT_EQ(callback->OnProgress(3000000, 3000000, BINDSTATUS_ENDDOWNLOADDATA, nullptr), S_OK);
-    EXPECT_EQ(Position(), 100);
-    EXPECT_EQ(callback->OnProgress(2, 3, 0, nullptr), S_OK);
-    EXPECT_EQ(Position(), 66);
-}
-
-TEST_F(ProgressBarTest, TheQuotientIsSinglePrecision) {
-    // 1011651514 * 100 / 3065610651 is 32.9999... exactly and in double precision, but 33 in
-    // single precision.
-    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(bar_));
-    EXPECT_EQ(progress->OnProgress(1011651514u, 3065610651u, 0, nullptr), S_OK);
-    EXPECT_EQ(Position(), 33);
-}
-
-TEST_F(ProgressBarTest, AReportWithoutMaximumChangesNothing) {
-    const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(bar_));
-    EXPECT_EQ(progress->OnProgress(1000000, 3000000, 0, nullptr), S_OK);
-    ASSERT_EQ(Position(), 33);
-    EXPECT_EQ(progress->OnProgress(2000000, 0, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
-    EXPECT_EQ(Position(), 33);
-    EXPECT_EQ(progress->OnProgress(0, 0, 0, nullptr), S_OK);
-    EXPECT_EQ(Position(), 33);
+TEST_F(ProgressBarTest, ReportsMoveTheBarToThePercentage) {
+    struct Step {
+        ULONG progress;
+        ULONG maximum;
+        ULONG status;
+        int position;  // where the bar stands after the report
+    };
+    struct Case {
+        const char* label;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"percentage",
+         {{1000000, 3000000, BINDSTATUS_DOWNLOADINGDATA, 33},
+          {3000000, 3000000, BINDSTATUS_ENDDOWNLOADDATA, 100},
+          {2, 3, 0, 66}}},
+        // 1011651514 * 100 / 3065610651 is 32.9999... exactly and in double precision, but 33
+        // in single precision.
+        {"single precision", {{1011651514u, 3065610651u, 0, 33}}},
+        {"no maximum changes nothing",
+         {{1000000, 3000000, 0, 33}, {2000000, 0, BINDSTATUS_DOWNLOADINGDATA, 33}, {0, 0, 0, 33}}},
+    };
+    for (const Case& c : cases) {
+        const auto progress = ComPtr<DownloadProgress>::Adopt(new DownloadProgress(bar_));
+        IBindStatusCallback* callback = progress.Get();
+        for (const Step& step : c.steps) {
+            EXPECT_EQ(callback->OnProgress(step.progress, step.maximum, step.status, nullptr), S_OK)
+                << c.label;
+            EXPECT_EQ(Position(), step.position) << c.label << " after " << step.progress;
+        }
+    }
 }
 
 TEST(DownloadProgress, AnswersOnlyUnknownAndBindStatusCallback) {

@@ -248,11 +248,7 @@ TEST_P(UnreadableBundle, IsReportedOnceThenTheWindowComes) {
     HostProcess host(app);
     EXPECT_EQ(host.DismissMessageBox(),
               (MessageBoxSeen{kFixedCaption, L"Error reading asset bundle", MB_ICONERROR}));
-    HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(host.WaitForMessageBox(300).has_value()) << "a second message";
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(host.WaitForExit(), 0u);
+    host.ExpectQuietRunThenClose();  // no second message
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -276,12 +272,7 @@ TEST(Startup, NoBundleAndAMissingIconGiveNoMessage) {
     app.Write(L"package.json", R"({"name":"plain","window":{"icon":"icons/missing.png"}})");
     app.MakeFolder(L"www");
     app.Write(L"www\\index.html", "<p>hi</p>");
-    HostProcess host(app);
-    HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(host.WaitForMessageBox(300).has_value());
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(host.WaitForExit(), 0u);
+    HostProcess(app).ExpectQuietRunThenClose();
 }
 
 }  // namespace
@@ -297,12 +288,7 @@ TEST(Startup, AReadableBundleGivesNoMessage) {
     app.Write(L"package.json", R"({"name":"bundled"})");
     app.MakeFolder(L"www");
     app.Write(L"www\\assets.dat", bundle);
-    HostProcess host(app);
-    HWND window = host.WaitForWindow(L"WindowsWebview2Wrapper");
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(host.WaitForMessageBox(300).has_value());
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(host.WaitForExit(), 0u);
+    HostProcess(app).ExpectQuietRunThenClose();
 }
 
 }  // namespace
