@@ -240,16 +240,10 @@ std::vector<std::string> ExplainRejection(const OpenedBundle& bundle) {
     }
 }
 
-int PackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int PackCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream& err,
                 const ToolEnvironment& environment) {
-    const auto parsed =
-        CommandArgs(args, 1, true,
-                    "pack takes one folder and an output file: vandrel pack FOLDER -o FILE", out);
-    if (!parsed) {
-        return kExitOk;
-    }
-    const fs::path folder = PathFromUtf8(parsed->positional[0]);
-    const fs::path output = PathFromUtf8(*parsed->output);
+    const fs::path folder = PathFromUtf8(parsed.positional[0]);
+    const fs::path output = PathFromUtf8(*parsed.output);
     std::error_code ec;
     if (fs::is_directory(output, ec)) {
         throw ToolError("cannot write " + ShownPath(output) + ": " +
@@ -282,14 +276,9 @@ int PackCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     return kExitOk;
 }
 
-int ListCommand(const std::vector<std::string>& args, std::ostream& out,
+int ListCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream&,
                 const ToolEnvironment& environment) {
-    const auto parsed =
-        CommandArgs(args, 1, false, "list takes one bundle file: vandrel list FILE", out);
-    if (!parsed) {
-        return kExitOk;
-    }
-    const auto bundle = OpenBundle(PathFromUtf8(parsed->positional[0]), environment);
+    const auto bundle = OpenBundle(PathFromUtf8(parsed.positional[0]), environment);
     RequireAccepted(*bundle);
     const AssetBundle& reader = bundle->reader;
 
@@ -317,14 +306,9 @@ int ListCommand(const std::vector<std::string>& args, std::ostream& out,
     return kExitOk;
 }
 
-int VerifyCommand(const std::vector<std::string>& args, std::ostream& out,
+int VerifyCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream&,
                   const ToolEnvironment& environment) {
-    const auto parsed =
-        CommandArgs(args, 1, false, "verify takes one bundle file: vandrel verify FILE", out);
-    if (!parsed) {
-        return kExitOk;
-    }
-    const auto bundle = OpenBundle(PathFromUtf8(parsed->positional[0]), environment);
+    const auto bundle = OpenBundle(PathFromUtf8(parsed.positional[0]), environment);
     if (bundle->rejection) {
         out << "rejected: " << *bundle->rejection << '\n';
         if (!bundle->tooLarge) {
@@ -345,17 +329,11 @@ int VerifyCommand(const std::vector<std::string>& args, std::ostream& out,
     return kExitOk;
 }
 
-int ExtractCommand(const std::vector<std::string>& args, std::ostream& out,
+int ExtractCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream&,
                    const ToolEnvironment& environment) {
-    const auto parsed =
-        CommandArgs(args, 2, false,
-                    "extract takes a bundle file and a folder: vandrel extract FILE FOLDER", out);
-    if (!parsed) {
-        return kExitOk;
-    }
-    const auto bundle = OpenBundle(PathFromUtf8(parsed->positional[0]), environment);
+    const auto bundle = OpenBundle(PathFromUtf8(parsed.positional[0]), environment);
     RequireAccepted(*bundle);
-    const fs::path folder = PathFromUtf8(parsed->positional[1]);
+    const fs::path folder = PathFromUtf8(parsed.positional[1]);
     const ExtractResult result = ExtractBundle(bundle->reader, bundle->path, folder, environment);
     out << "extracted " << Plural(result.files, "file", "files") << " ("
         << Plural(result.bytes, "byte", "bytes") << ") into " << ShownPath(folder) << '\n';

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "file_io.h"
 #include "portable/bundle/asset_bundle.h"
 #include "tool_environment.h"
@@ -37,13 +38,14 @@ std::unique_ptr<OpenedBundle> OpenBundle(const std::filesystem::path& path,
 // The lines that say where and why the reader stopped reading `bundle`, from the file itself.
 std::vector<std::string> ExplainRejection(const OpenedBundle& bundle);
 
-int PackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+// The bundle commands, given their checked arguments.
+int PackCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream& err,
                 const ToolEnvironment& environment);
-int ListCommand(const std::vector<std::string>& args, std::ostream& out,
+int ListCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream& err,
                 const ToolEnvironment& environment);
-int VerifyCommand(const std::vector<std::string>& args, std::ostream& out,
+int VerifyCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream& err,
                   const ToolEnvironment& environment);
-int ExtractCommand(const std::vector<std::string>& args, std::ostream& out,
+int ExtractCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream& err,
                    const ToolEnvironment& environment);
 
 }  // namespace vandrel::tool

@@ -268,54 +268,50 @@ private:
         if (icon.empty()) {
             return;
         }
-        const std::string file = icon;
+        const auto warn = [&](const std::string& text, const char* hint) {
+            Add(Severity::Warning, icon, text, hint);
+        };
+        const std::string named = "the window icon " + Shown(icon);
         if (icon.front() == '/' || icon.front() == '\\' || icon.find(':') != std::string::npos) {
-            Add(Severity::Warning, file,
-                "window.icon " + Shown(icon) +
-                    " is not a path relative to the executable's folder, so the host cannot "
-                    "find it on a player's machine",
-                "put the image into the app folder and give its path from there");
+            warn("window.icon " + Shown(icon) +
+                     " is not a path relative to the executable's folder, so the host cannot "
+                     "find it on a player's machine",
+                 "put the image into the app folder and give its path from there");
             return;
         }
         const std::optional<Located> found = Locate(folder_, icon);
         if (!found || found->directory) {
-            Add(Severity::Warning, file,
-                "the window icon " + Shown(icon) +
-                    " does not exist, so the window shows the standard icon",
-                "put the image there, or correct window.icon (relative to the executable's "
-                "folder)");
+            warn(named + " does not exist, so the window shows the standard icon",
+                 "put the image there, or correct window.icon (relative to the executable's "
+                 "folder)");
             return;
         }
         std::string head;
         try {
             head = ReadFileBytes(found->path, uint64_t{64} << 20);
         } catch (const ToolError& error) {
-            Add(Severity::Warning, file, error.what(), "make the icon file readable");
+            warn(error.what(), "make the icon file readable");
             return;
         }
         const std::optional<std::string> format = ImageFormat(head);
+        const char* const useIco = "use an .ico file, or a PNG of at most 256x256 pixels";
         if (!format) {
-            Add(Severity::Warning, file,
-                "the window icon " + Shown(icon) +
-                    " is not an image the host can read, so the window shows the standard icon",
+            warn(
+                named + " is not an image the host can read, so the window shows the standard icon",
                 "use a PNG, ICO, BMP, JPEG, GIF or TIFF image (PNG or ICO also become the "
                 "executable's icon)");
-            return;
-        }
-        if (*format == "PNG" || *format == "ICO") {
+        } else if (*format != "PNG" && *format != "ICO") {
+            warn("the window icon is a " + *format +
+                     " image, which vandrel build cannot make the executable's icon",
+                 useIco);
+        } else {
             try {
                 ReadIconImages(head);
             } catch (const IconFormatError& error) {
-                Add(Severity::Warning, file,
-                    "vandrel build cannot make the window icon " + Shown(icon) +
-                        " the executable's icon: " + error.what(),
-                    "use an .ico file, or a PNG of at most 256x256 pixels");
+                warn("vandrel build cannot make " + named +
+                         " the executable's icon: " + error.what(),
+                     useIco);
             }
-        } else {
-            Add(Severity::Warning, file,
-                "the window icon is a " + *format +
-                    " image, which vandrel build cannot make the executable's icon",
-                "use an .ico file, or a PNG of at most 256x256 pixels");
         }
     }
 

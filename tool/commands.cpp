@@ -33,6 +33,28 @@ const char* const kToolUsage =
     "exit codes: 0 success, 1 failure, errors found or a bundle the host rejects, 2 bad command\n"
     "line or a check that could not run, 3 out of memory\n";
 
+namespace {
+
+// A bundle command: the arguments it takes, what to say when they are wrong, and its work.
+struct BundleCommand {
+    const char* name;
+    size_t positional;
+    bool takesOutput;
+    const char* usage;
+    int (*run)(const ParsedArgs&, std::ostream&, std::ostream&, const ToolEnvironment&);
+};
+
+constexpr BundleCommand kBundleCommands[] = {
+    {"pack", 1, true, "pack takes one folder and an output file: vandrel pack FOLDER -o FILE",
+     PackCommand},
+    {"list", 1, false, "list takes one bundle file: vandrel list FILE", ListCommand},
+    {"verify", 1, false, "verify takes one bundle file: vandrel verify FILE", VerifyCommand},
+    {"extract", 2, false, "extract takes a bundle file and a folder: vandrel extract FILE FOLDER",
+     ExtractCommand},
+};
+
+}  // namespace
+
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
             const ToolEnvironment& environment) {
     try {
@@ -51,17 +73,13 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (command == "build") {
             return BuildCommand(args, out, err, environment);
         }
-        if (command == "pack") {
-            return PackCommand(args, out, err, environment);
-        }
-        if (command == "list") {
-            return ListCommand(args, out, environment);
-        }
-        if (command == "verify") {
-            return VerifyCommand(args, out, environment);
-        }
-        if (command == "extract") {
-            return ExtractCommand(args, out, environment);
+        for (const BundleCommand& bundleCommand : kBundleCommands) {
+            if (command == bundleCommand.name) {
+                const auto parsed =
+                    CommandArgs(args, bundleCommand.positional, bundleCommand.takesOutput,
+                                bundleCommand.usage, out);
+                return parsed ? bundleCommand.run(*parsed, out, err, environment) : kExitOk;
+            }
         }
         if (command == "serve") {
             return Serve(args, out, err);

@@ -22,8 +22,8 @@ enum class LinkState : uint8_t { Broken, Outside, Inside };
 // One name found under the root. Each folder's children follow one another in the node list,
 // sorted by name, so a name is found in its folder by binary search.
 struct Node {
-    std::string name;        // in its folder
-    uint32_t parent = 0;     // the root is its own parent
+    std::string name;     // in its folder
+    uint32_t parent = 0;  // the root is its own parent
     uint32_t firstChild = 0;
     uint32_t childCount = 0;
     EntryKind kind = EntryKind::Other;
@@ -41,28 +41,25 @@ struct LinkEnd {
 };
 
 const char* WhatChanged(OpenOutcome outcome, bool folder) {
-    switch (outcome) {
-        case OpenOutcome::Missing:
-            return "it is gone";
-        case OpenOutcome::Link:
-            return "it has become a link";
-        case OpenOutcome::WrongKind:
-            return folder ? "it is no longer a folder" : "it is no longer a regular file";
-        default:
-            return folder ? "it is no longer the same folder" : "it is no longer the same file";
+    if (outcome == OpenOutcome::Missing || outcome == OpenOutcome::Link) {
+        return outcome == OpenOutcome::Missing ? "it is gone" : "it has become a link";
     }
+    if (outcome == OpenOutcome::WrongKind) {
+        return folder ? "it is no longer a folder" : "it is no longer a regular file";
+    }
+    return folder ? "it is no longer the same folder" : "it is no longer the same file";
 }
 
 }  // namespace
 
 struct FolderScan::Tree {
     fs::path root;
-    std::vector<Node> nodes;                // [0] is the root
-    std::vector<LinkEnd> links;             // by link node, through linkIndex
-    std::vector<uint32_t> linkIndex;        // node -> index in links, kNone for other nodes
-    std::optional<FolderStack> reads;       // the folders of the file read last
-    std::vector<uint32_t> readNodes;        // the node of each level of `reads`
-    std::vector<uint32_t> readLevel;        // node -> its level in `reads`, kNone when not on it
+    std::vector<Node> nodes;           // [0] is the root
+    std::vector<LinkEnd> links;        // by link node, through linkIndex
+    std::vector<uint32_t> linkIndex;   // node -> index in links, kNone for other nodes
+    std::optional<FolderStack> reads;  // the folders of the file read last
+    std::vector<uint32_t> readNodes;   // the node of each level of `reads`
+    std::vector<uint32_t> readLevel;   // node -> its level in `reads`, kNone when not on it
 };
 
 FolderScan::FolderScan() : tree_(std::make_unique<Tree>()) {}
@@ -204,8 +201,9 @@ private:
         const Node& parent = tree_.nodes[folder];
         const auto first = tree_.nodes.begin() + parent.firstChild;
         const auto last = first + parent.childCount;
-        const auto found = std::lower_bound(
-            first, last, name, [](const Node& node, const std::string& n) { return node.name < n; });
+        const auto found =
+            std::lower_bound(first, last, name,
+                             [](const Node& node, const std::string& n) { return node.name < n; });
         if (found == last || found->name != name) {
             return kNone;
         }
@@ -230,14 +228,15 @@ private:
             }
             uint32_t target = 0;
             for (const std::string& name : *names) {
-                target = tree_.nodes[target].kind == EntryKind::Folder ? Child(target, name)
-                                                                       : kNone;
+                target =
+                    tree_.nodes[target].kind == EntryKind::Folder ? Child(target, name) : kNone;
                 if (target == kNone) {
                     Changed(node, OpenOutcome::Changed, false);
                 }
             }
             const Node& found = tree_.nodes[target];
-            if (found.kind != resolvedKinds_[index] || found.identity != resolvedIdentities_[index]) {
+            if (found.kind != resolvedKinds_[index] ||
+                found.identity != resolvedIdentities_[index]) {
                 Changed(node, OpenOutcome::Changed, false);
             }
             end.target = target;

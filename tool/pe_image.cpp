@@ -79,10 +79,8 @@ PeImage::PeImage(std::string bytes) : bytes_(std::move(bytes)) {
         throw PeFormatError("it is not a Windows program or library (no PE header)");
     }
     fileHeaderOffset_ = peOffset + 4;
-    machine_ = ReadLe16(b, fileHeaderOffset_);
     const uint16_t sectionCount = ReadLe16(b, fileHeaderOffset_ + 2);
     const uint16_t optionalSize = ReadLe16(b, fileHeaderOffset_ + 16);
-    characteristics_ = ReadLe16(b, fileHeaderOffset_ + 18);
     optionalHeaderOffset_ = fileHeaderOffset_ + kFileHeaderSize;
     if (!Fits(b.size(), optionalHeaderOffset_, optionalSize) || optionalSize < 2) {
         throw PeFormatError("its optional header is cut short");
@@ -98,11 +96,6 @@ PeImage::PeImage(std::string bytes) : bytes_(std::move(bytes)) {
         throw PeFormatError("its optional header is cut short");
     }
     const size_t o = optionalHeaderOffset_;
-    sectionAlignment_ = ReadLe32(b, o + 32);
-    fileAlignment_ = ReadLe32(b, o + 36);
-    sizeOfImage_ = ReadLe32(b, o + 56);
-    sizeOfHeaders_ = ReadLe32(b, o + 60);
-    checkSum_ = ReadLe32(b, o + 64);
     const uint32_t directoryCount = ReadLe32(b, o + fixedSize - 4);
     directoryTableOffset_ = o + fixedSize;
     if (directoryCount > 16 || fixedSize + 8 * uint64_t{directoryCount} > optionalSize) {
@@ -113,8 +106,8 @@ PeImage::PeImage(std::string bytes) : bytes_(std::move(bytes)) {
                                                 ReadLe32(b, directoryTableOffset_ + 8 * i + 4)});
     }
     const auto isPowerOfTwo = [](uint32_t n) { return n != 0 && (n & (n - 1)) == 0; };
-    if (!isPowerOfTwo(fileAlignment_) || !isPowerOfTwo(sectionAlignment_) ||
-        fileAlignment_ > sectionAlignment_) {
+    if (!isPowerOfTwo(FileAlignment()) || !isPowerOfTwo(SectionAlignment()) ||
+        FileAlignment() > SectionAlignment()) {
         throw PeFormatError("its section and file alignments are not valid");
     }
 
@@ -154,7 +147,7 @@ size_t PeImage::DirectoryOffset(size_t index) const {
 
 std::optional<size_t> PeImage::FileOffset(uint32_t rva, uint32_t length) const {
     const uint64_t end = uint64_t{rva} + length;
-    if (end <= sizeOfHeaders_ && Fits(bytes_.size(), rva, length)) {
+    if (end <= SizeOfHeaders() && Fits(bytes_.size(), rva, length)) {
         return rva;  // inside the headers, which are mapped as they lie in the file
     }
     for (const PeSection& section : sections_) {

@@ -32,6 +32,14 @@ inline constexpr size_t kResourceDirectory = 2;
 inline constexpr size_t kSecurityDirectory = 4;
 inline constexpr size_t kBoundImportDirectory = 11;
 
+// Little-endian access to a byte string; the reads assume the bounds were checked.
+uint16_t ReadLe16(std::string_view bytes, size_t at);
+uint32_t ReadLe32(std::string_view bytes, size_t at);
+void WriteLe16(std::string& bytes, size_t at, uint16_t value);
+void WriteLe32(std::string& bytes, size_t at, uint32_t value);
+void AppendLe16(std::string& bytes, uint16_t value);
+void AppendLe32(std::string& bytes, uint32_t value);
+
 // "x64", "x86", "ARM64", "ARM", or "machine 0x1234".
 std::string MachineName(uint16_t machine);
 
@@ -58,14 +66,15 @@ public:
     static PeImage FromFile(const std::filesystem::path& path);
 
     const std::string& Bytes() const { return bytes_; }
-    uint16_t Machine() const { return machine_; }
-    bool IsDll() const { return (characteristics_ & 0x2000) != 0; }
+    // The header fields, read from the bytes as they stand.
+    uint16_t Machine() const { return ReadLe16(bytes_, fileHeaderOffset_); }
+    bool IsDll() const { return (ReadLe16(bytes_, fileHeaderOffset_ + 18) & 0x2000) != 0; }
     bool Is64Bit() const { return pe32Plus_; }
-    uint32_t SectionAlignment() const { return sectionAlignment_; }
-    uint32_t FileAlignment() const { return fileAlignment_; }
-    uint32_t SizeOfImage() const { return sizeOfImage_; }
-    uint32_t SizeOfHeaders() const { return sizeOfHeaders_; }
-    uint32_t CheckSum() const { return checkSum_; }
+    uint32_t SectionAlignment() const { return ReadLe32(bytes_, optionalHeaderOffset_ + 32); }
+    uint32_t FileAlignment() const { return ReadLe32(bytes_, optionalHeaderOffset_ + 36); }
+    uint32_t SizeOfImage() const { return ReadLe32(bytes_, optionalHeaderOffset_ + 56); }
+    uint32_t SizeOfHeaders() const { return ReadLe32(bytes_, optionalHeaderOffset_ + 60); }
+    uint32_t CheckSum() const { return ReadLe32(bytes_, CheckSumOffset()); }
     const std::vector<PeSection>& Sections() const { return sections_; }
     PeDirectoryEntry Directory(size_t index) const;
     size_t DirectoryCount() const { return directories_.size(); }
@@ -89,14 +98,7 @@ public:
 
 private:
     std::string bytes_;
-    uint16_t machine_ = 0;
-    uint16_t characteristics_ = 0;
     bool pe32Plus_ = false;
-    uint32_t sectionAlignment_ = 0;
-    uint32_t fileAlignment_ = 0;
-    uint32_t sizeOfImage_ = 0;
-    uint32_t sizeOfHeaders_ = 0;
-    uint32_t checkSum_ = 0;
     size_t fileHeaderOffset_ = 0;
     size_t optionalHeaderOffset_ = 0;
     size_t directoryTableOffset_ = 0;
@@ -108,13 +110,5 @@ private:
 // The PE checksum of a whole file: 16-bit one's-complement-style sum of the file with the
 // checksum field taken as zero, plus the file's length.
 uint32_t PeChecksum(std::string_view bytes, size_t checksumOffset);
-
-// Little-endian access to a byte string; the reads assume the bounds were checked.
-uint16_t ReadLe16(std::string_view bytes, size_t at);
-uint32_t ReadLe32(std::string_view bytes, size_t at);
-void WriteLe16(std::string& bytes, size_t at, uint16_t value);
-void WriteLe32(std::string& bytes, size_t at, uint32_t value);
-void AppendLe16(std::string& bytes, uint16_t value);
-void AppendLe32(std::string& bytes, uint32_t value);
 
 }  // namespace vandrel::tool

@@ -141,17 +141,10 @@ AppConfig ReadPackageJson(const fs::path& appFolder) {
 }
 
 const char* SourceName(ContentSource source) {
-    switch (source) {
-        case ContentSource::Bundle:
-            return "bundle";
-        case ContentSource::Folder:
-            return "folder";
-        case ContentSource::Kit:
-            return "kit";
-        case ContentSource::None:
-            break;
-    }
-    return "";
+    return source == ContentSource::Bundle   ? "bundle"
+           : source == ContentSource::Folder ? "folder"
+           : source == ContentSource::Kit    ? "kit"
+                                             : "";
 }
 
 AppContent::AppContent(const fs::path& appFolder, const AppConfig& config, bool bundleOnly)

@@ -22,19 +22,9 @@ const std::string kWeb = "www\\";
 const std::string kWww = kAppFolder + kWeb;
 
 const char* BodyName(BodyKind body) {
-    switch (body) {
-        case BodyKind::None:
-            return "None";
-        case BodyKind::NotFoundText:
-            return "NotFoundText";
-        case BodyKind::BundleBytes:
-            return "BundleBytes";
-        case BodyKind::WholeFolderFile:
-            return "WholeFolderFile";
-        case BodyKind::FolderRange:
-            return "FolderRange";
-    }
-    return "?";
+    static const char* const kNames[] = {"None", "NotFoundText", "BundleBytes", "WholeFolderFile",
+                                         "FolderRange"};
+    return kNames[static_cast<size_t>(body)];
 }
 
 // A file's bytes: `size` bytes whose values follow from their position, so a wrong offset shows.

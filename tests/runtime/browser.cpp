@@ -298,16 +298,6 @@ HRESULT Controller::MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) {
     return S_OK;
 }
 
-HRESULT Controller::add_AcceleratorKeyPressed(
-    ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler, EventRegistrationToken* token) {
-    return acceleratorKeyPressed_.Add("controller", "add_AcceleratorKeyPressed", eventHandler,
-                                      token);
-}
-
-HRESULT Controller::remove_AcceleratorKeyPressed(EventRegistrationToken token) {
-    return acceleratorKeyPressed_.Remove("controller", "remove_AcceleratorKeyPressed", token);
-}
-
 HRESULT Controller::get_ParentWindow(HWND* parentWindow) {
     Log({{"call", "get_ParentWindow"}, {"on", "controller"}});
     return GiveValue(parent_, parentWindow);
@@ -429,28 +419,6 @@ HRESULT WebView::Navigate(LPCWSTR uri) {
     return S_OK;
 }
 
-HRESULT WebView::add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
-                                        EventRegistrationToken* token) {
-    return navigationStarting_.Add("webview", "add_NavigationStarting", eventHandler, token);
-}
-HRESULT WebView::remove_NavigationStarting(EventRegistrationToken token) {
-    return navigationStarting_.Remove("webview", "remove_NavigationStarting", token);
-}
-HRESULT WebView::add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
-                                         EventRegistrationToken* token) {
-    return navigationCompleted_.Add("webview", "add_NavigationCompleted", eventHandler, token);
-}
-HRESULT WebView::remove_NavigationCompleted(EventRegistrationToken token) {
-    return navigationCompleted_.Remove("webview", "remove_NavigationCompleted", token);
-}
-HRESULT WebView::add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler,
-                                         EventRegistrationToken* token) {
-    return permissionRequested_.Add("webview", "add_PermissionRequested", eventHandler, token);
-}
-HRESULT WebView::remove_PermissionRequested(EventRegistrationToken token) {
-    return permissionRequested_.Remove("webview", "remove_PermissionRequested", token);
-}
-
 HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
     Log({{"call", "PostWebMessageAsJson"},
          {"on", "webview"},
@@ -485,28 +453,6 @@ HRESULT WebView::PostWebMessageAsString(LPCWSTR webMessageAsString) {
     return webMessageAsString == nullptr ? E_POINTER : S_OK;
 }
 
-HRESULT WebView::add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
-                                        EventRegistrationToken* token) {
-    return webMessageReceived_.Add("webview", "add_WebMessageReceived", handler, token);
-}
-HRESULT WebView::remove_WebMessageReceived(EventRegistrationToken token) {
-    return webMessageReceived_.Remove("webview", "remove_WebMessageReceived", token);
-}
-HRESULT WebView::add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* eventHandler,
-                                        EventRegistrationToken* token) {
-    return newWindowRequested_.Add("webview", "add_NewWindowRequested", eventHandler, token);
-}
-HRESULT WebView::remove_NewWindowRequested(EventRegistrationToken token) {
-    return newWindowRequested_.Remove("webview", "remove_NewWindowRequested", token);
-}
-HRESULT WebView::add_DocumentTitleChanged(
-    ICoreWebView2DocumentTitleChangedEventHandler* eventHandler, EventRegistrationToken* token) {
-    return documentTitleChanged_.Add("webview", "add_DocumentTitleChanged", eventHandler, token);
-}
-HRESULT WebView::remove_DocumentTitleChanged(EventRegistrationToken token) {
-    return documentTitleChanged_.Remove("webview", "remove_DocumentTitleChanged", token);
-}
-
 HRESULT WebView::get_DocumentTitle(LPWSTR* title) {
     Log({{"call", "get_DocumentTitle"}, {"on", "webview"}, {"value", Utf8(title_)}});
     return CoTaskCopy(title_, title);
@@ -517,28 +463,9 @@ HRESULT WebView::OpenDevToolsWindow() {
     return S_OK;
 }
 
-HRESULT WebView::add_ContainsFullScreenElementChanged(
-    ICoreWebView2ContainsFullScreenElementChangedEventHandler* eventHandler,
-    EventRegistrationToken* token) {
-    return containsFullScreenElementChanged_.Add("webview", "add_ContainsFullScreenElementChanged",
-                                                 eventHandler, token);
-}
-HRESULT WebView::remove_ContainsFullScreenElementChanged(EventRegistrationToken token) {
-    return containsFullScreenElementChanged_.Remove(
-        "webview", "remove_ContainsFullScreenElementChanged", token);
-}
-
 HRESULT WebView::get_ContainsFullScreenElement(BOOL* containsFullScreenElement) {
     return GetSwitch("webview", "get_ContainsFullScreenElement", containsFullScreenElement_,
                      containsFullScreenElement);
-}
-
-HRESULT WebView::add_WebResourceRequested(
-    ICoreWebView2WebResourceRequestedEventHandler* eventHandler, EventRegistrationToken* token) {
-    return webResourceRequested_.Add("webview", "add_WebResourceRequested", eventHandler, token);
-}
-HRESULT WebView::remove_WebResourceRequested(EventRegistrationToken token) {
-    return webResourceRequested_.Remove("webview", "remove_WebResourceRequested", token);
 }
 
 HRESULT WebView::AddWebResourceRequestedFilter(
@@ -566,22 +493,6 @@ HRESULT WebView::RemoveWebResourceRequestedFilter(
     std::erase(filters_,
                std::pair<std::wstring, COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(uri, resourceContext));
     return S_OK;
-}
-
-HRESULT WebView::add_WindowCloseRequested(
-    ICoreWebView2WindowCloseRequestedEventHandler* eventHandler, EventRegistrationToken* token) {
-    return windowCloseRequested_.Add("webview", "add_WindowCloseRequested", eventHandler, token);
-}
-HRESULT WebView::remove_WindowCloseRequested(EventRegistrationToken token) {
-    return windowCloseRequested_.Remove("webview", "remove_WindowCloseRequested", token);
-}
-
-HRESULT WebView::add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* eventHandler,
-                                      EventRegistrationToken* token) {
-    return domContentLoaded_.Add("webview2", "add_DOMContentLoaded", eventHandler, token);
-}
-HRESULT WebView::remove_DOMContentLoaded(EventRegistrationToken token) {
-    return domContentLoaded_.Remove("webview2", "remove_DOMContentLoaded", token);
 }
 
 HRESULT WebView::get_Environment(ICoreWebView2Environment** environment) {

@@ -18,6 +18,17 @@
     HRESULT STDMETHODCALLTYPE get_##name(BOOL* value) override; \
     HRESULT STDMETHODCALLTYPE put_##name(BOOL value) override
 
+// An event the stand-in raises: its handlers are kept in `list`, an EventHandlers member. `on`
+// names the interface in the log.
+#define VANDREL_SUPPORTED_EVENT(on, name, list)                                      \
+    HRESULT STDMETHODCALLTYPE add_##name(ICoreWebView2##name##EventHandler* handler, \
+                                         EventRegistrationToken* token) override {   \
+        return list.Add(on, "add_" #name, handler, token);                           \
+    }                                                                                \
+    HRESULT STDMETHODCALLTYPE remove_##name(EventRegistrationToken token) override { \
+        return list.Remove(on, "remove_" #name, token);                              \
+    }
+
 // An event the stand-in does not raise: both of its methods log themselves as not implemented and
 // answer E_NOTIMPL. `on` names the interface in the log.
 #define VANDREL_UNSUPPORTED_EVENT(on, name, handler)                                   \
@@ -212,10 +223,7 @@ public:
                               ICoreWebView2MoveFocusRequestedEventHandler)
     VANDREL_UNSUPPORTED_EVENT("controller", GotFocus, ICoreWebView2FocusChangedEventHandler)
     VANDREL_UNSUPPORTED_EVENT("controller", LostFocus, ICoreWebView2FocusChangedEventHandler)
-    HRESULT STDMETHODCALLTYPE
-    add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler,
-                              EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_AcceleratorKeyPressed(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("controller", AcceleratorKeyPressed, acceleratorKeyPressed_)
     HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override;
     HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND parentWindow) override;
     HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override;
@@ -291,27 +299,18 @@ public:
     HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR) override {
         return NotImplemented("webview", "NavigateToString");
     }
-    HRESULT STDMETHODCALLTYPE
-    add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler,
-                           EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview", NavigationStarting, navigationStarting_)
     VANDREL_UNSUPPORTED_EVENT("webview", ContentLoading, ICoreWebView2ContentLoadingEventHandler)
     VANDREL_UNSUPPORTED_EVENT("webview", SourceChanged, ICoreWebView2SourceChangedEventHandler)
     VANDREL_UNSUPPORTED_EVENT("webview", HistoryChanged, ICoreWebView2HistoryChangedEventHandler)
-    HRESULT STDMETHODCALLTYPE
-    add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler,
-                            EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview", NavigationCompleted, navigationCompleted_)
     VANDREL_UNSUPPORTED_EVENT("webview", FrameNavigationStarting,
                               ICoreWebView2NavigationStartingEventHandler)
     VANDREL_UNSUPPORTED_EVENT("webview", FrameNavigationCompleted,
                               ICoreWebView2NavigationCompletedEventHandler)
     VANDREL_UNSUPPORTED_EVENT("webview", ScriptDialogOpening,
                               ICoreWebView2ScriptDialogOpeningEventHandler)
-    HRESULT STDMETHODCALLTYPE
-    add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler,
-                            EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview", PermissionRequested, permissionRequested_)
     VANDREL_UNSUPPORTED_EVENT("webview", ProcessFailed, ICoreWebView2ProcessFailedEventHandler)
     HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
         LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
@@ -332,10 +331,7 @@ public:
     HRESULT STDMETHODCALLTYPE Reload() override { return NotImplemented("webview", "Reload"); }
     HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) override;
     HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) override;
-    HRESULT STDMETHODCALLTYPE
-    add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
-                           EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview", WebMessageReceived, webMessageReceived_)
     HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
         LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
         return NotImplemented("webview", "CallDevToolsProtocolMethod");
@@ -358,14 +354,8 @@ public:
         return NotImplemented("webview", "GetDevToolsProtocolEventReceiver");
     }
     HRESULT STDMETHODCALLTYPE Stop() override { return NotImplemented("webview", "Stop"); }
-    HRESULT STDMETHODCALLTYPE
-    add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* eventHandler,
-                           EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE
-    add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler* eventHandler,
-                             EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_DocumentTitleChanged(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview", NewWindowRequested, newWindowRequested_)
+    VANDREL_SUPPORTED_EVENT("webview", DocumentTitleChanged, documentTitleChanged_)
     HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) override;
     HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) override {
         return NotImplemented("webview", "AddHostObjectToScript");
@@ -374,25 +364,16 @@ public:
         return NotImplemented("webview", "RemoveHostObjectFromScript");
     }
     HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() override;
-    HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(
-        ICoreWebView2ContainsFullScreenElementChangedEventHandler* eventHandler,
-        EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE
-    remove_ContainsFullScreenElementChanged(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview", ContainsFullScreenElementChanged,
+                            containsFullScreenElementChanged_)
     HRESULT STDMETHODCALLTYPE
     get_ContainsFullScreenElement(BOOL* containsFullScreenElement) override;
-    HRESULT STDMETHODCALLTYPE
-    add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* eventHandler,
-                             EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview", WebResourceRequested, webResourceRequested_)
     HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) override;
     HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) override;
-    HRESULT STDMETHODCALLTYPE
-    add_WindowCloseRequested(ICoreWebView2WindowCloseRequestedEventHandler* eventHandler,
-                             EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview", WindowCloseRequested, windowCloseRequested_)
 
     // ICoreWebView2_2
     VANDREL_UNSUPPORTED_EVENT("webview2", WebResourceResponseReceived,
@@ -401,10 +382,7 @@ public:
     NavigateWithWebResourceRequest(ICoreWebView2WebResourceRequest*) override {
         return NotImplemented("webview2", "NavigateWithWebResourceRequest");
     }
-    HRESULT STDMETHODCALLTYPE
-    add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* eventHandler,
-                         EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_DOMContentLoaded(EventRegistrationToken token) override;
+    VANDREL_SUPPORTED_EVENT("webview2", DOMContentLoaded, domContentLoaded_)
     HRESULT STDMETHODCALLTYPE get_CookieManager(ICoreWebView2CookieManager**) override {
         return NotImplemented("webview2", "get_CookieManager");
     }

@@ -115,3 +115,13 @@ HRESULT GiveValue(T value, T* out) {
 }
 
 }  // namespace vandrel::testruntime
+
+// A property kept in `member`: get_ answers it, put_ replaces it.
+#define VANDREL_KEPT_PROPERTY(name, type, member)                    \
+    HRESULT STDMETHODCALLTYPE get_##name(type* value) override {     \
+        return vandrel::testruntime::GiveValue<type>(member, value); \
+    }                                                                \
+    HRESULT STDMETHODCALLTYPE put_##name(type value) override {      \
+        member = value;                                              \
+        return S_OK;                                                 \
+    }

@@ -22,13 +22,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_RequestHeaders(ICoreWebView2HttpRequestHeaders**) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) override {
-        return GiveValue(cancel_, cancel);
-    }
-    HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) override {
-        cancel_ = cancel;
-        return S_OK;
-    }
+    VANDREL_KEPT_PROPERTY(Cancel, BOOL, cancel_)
     HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) override {
         return GiveValue(id_, navigationId);
     }
@@ -53,13 +47,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) override {
         return GiveValue<BOOL>(FALSE, isUserInitiated);
     }
-    HRESULT STDMETHODCALLTYPE get_State(COREWEBVIEW2_PERMISSION_STATE* state) override {
-        return GiveValue(state_, state);
-    }
-    HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE state) override {
-        state_ = state;
-        return S_OK;
-    }
+    VANDREL_KEPT_PROPERTY(State, COREWEBVIEW2_PERMISSION_STATE, state_)
     HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
 
 private:
@@ -81,13 +69,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2** newWindow) override {
         return GiveOut(newWindow_.Get(), newWindow);
     }
-    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override {
-        handled_ = handled;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override {
-        return GiveValue(handled_, handled);
-    }
+    VANDREL_KEPT_PROPERTY(Handled, BOOL, handled_)
     HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) override {
         return GiveValue<BOOL>(FALSE, isUserInitiated);
     }
@@ -167,13 +149,7 @@ public:
     get_PhysicalKeyStatus(COREWEBVIEW2_PHYSICAL_KEY_STATUS* physicalKeyStatus) override {
         return GiveValue(status_, physicalKeyStatus);
     }
-    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override {
-        return GiveValue(handled_, handled);
-    }
-    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override {
-        handled_ = handled;
-        return S_OK;
-    }
+    VANDREL_KEPT_PROPERTY(Handled, BOOL, handled_)
 
 private:
     UINT key_;

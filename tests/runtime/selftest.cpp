@@ -35,6 +35,11 @@ private:
     std::function<void(Args...)> call_;
 };
 
+// The handler of the event `name`, raised by a `Sender` with `Args`.
+#define VANDREL_EVENT_CALLBACK(name, Sender, Args)                                              \
+    Callback<ICoreWebView2##name##EventHandler, IID_ICoreWebView2##name##EventHandler, Sender*, \
+             Args>
+
 using EnvironmentCompleted =
     Callback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
              IID_ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, HRESULT,
@@ -42,37 +47,24 @@ using EnvironmentCompleted =
 using ControllerCompleted = Callback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
                                      IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
                                      HRESULT, ICoreWebView2Controller*>;
-using WebResourceRequested = Callback<ICoreWebView2WebResourceRequestedEventHandler,
-                                      IID_ICoreWebView2WebResourceRequestedEventHandler,
-                                      ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs*>;
-using NavigationStarting = Callback<ICoreWebView2NavigationStartingEventHandler,
-                                    IID_ICoreWebView2NavigationStartingEventHandler, ICoreWebView2*,
-                                    ICoreWebView2NavigationStartingEventArgs*>;
-using PermissionRequested = Callback<ICoreWebView2PermissionRequestedEventHandler,
-                                     IID_ICoreWebView2PermissionRequestedEventHandler,
-                                     ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs*>;
-using NewWindowRequested = Callback<ICoreWebView2NewWindowRequestedEventHandler,
-                                    IID_ICoreWebView2NewWindowRequestedEventHandler, ICoreWebView2*,
-                                    ICoreWebView2NewWindowRequestedEventArgs*>;
-using WebMessageReceived = Callback<ICoreWebView2WebMessageReceivedEventHandler,
-                                    IID_ICoreWebView2WebMessageReceivedEventHandler, ICoreWebView2*,
-                                    ICoreWebView2WebMessageReceivedEventArgs*>;
-using DocumentTitleChanged =
-    Callback<ICoreWebView2DocumentTitleChangedEventHandler,
-             IID_ICoreWebView2DocumentTitleChangedEventHandler, ICoreWebView2*, IUnknown*>;
-using FullScreenChanged = Callback<ICoreWebView2ContainsFullScreenElementChangedEventHandler,
-                                   IID_ICoreWebView2ContainsFullScreenElementChangedEventHandler,
-                                   ICoreWebView2*, IUnknown*>;
-using WindowCloseRequested =
-    Callback<ICoreWebView2WindowCloseRequestedEventHandler,
-             IID_ICoreWebView2WindowCloseRequestedEventHandler, ICoreWebView2*, IUnknown*>;
-using DOMContentLoaded = Callback<ICoreWebView2DOMContentLoadedEventHandler,
-                                  IID_ICoreWebView2DOMContentLoadedEventHandler, ICoreWebView2*,
-                                  ICoreWebView2DOMContentLoadedEventArgs*>;
-using AcceleratorKeyPressed =
-    Callback<ICoreWebView2AcceleratorKeyPressedEventHandler,
-             IID_ICoreWebView2AcceleratorKeyPressedEventHandler, ICoreWebView2Controller*,
-             ICoreWebView2AcceleratorKeyPressedEventArgs*>;
+using WebResourceRequested = VANDREL_EVENT_CALLBACK(WebResourceRequested, ICoreWebView2,
+                                                    ICoreWebView2WebResourceRequestedEventArgs*);
+using NavigationStarting = VANDREL_EVENT_CALLBACK(NavigationStarting, ICoreWebView2,
+                                                  ICoreWebView2NavigationStartingEventArgs*);
+using PermissionRequested = VANDREL_EVENT_CALLBACK(PermissionRequested, ICoreWebView2,
+                                                   ICoreWebView2PermissionRequestedEventArgs*);
+using NewWindowRequested = VANDREL_EVENT_CALLBACK(NewWindowRequested, ICoreWebView2,
+                                                  ICoreWebView2NewWindowRequestedEventArgs*);
+using WebMessageReceived = VANDREL_EVENT_CALLBACK(WebMessageReceived, ICoreWebView2,
+                                                  ICoreWebView2WebMessageReceivedEventArgs*);
+using DocumentTitleChanged = VANDREL_EVENT_CALLBACK(DocumentTitleChanged, ICoreWebView2, IUnknown*);
+using FullScreenChanged = VANDREL_EVENT_CALLBACK(ContainsFullScreenElementChanged, ICoreWebView2,
+                                                 IUnknown*);
+using WindowCloseRequested = VANDREL_EVENT_CALLBACK(WindowCloseRequested, ICoreWebView2, IUnknown*);
+using DOMContentLoaded = VANDREL_EVENT_CALLBACK(DOMContentLoaded, ICoreWebView2,
+                                                ICoreWebView2DOMContentLoadedEventArgs*);
+using AcceleratorKeyPressed = VANDREL_EVENT_CALLBACK(AcceleratorKeyPressed, ICoreWebView2Controller,
+                                                     ICoreWebView2AcceleratorKeyPressedEventArgs*);
 
 template <typename Handler, typename Function>
 Ref<typename Handler::Interface> Make(Function function) {

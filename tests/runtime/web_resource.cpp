@@ -180,13 +180,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpResponseHeaders**) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE get_StatusCode(int* statusCode) override {
-        return GiveValue(status_, statusCode);
-    }
-    HRESULT STDMETHODCALLTYPE put_StatusCode(int statusCode) override {
-        status_ = statusCode;
-        return S_OK;
-    }
+    VANDREL_KEPT_PROPERTY(StatusCode, int, status_)
     HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR* reasonPhrase) override {
         return CoTaskCopy(reason_, reasonPhrase);
     }

@@ -109,10 +109,10 @@ TEST(ToolBundleWriter, WritesTheHostLayoutSortedByteWise) {
     std::vector<std::string> names;
     for (const RawEntry& entry : decoded.entries) {
         names.push_back(entry.name);
-        EXPECT_EQ(entry.reserved0, 0u);
-        EXPECT_EQ(entry.reserved1, 0u);
-        EXPECT_EQ(entry.extra, 0u);
-        EXPECT_EQ(entry.compression, 0);
+        EXPECT_EQ(entry.fields.reserved0, 0u);
+        EXPECT_EQ(entry.fields.reserved1, 0u);
+        EXPECT_EQ(entry.fields.extra, 0u);
+        EXPECT_EQ(entry.fields.compression, 0);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Z.txt", "a.txt", "a/b.css", "a/b/c.js", "z.txt",
                                                "été/b.txt", "日本/a.txt"}));

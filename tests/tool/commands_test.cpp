@@ -96,7 +96,9 @@ TEST(ToolCommands, ListShowsSizeOffsetAndNameInByteOrder) {
 TEST(ToolCommands, ListAndErrorsEscapeWhatCouldRewriteTheTerminal) {
     ScratchFolder scratch;
     const fs::path bundle = scratch / "names.dat";
-    WriteFile(bundle, EncodeFiles({{"csi\x9b" "2J", "a"},
+    WriteFile(bundle, EncodeFiles({{"csi\x9b"
+                                    "2J",
+                                    "a"},
                                    {"evil\xE2\x80\xAEtxt.exe", "b"},
                                    {"next\xC2\x85line", "c"}}));
     const ToolRun list = Tool({"list", U8(bundle)});
@@ -111,8 +113,9 @@ TEST(ToolCommands, ListAndErrorsEscapeWhatCouldRewriteTheTerminal) {
     EXPECT_EQ(extract.code, 0) << extract.err;
     WriteFile(bundle, EncodeFiles({{"a/../\xE2\x81\xA6x", "a"}}));
     const ToolRun refused = Tool({"extract", U8(bundle), U8(scratch / "out2")});
-    EXPECT_EQ(refused.err, "vandrel: refusing to extract 'a/../\\u2066x': '..' would lead out of "
-                           "the folder; nothing was written\n");
+    EXPECT_EQ(refused.err,
+              "vandrel: refusing to extract 'a/../\\u2066x': '..' would lead out of "
+              "the folder; nothing was written\n");
 }
 
 TEST(ToolCommands, PackingIsDeterministic) {
@@ -181,9 +184,9 @@ TEST(ToolCommands, VerifyNamesTheFailingEntry) {
     const fs::path bundle = scratch / "bad.dat";
     const std::string blob = "0123456789";
     std::vector<RawEntry> entries(3);
-    entries[0] = {.name = "a.txt", .offset = 0, .size = 4};
-    entries[1] = {.name = "img/b.png", .offset = 4, .size = 4};
-    entries[2] = {.name = "c.txt", .offset = 8, .size = 2};
+    entries[0] = {.name = "a.txt", .fields = {.offset = 0, .size = 4}};
+    entries[1] = {.name = "img/b.png", .fields = {.offset = 4, .size = 4}};
+    entries[2] = {.name = "c.txt", .fields = {.offset = 8, .size = 2}};
     struct Case {
         const char* label;
         size_t index;
@@ -193,23 +196,23 @@ TEST(ToolCommands, VerifyNamesTheFailingEntry) {
     const std::vector<Case> cases = {
         {"compression",
          1,
-         {.name = "img/b.png", .offset = 4, .size = 4, .compression = 1},
+         {.name = "img/b.png", .fields = {.offset = 4, .size = 4, .compression = 1}},
          {"rejected: bad file compression",
           "  at entry index 1 of 3 (counting from 0): 'img/b.png'",
           "  its compression is 1; only 0 (stored) is accepted"}},
         {"reserved",
          2,
-         {.name = "c.txt", .offset = 8, .size = 2, .reserved1 = 7},
+         {.name = "c.txt", .fields = {.reserved1 = 7, .offset = 8, .size = 2}},
          {"rejected: bad file entry", "  at entry index 2 of 3 (counting from 0): 'c.txt'",
           "  its reserved fields are 0 and 7; both must be 0"}},
         {"range",
          0,
-         {.name = "a.txt", .offset = 8, .size = 3},
+         {.name = "a.txt", .fields = {.offset = 8, .size = 3}},
          {"rejected: bad file entry", "  at entry index 0 of 3 (counting from 0): 'a.txt'",
           "  its bytes (offset 8, size 3) run past the end of the blob chunk (10 bytes)"}},
         {"name length",
          2,
-         {.name = "c.txt", .offset = 8, .size = 2, .nameLength = 6},
+         {.name = "c.txt", .fields = {.offset = 8, .size = 2}, .nameLength = 6},
          {"rejected: bundle read error",
           "  at entry index 2 of 3 (counting from 0), whose name is not present",
           "  its name length is 6, but only 5 bytes remain in the fdir chunk"}},

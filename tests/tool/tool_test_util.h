@@ -159,23 +159,12 @@ inline uint64_t GetU64(const std::string& in, size_t at) {
 // One directory entry as it is to be encoded; any field can be set to a wrong value.
 struct RawEntry {
     std::string name;
-    uint64_t offset = 0;
-    uint64_t size = 0;
-    uint32_t reserved0 = 0;
-    uint32_t reserved1 = 0;
-    uint64_t extra = 0;
-    uint8_t compression = 0;
+    EntryFields fields;                  // fields.nameLength is taken from `nameLength`
     std::optional<uint32_t> nameLength;  // the name's real length when unset
 };
 
 inline std::string EncodeEntry(const RawEntry& entry) {
-    EntryFields fields;
-    fields.reserved0 = entry.reserved0;
-    fields.reserved1 = entry.reserved1;
-    fields.offset = entry.offset;
-    fields.size = entry.size;
-    fields.extra = entry.extra;
-    fields.compression = entry.compression;
+    EntryFields fields = entry.fields;
     fields.nameLength = entry.nameLength.value_or(static_cast<uint32_t>(entry.name.size()));
     std::string out;
     AppendEntry(out, fields, entry.name);
@@ -189,13 +178,7 @@ inline std::string EncodeBundle(const std::string& blob, const std::vector<RawEn
     for (const RawEntry& entry : entries) {
         directory += EncodeEntry(entry);
     }
-    std::string out;
-    AppendHeader(out);
-    AppendChunkHeader(out, kBlobChunkId, blob.size());
-    out += blob;
-    AppendChunkHeader(out, kDirectoryChunkId, directory.size());
-    out += directory;
-    return out;
+    return vandrel::EncodeBundleImage(blob, directory);
 }
 
 // A bundle of whole files laid out back to back, entries in the order given.
@@ -211,7 +194,8 @@ struct DecodedBundle {
     uint64_t directoryPosition = 0;  // of the fdir payload
     std::vector<RawEntry> entries;   // in file order
     std::string Content(const RawEntry& entry) const {
-        return blob.substr(static_cast<size_t>(entry.offset), static_cast<size_t>(entry.size));
+        return blob.substr(static_cast<size_t>(entry.fields.offset),
+                           static_cast<size_t>(entry.fields.size));
     }
 };
 
@@ -240,13 +224,12 @@ inline DecodedBundle DecodeStrict(const std::string& bytes) {
     at += 4;
     for (uint32_t i = 0; i < count; ++i) {
         RawEntry entry;
-        entry.reserved0 = GetU32(bytes, at);
-        entry.reserved1 = GetU32(bytes, at + 4);
-        entry.offset = GetU64(bytes, at + 8);
-        entry.size = GetU64(bytes, at + 16);
-        entry.extra = GetU64(bytes, at + 24);
-        entry.compression = static_cast<uint8_t>(bytes.at(at + 32));
-        const uint32_t nameLength = GetU32(bytes, at + 33);
+        EXPECT_LE(at + 37, bytes.size());
+        if (at + 37 > bytes.size()) {
+            break;
+        }
+        entry.fields = DecodeEntryFields(reinterpret_cast<const uint8_t*>(bytes.data()) + at);
+        const uint32_t nameLength = entry.fields.nameLength;
         entry.name = bytes.substr(at + 37, nameLength);
         at += 37 + nameLength;
         decoded.entries.push_back(entry);

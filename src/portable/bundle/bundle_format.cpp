@@ -84,6 +84,10 @@ std::string EncodeBundle(const std::vector<std::pair<std::string, std::string>>&
         AppendEntry(directory, name, blob.size(), bytes.size());
         blob += bytes;
     }
+    return EncodeBundleImage(blob, directory);
+}
+
+std::string EncodeBundleImage(std::string_view blob, std::string_view directory) {
     std::string image;
     AppendHeader(image);
     AppendChunkHeader(image, kBlobChunkId, blob.size());

@@ -66,6 +66,8 @@ BundleHeader DecodeHeader(const uint8_t* bytes);
 std::pair<uint32_t, uint64_t> DecodeChunkHeader(const uint8_t* bytes);  // id, size
 EntryFields DecodeEntryFields(const uint8_t* bytes);
 
+// A whole image: the header, a blob chunk with `blob` and an fdir chunk with `directory`.
+std::string EncodeBundleImage(std::string_view blob, std::string_view directory);
 // A whole image: the header, a blob chunk with these files' bytes back to back in the given
 // order, and a directory listing them in that order. For small images (a kit file, tests);
 // the bundle tool writes large ones piece by piece.

@@ -36,15 +36,9 @@ std::string TypeText(const nlohmann::json& value) {
 }
 
 std::string TypeText(KeyType type) {
-    switch (type) {
-        case KeyType::Number:
-            return "a number";
-        case KeyType::Boolean:
-            return "a boolean (true or false)";
-        case KeyType::String:
-            break;
-    }
-    return "a string";
+    return type == KeyType::Number    ? "a number"
+           : type == KeyType::Boolean ? "a boolean (true or false)"
+                                      : "a string";
 }
 
 // A value as JSON text, cut short when long.

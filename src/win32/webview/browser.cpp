@@ -28,8 +28,20 @@ std::string Utf8Text(const CoTaskString& text) {
 
 }  // namespace
 
-template <typename Handler, typename Target, typename Add, typename F>
+// An event's add_ method on `Interface` and that method's name, for On.
+#define VANDREL_EVENT(Interface, name) &Interface::add_##name, #Interface "::add_" #name
+
+// The handler type an add_ method takes.
+template <typename Add>
+struct AddedHandler;
+template <typename Target, typename Handler>
+struct AddedHandler<HRESULT (STDMETHODCALLTYPE Target::*)(Handler*, EventRegistrationToken*)> {
+    using Type = Handler;
+};
+
+template <typename Target, typename Add, typename F>
 void Browser::On(Target* target, Add add, const char* call, F callable) {
+    using Handler = typename AddedHandler<Add>::Type;
     auto guarded = [this, callable = std::move(callable)](auto... args) mutable -> HRESULT {
         return detached_ ? S_OK : callable(args...);
     };
@@ -133,26 +145,23 @@ void Browser::ApplySettings() {
     if (!settings) {
         return;
     }
+// A switch of ICoreWebView2Settings: its put_ method and that method's name.
+#define VANDREL_SETTING(name) \
+    &ICoreWebView2Settings::put_##name, "ICoreWebView2Settings::put_" #name
     const struct {
         HRESULT (STDMETHODCALLTYPE ICoreWebView2Settings::*put)(BOOL);
-        BOOL value;
         const char* name;
+        BOOL value;
     } switches[] = {
-        {&ICoreWebView2Settings::put_IsScriptEnabled, TRUE,
-         "ICoreWebView2Settings::put_IsScriptEnabled"},
-        {&ICoreWebView2Settings::put_AreHostObjectsAllowed, FALSE,
-         "ICoreWebView2Settings::put_AreHostObjectsAllowed"},
-        {&ICoreWebView2Settings::put_AreDefaultScriptDialogsEnabled, TRUE,
-         "ICoreWebView2Settings::put_AreDefaultScriptDialogsEnabled"},
-        {&ICoreWebView2Settings::put_IsWebMessageEnabled, TRUE,
-         "ICoreWebView2Settings::put_IsWebMessageEnabled"},
-        {&ICoreWebView2Settings::put_IsZoomControlEnabled, FALSE,
-         "ICoreWebView2Settings::put_IsZoomControlEnabled"},
-        {&ICoreWebView2Settings::put_AreDefaultContextMenusEnabled, TRUE,
-         "ICoreWebView2Settings::put_AreDefaultContextMenusEnabled"},
-        {&ICoreWebView2Settings::put_AreDevToolsEnabled, config_.enableDevtools ? TRUE : FALSE,
-         "ICoreWebView2Settings::put_AreDevToolsEnabled"},
+        {VANDREL_SETTING(IsScriptEnabled), TRUE},
+        {VANDREL_SETTING(AreHostObjectsAllowed), FALSE},
+        {VANDREL_SETTING(AreDefaultScriptDialogsEnabled), TRUE},
+        {VANDREL_SETTING(IsWebMessageEnabled), TRUE},
+        {VANDREL_SETTING(IsZoomControlEnabled), FALSE},
+        {VANDREL_SETTING(AreDefaultContextMenusEnabled), TRUE},
+        {VANDREL_SETTING(AreDevToolsEnabled), config_.enableDevtools ? TRUE : FALSE},
     };
+#undef VANDREL_SETTING
     for (const auto& setting : switches) {
         Traced((settings.Get()->*setting.put)(setting.value), setting.name);
     }
@@ -163,143 +172,126 @@ void Browser::ApplySettings() {
     }
     Traced(settings3->put_AreBrowserAcceleratorKeysEnabled(FALSE),
            "ICoreWebView2Settings3::put_AreBrowserAcceleratorKeysEnabled");
-    On<ICoreWebView2AcceleratorKeyPressedEventHandler>(
-        controller_.Get(), &ICoreWebView2Controller::add_AcceleratorKeyPressed,
-        "ICoreWebView2Controller::add_AcceleratorKeyPressed",
-        [this](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
-            UINT key = 0;
-            Traced(args->get_VirtualKey(&key),
-                   "ICoreWebView2AcceleratorKeyPressedEventArgs::get_VirtualKey");
-            if (!config_.enableDevtools || key != kF12) {
-                return S_OK;
-            }
-            // Once per press: on the first key-down, not on its release or its auto-repeats.
-            COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP;
-            COREWEBVIEW2_PHYSICAL_KEY_STATUS status{};
-            Traced(args->get_KeyEventKind(&kind),
-                   "ICoreWebView2AcceleratorKeyPressedEventArgs::get_KeyEventKind");
-            Traced(args->get_PhysicalKeyStatus(&status),
-                   "ICoreWebView2AcceleratorKeyPressedEventArgs::get_PhysicalKeyStatus");
-            const bool down = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN ||
-                              kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN;
-            if (down && !status.WasKeyDown) {
-                Traced(webview_->OpenDevToolsWindow(), "ICoreWebView2::OpenDevToolsWindow");
-            }
-            return S_OK;
-        });
+    On(controller_.Get(), VANDREL_EVENT(ICoreWebView2Controller, AcceleratorKeyPressed),
+       [this](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
+           UINT key = 0;
+           Traced(args->get_VirtualKey(&key),
+                  "ICoreWebView2AcceleratorKeyPressedEventArgs::get_VirtualKey");
+           if (!config_.enableDevtools || key != kF12) {
+               return S_OK;
+           }
+           // Once per press: on the first key-down, not on its release or its auto-repeats.
+           COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP;
+           COREWEBVIEW2_PHYSICAL_KEY_STATUS status{};
+           Traced(args->get_KeyEventKind(&kind),
+                  "ICoreWebView2AcceleratorKeyPressedEventArgs::get_KeyEventKind");
+           Traced(args->get_PhysicalKeyStatus(&status),
+                  "ICoreWebView2AcceleratorKeyPressedEventArgs::get_PhysicalKeyStatus");
+           const bool down = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN ||
+                             kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN;
+           if (down && !status.WasKeyDown) {
+               Traced(webview_->OpenDevToolsWindow(), "ICoreWebView2::OpenDevToolsWindow");
+           }
+           return S_OK;
+       });
 }
 
 void Browser::RegisterEventHandlers() {
     ICoreWebView2* webview = webview_.Get();
 
-    On<ICoreWebView2DocumentTitleChangedEventHandler>(
-        webview, &ICoreWebView2::add_DocumentTitleChanged,
-        "ICoreWebView2::add_DocumentTitleChanged", [this](ICoreWebView2* sender, IUnknown*) {
-            CoTaskString title;
-            Traced(sender->get_DocumentTitle(title.Put()), "ICoreWebView2::get_DocumentTitle");
-            SetWindowTextW(window_, title ? title.Get() : L"");
-            return S_OK;
-        });
+    On(webview, VANDREL_EVENT(ICoreWebView2, DocumentTitleChanged),
+       [this](ICoreWebView2* sender, IUnknown*) {
+           CoTaskString title;
+           Traced(sender->get_DocumentTitle(title.Put()), "ICoreWebView2::get_DocumentTitle");
+           SetWindowTextW(window_, title ? title.Get() : L"");
+           return S_OK;
+       });
 
     if (config_.contentMode == ContentMode::Bundle) {
         const std::wstring filter = Utf8ToWide(origin_ + "*");
         Traced(webview->AddWebResourceRequestedFilter(filter.c_str(),
                                                       COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL),
                "ICoreWebView2::AddWebResourceRequestedFilter");
-        On<ICoreWebView2WebResourceRequestedEventHandler>(
-            webview, &ICoreWebView2::add_WebResourceRequested,
-            "ICoreWebView2::add_WebResourceRequested",
-            [this](ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* args) {
-                return hooks_.resourceRequested ? hooks_.resourceRequested(environment_.Get(), args)
-                                                : S_OK;
-            });
-        On<ICoreWebView2NavigationStartingEventHandler>(
-            webview, &ICoreWebView2::add_NavigationStarting,
-            "ICoreWebView2::add_NavigationStarting",
-            [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
-                if (!IsFromApp(args, "ICoreWebView2NavigationStartingEventArgs::get_Uri")) {
-                    Traced(args->put_Cancel(TRUE),
-                           "ICoreWebView2NavigationStartingEventArgs::put_Cancel");
-                }
-                return S_OK;
-            });
+        On(webview, VANDREL_EVENT(ICoreWebView2, WebResourceRequested),
+           [this](ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* args) {
+               return hooks_.resourceRequested ? hooks_.resourceRequested(environment_.Get(), args)
+                                               : S_OK;
+           });
+        On(webview, VANDREL_EVENT(ICoreWebView2, NavigationStarting),
+           [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+               if (!IsFromApp(args, "ICoreWebView2NavigationStartingEventArgs::get_Uri")) {
+                   Traced(args->put_Cancel(TRUE),
+                          "ICoreWebView2NavigationStartingEventArgs::put_Cancel");
+               }
+               return S_OK;
+           });
     }
 
     // The app's own pages get what they ask for; anything else (an embedded third-party frame)
     // is left to the runtime, which asks the user as a browser would.
-    On<ICoreWebView2PermissionRequestedEventHandler>(
-        webview, &ICoreWebView2::add_PermissionRequested, "ICoreWebView2::add_PermissionRequested",
-        [this](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
-            if (IsFromApp(args, "ICoreWebView2PermissionRequestedEventArgs::get_Uri")) {
-                Traced(args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW),
-                       "ICoreWebView2PermissionRequestedEventArgs::put_State");
-            }
-            return S_OK;
-        });
+    On(webview, VANDREL_EVENT(ICoreWebView2, PermissionRequested),
+       [this](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
+           if (IsFromApp(args, "ICoreWebView2PermissionRequestedEventArgs::get_Uri")) {
+               Traced(args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW),
+                      "ICoreWebView2PermissionRequestedEventArgs::put_State");
+           }
+           return S_OK;
+       });
 
-    On<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
-        webview, &ICoreWebView2::add_ContainsFullScreenElementChanged,
-        "ICoreWebView2::add_ContainsFullScreenElementChanged",
-        [this](ICoreWebView2* sender, IUnknown*) {
-            BOOL contains = FALSE;
-            Traced(sender->get_ContainsFullScreenElement(&contains),
-                   "ICoreWebView2::get_ContainsFullScreenElement");
-            if (hooks_.fullScreenChanged) {
-                hooks_.fullScreenChanged(contains != FALSE);
-            }
-            return S_OK;
-        });
+    On(webview, VANDREL_EVENT(ICoreWebView2, ContainsFullScreenElementChanged),
+       [this](ICoreWebView2* sender, IUnknown*) {
+           BOOL contains = FALSE;
+           Traced(sender->get_ContainsFullScreenElement(&contains),
+                  "ICoreWebView2::get_ContainsFullScreenElement");
+           if (hooks_.fullScreenChanged) {
+               hooks_.fullScreenChanged(contains != FALSE);
+           }
+           return S_OK;
+       });
 
-    On<ICoreWebView2WindowCloseRequestedEventHandler>(
-        webview, &ICoreWebView2::add_WindowCloseRequested,
-        "ICoreWebView2::add_WindowCloseRequested", [this](ICoreWebView2*, IUnknown*) {
-            SendMessageW(window_, WM_CLOSE, 0, 0);
-            return S_OK;
-        });
+    On(webview, VANDREL_EVENT(ICoreWebView2, WindowCloseRequested),
+       [this](ICoreWebView2*, IUnknown*) {
+           SendMessageW(window_, WM_CLOSE, 0, 0);
+           return S_OK;
+       });
 
-    On<ICoreWebView2NewWindowRequestedEventHandler>(
-        webview, &ICoreWebView2::add_NewWindowRequested, "ICoreWebView2::add_NewWindowRequested",
-        [](ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
-            CoTaskString uri;
-            Traced(args->get_Uri(uri.Put()), "ICoreWebView2NewWindowRequestedEventArgs::get_Uri");
-            if (uri && MayOpenInShell(Utf8Text(uri))) {
-                const auto opened = reinterpret_cast<INT_PTR>(
-                    ShellExecuteW(nullptr, L"open", uri.Get(), nullptr, nullptr, SW_SHOWDEFAULT));
-                if (opened <= 32) {
-                    TraceFailure("ShellExecuteW");
-                }
-            }
-            // The control never opens a window of its own.
-            Traced(args->put_Handled(TRUE),
-                   "ICoreWebView2NewWindowRequestedEventArgs::put_Handled");
-            return S_OK;
-        });
+    On(webview, VANDREL_EVENT(ICoreWebView2, NewWindowRequested),
+       [](ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
+           CoTaskString uri;
+           Traced(args->get_Uri(uri.Put()), "ICoreWebView2NewWindowRequestedEventArgs::get_Uri");
+           if (uri && MayOpenInShell(Utf8Text(uri))) {
+               const auto opened = reinterpret_cast<INT_PTR>(
+                   ShellExecuteW(nullptr, L"open", uri.Get(), nullptr, nullptr, SW_SHOWDEFAULT));
+               if (opened <= 32) {
+                   TraceFailure("ShellExecuteW");
+               }
+           }
+           // The control never opens a window of its own.
+           Traced(args->put_Handled(TRUE), "ICoreWebView2NewWindowRequestedEventArgs::put_Handled");
+           return S_OK;
+       });
 
-    On<ICoreWebView2WebMessageReceivedEventHandler>(
-        webview, &ICoreWebView2::add_WebMessageReceived, "ICoreWebView2::add_WebMessageReceived",
-        [this](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
-            return hooks_.messageReceived ? hooks_.messageReceived(args) : S_OK;
-        });
+    On(webview, VANDREL_EVENT(ICoreWebView2, WebMessageReceived),
+       [this](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
+           return hooks_.messageReceived ? hooks_.messageReceived(args) : S_OK;
+       });
 
-    On<ICoreWebView2DOMContentLoadedEventHandler>(
-        webview2_.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
-        "ICoreWebView2_2::add_DOMContentLoaded",
-        [this](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
-            ShowWindowAndControl();
-            return S_OK;
-        });
+    On(webview2_.Get(), VANDREL_EVENT(ICoreWebView2_2, DOMContentLoaded),
+       [this](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
+           ShowWindowAndControl();
+           return S_OK;
+       });
 
     // A first navigation that fails (offline, an unreachable address, a missing start page) may
     // never load a document: the window then shows the runtime's error page instead of staying
     // hidden for good.
-    On<ICoreWebView2NavigationCompletedEventHandler>(
-        webview, &ICoreWebView2::add_NavigationCompleted, "ICoreWebView2::add_NavigationCompleted",
-        [this](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) {
-            if (!shown_) {
-                ShowWindowAndControl();
-            }
-            return S_OK;
-        });
+    On(webview, VANDREL_EVENT(ICoreWebView2, NavigationCompleted),
+       [this](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) {
+           if (!shown_) {
+               ShowWindowAndControl();
+           }
+           return S_OK;
+       });
 }
 
 // Shows the main window and the browser control, and gives the page the keyboard focus.

@@ -62,7 +62,7 @@ private:
     void ReportStartFailure(HRESULT code);
     // Registers `callable` as the handler of one event, guarded by Detach; the runtime keeps its
     // own reference, and the handler is never removed.
-    template <typename Handler, typename Target, typename Add, typename F>
+    template <typename Target, typename Add, typename F>
     void On(Target* target, Add add, const char* call, F callable);
     // Whether the address an event names (its get_Uri, `call`) belongs to the app.
     template <typename Args>

@@ -5,10 +5,11 @@
 
 namespace vandrel {
 
-namespace {
+EnvironmentOptions* EnvironmentOptions::Create() {
+    return new (std::nothrow) EnvironmentOptions();
+}
 
-// A copy the caller frees with CoTaskMemFree.
-HRESULT CopyOut(const std::wstring& text, LPWSTR* value) {
+HRESULT EnvironmentOptions::CopyOut(const std::wstring& text, LPWSTR* value) {
     if (value == nullptr) {
         return E_POINTER;
     }
@@ -21,35 +22,6 @@ HRESULT CopyOut(const std::wstring& text, LPWSTR* value) {
     return S_OK;
 }
 
-HRESULT CopyIn(LPCWSTR value, std::wstring& text) {
-    text = value != nullptr ? value : L"";
-    return S_OK;
-}
-
-}  // namespace
-
-EnvironmentOptions* EnvironmentOptions::Create() {
-    return new (std::nothrow) EnvironmentOptions();
-}
-
-HRESULT EnvironmentOptions::get_AdditionalBrowserArguments(LPWSTR* value) {
-    return CopyOut(additionalBrowserArguments_, value);
-}
-HRESULT EnvironmentOptions::put_AdditionalBrowserArguments(LPCWSTR value) {
-    return CopyIn(value, additionalBrowserArguments_);
-}
-HRESULT EnvironmentOptions::get_Language(LPWSTR* value) {
-    return CopyOut(language_, value);
-}
-HRESULT EnvironmentOptions::put_Language(LPCWSTR value) {
-    return CopyIn(value, language_);
-}
-HRESULT EnvironmentOptions::get_TargetCompatibleBrowserVersion(LPWSTR* value) {
-    return CopyOut(targetCompatibleBrowserVersion_, value);
-}
-HRESULT EnvironmentOptions::put_TargetCompatibleBrowserVersion(LPCWSTR value) {
-    return CopyIn(value, targetCompatibleBrowserVersion_);
-}
 HRESULT EnvironmentOptions::get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) {
     if (allow == nullptr) {
         return E_POINTER;

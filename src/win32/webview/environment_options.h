@@ -17,17 +17,27 @@ class EnvironmentOptions final
 public:
     static EnvironmentOptions* Create();
 
-    HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Language(LPWSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_TargetCompatibleBrowserVersion(LPWSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR value) override;
+// A text option: get_ hands out a copy the caller frees with CoTaskMemFree; put_ keeps a copy
+// (a null pointer as empty text).
+#define VANDREL_TEXT_OPTION(name, member)                          \
+    HRESULT STDMETHODCALLTYPE get_##name(LPWSTR* value) override { \
+        return CopyOut(member, value);                             \
+    }                                                              \
+    HRESULT STDMETHODCALLTYPE put_##name(LPCWSTR value) override { \
+        member = value != nullptr ? value : L"";                   \
+        return S_OK;                                               \
+    }
+    VANDREL_TEXT_OPTION(AdditionalBrowserArguments, additionalBrowserArguments_)
+    VANDREL_TEXT_OPTION(Language, language_)
+    VANDREL_TEXT_OPTION(TargetCompatibleBrowserVersion, targetCompatibleBrowserVersion_)
+#undef VANDREL_TEXT_OPTION
     HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) override;
     HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL allow) override;
 
 private:
     EnvironmentOptions() = default;
+    static HRESULT CopyOut(const std::wstring& text, LPWSTR* value);
+
     std::wstring additionalBrowserArguments_;
     std::wstring language_;
     std::wstring targetCompatibleBrowserVersion_ = kTargetCompatibleBrowserVersion;

@@ -27,6 +27,10 @@
                                                  EventRegistrationToken* token) = 0; \
     virtual HRESULT STDMETHODCALLTYPE remove_##name(EventRegistrationToken token) = 0
 
+// An event whose handler is named after it: ICoreWebView2<name>EventHandler.
+#define VANDREL_WEBVIEW2_OWN_EVENT(name) \
+    VANDREL_WEBVIEW2_EVENT(name, ICoreWebView2##name##EventHandler)
+
 // A property's two methods, in their published slot order: get_<name>(type*), then
 // put_<name>(type); a text property gets an LPWSTR* the caller frees and takes an LPCWSTR.
 #define VANDREL_WEBVIEW2_PROPERTY(name, type)                      \
@@ -325,8 +329,7 @@ struct ICoreWebView2Environment : public IUnknown {
         IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers,
         ICoreWebView2WebResourceResponse** response) = 0;                                 // slot 4
     virtual HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) = 0;  // slot 5
-    VANDREL_WEBVIEW2_EVENT(NewBrowserVersionAvailable,
-                           ICoreWebView2NewBrowserVersionAvailableEventHandler);  // slots 6, 7
+    VANDREL_WEBVIEW2_OWN_EVENT(NewBrowserVersionAvailable);  // slots 6, 7
 };
 
 // IID 41f3632b-5ef4-404f-ad82-2d606c5a9a21
@@ -353,8 +356,7 @@ struct ICoreWebView2Environment4 : public ICoreWebView2Environment3 {
 
 // IID 319e423d-e0d7-4b8d-9254-ae9475de9b17
 struct ICoreWebView2Environment5 : public ICoreWebView2Environment4 {
-    VANDREL_WEBVIEW2_EVENT(BrowserProcessExited,
-                           ICoreWebView2BrowserProcessExitedEventHandler);  // slots 12, 13
+    VANDREL_WEBVIEW2_OWN_EVENT(BrowserProcessExited);  // slots 12, 13
 };
 
 // IID e59ee362-acbd-4857-9a8e-d3644d9459a9
@@ -370,8 +372,7 @@ struct ICoreWebView2Environment7 : public ICoreWebView2Environment6 {
 
 // IID d6eb91dd-c3d2-45e5-bd29-6dc2bc4de9cf
 struct ICoreWebView2Environment8 : public ICoreWebView2Environment7 {
-    VANDREL_WEBVIEW2_EVENT(ProcessInfosChanged,
-                           ICoreWebView2ProcessInfosChangedEventHandler);  // slots 16, 17
+    VANDREL_WEBVIEW2_OWN_EVENT(ProcessInfosChanged);  // slots 16, 17
     virtual HRESULT STDMETHODCALLTYPE
     GetProcessInfos(ICoreWebView2ProcessInfoCollection** value) = 0;  // slot 18
 };
@@ -431,18 +432,15 @@ struct ICoreWebView2Controller : public IUnknown {
     VANDREL_WEBVIEW2_PROPERTY(IsVisible, BOOL);     // slots 3, 4
     VANDREL_WEBVIEW2_PROPERTY(Bounds, RECT);        // slots 5, 6
     VANDREL_WEBVIEW2_PROPERTY(ZoomFactor, double);  // slots 7, 8
-    VANDREL_WEBVIEW2_EVENT(ZoomFactorChanged,
-                           ICoreWebView2ZoomFactorChangedEventHandler);  // slots 9, 10
+    VANDREL_WEBVIEW2_OWN_EVENT(ZoomFactorChanged);  // slots 9, 10
     virtual HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds,
                                                              double zoomFactor) = 0;  // slot 11
     virtual HRESULT STDMETHODCALLTYPE
-    MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) = 0;  // slot 12
-    VANDREL_WEBVIEW2_EVENT(MoveFocusRequested,
-                           ICoreWebView2MoveFocusRequestedEventHandler);       // slots 13, 14
-    VANDREL_WEBVIEW2_EVENT(GotFocus, ICoreWebView2FocusChangedEventHandler);   // slots 15, 16
-    VANDREL_WEBVIEW2_EVENT(LostFocus, ICoreWebView2FocusChangedEventHandler);  // slots 17, 18
-    VANDREL_WEBVIEW2_EVENT(AcceleratorKeyPressed,
-                           ICoreWebView2AcceleratorKeyPressedEventHandler);     // slots 19, 20
+    MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) = 0;                       // slot 12
+    VANDREL_WEBVIEW2_OWN_EVENT(MoveFocusRequested);                             // slots 13, 14
+    VANDREL_WEBVIEW2_EVENT(GotFocus, ICoreWebView2FocusChangedEventHandler);    // slots 15, 16
+    VANDREL_WEBVIEW2_EVENT(LostFocus, ICoreWebView2FocusChangedEventHandler);   // slots 17, 18
+    VANDREL_WEBVIEW2_OWN_EVENT(AcceleratorKeyPressed);                          // slots 19, 20
     VANDREL_WEBVIEW2_PROPERTY(ParentWindow, HWND);                              // slots 21, 22
     virtual HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() = 0;  // slot 23
     virtual HRESULT STDMETHODCALLTYPE Close() = 0;                              // slot 24
@@ -456,23 +454,18 @@ struct ICoreWebView2 : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) = 0;                         // slot 4
     virtual HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) = 0;                           // slot 5
     virtual HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) = 0;           // slot 6
-    VANDREL_WEBVIEW2_EVENT(NavigationStarting,
-                           ICoreWebView2NavigationStartingEventHandler);              // slots 7, 8
-    VANDREL_WEBVIEW2_EVENT(ContentLoading, ICoreWebView2ContentLoadingEventHandler);  // slots 9, 10
-    VANDREL_WEBVIEW2_EVENT(SourceChanged, ICoreWebView2SourceChangedEventHandler);  // slots 11, 12
-    VANDREL_WEBVIEW2_EVENT(HistoryChanged,
-                           ICoreWebView2HistoryChangedEventHandler);  // slots 13, 14
-    VANDREL_WEBVIEW2_EVENT(NavigationCompleted,
-                           ICoreWebView2NavigationCompletedEventHandler);  // slots 15, 16
+    VANDREL_WEBVIEW2_OWN_EVENT(NavigationStarting);   // slots 7, 8
+    VANDREL_WEBVIEW2_OWN_EVENT(ContentLoading);       // slots 9, 10
+    VANDREL_WEBVIEW2_OWN_EVENT(SourceChanged);        // slots 11, 12
+    VANDREL_WEBVIEW2_OWN_EVENT(HistoryChanged);       // slots 13, 14
+    VANDREL_WEBVIEW2_OWN_EVENT(NavigationCompleted);  // slots 15, 16
     VANDREL_WEBVIEW2_EVENT(FrameNavigationStarting,
                            ICoreWebView2NavigationStartingEventHandler);  // slots 17, 18
     VANDREL_WEBVIEW2_EVENT(FrameNavigationCompleted,
                            ICoreWebView2NavigationCompletedEventHandler);  // slots 19, 20
-    VANDREL_WEBVIEW2_EVENT(ScriptDialogOpening,
-                           ICoreWebView2ScriptDialogOpeningEventHandler);  // slots 21, 22
-    VANDREL_WEBVIEW2_EVENT(PermissionRequested,
-                           ICoreWebView2PermissionRequestedEventHandler);           // slots 23, 24
-    VANDREL_WEBVIEW2_EVENT(ProcessFailed, ICoreWebView2ProcessFailedEventHandler);  // slots 25, 26
+    VANDREL_WEBVIEW2_OWN_EVENT(ScriptDialogOpening);                       // slots 21, 22
+    VANDREL_WEBVIEW2_OWN_EVENT(PermissionRequested);                       // slots 23, 24
+    VANDREL_WEBVIEW2_OWN_EVENT(ProcessFailed);                             // slots 25, 26
     virtual HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
         LPCWSTR javaScript,
         ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) = 0;  // slot 27
@@ -488,8 +481,7 @@ struct ICoreWebView2 : public IUnknown {
     PostWebMessageAsJson(LPCWSTR webMessageAsJson) = 0;  // slot 32
     virtual HRESULT STDMETHODCALLTYPE
     PostWebMessageAsString(LPCWSTR webMessageAsString) = 0;  // slot 33
-    VANDREL_WEBVIEW2_EVENT(WebMessageReceived,
-                           ICoreWebView2WebMessageReceivedEventHandler);  // slots 34, 35
+    VANDREL_WEBVIEW2_OWN_EVENT(WebMessageReceived);          // slots 34, 35
     virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
         LPCWSTR methodName, LPCWSTR parametersAsJson,
         ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) = 0;   // slot 36
@@ -501,38 +493,30 @@ struct ICoreWebView2 : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(
         LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver) = 0;  // slot 42
     virtual HRESULT STDMETHODCALLTYPE Stop() = 0;                                       // slot 43
-    VANDREL_WEBVIEW2_EVENT(NewWindowRequested,
-                           ICoreWebView2NewWindowRequestedEventHandler);  // slots 44, 45
-    VANDREL_WEBVIEW2_EVENT(DocumentTitleChanged,
-                           ICoreWebView2DocumentTitleChangedEventHandler);   // slots 46, 47
+    VANDREL_WEBVIEW2_OWN_EVENT(NewWindowRequested);                          // slots 44, 45
+    VANDREL_WEBVIEW2_OWN_EVENT(DocumentTitleChanged);                        // slots 46, 47
     virtual HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) = 0;  // slot 48
     virtual HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR name,
                                                             VARIANT* object) = 0;    // slot 49
     virtual HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR name) = 0;  // slot 50
     virtual HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() = 0;                      // slot 51
-    VANDREL_WEBVIEW2_EVENT(
-        ContainsFullScreenElementChanged,
-        ICoreWebView2ContainsFullScreenElementChangedEventHandler);  // slots 52, 53
+    VANDREL_WEBVIEW2_OWN_EVENT(ContainsFullScreenElementChanged);                    // slots 52, 53
     virtual HRESULT STDMETHODCALLTYPE
     get_ContainsFullScreenElement(BOOL* containsFullScreenElement) = 0;  // slot 54
-    VANDREL_WEBVIEW2_EVENT(WebResourceRequested,
-                           ICoreWebView2WebResourceRequestedEventHandler);  // slots 55, 56
+    VANDREL_WEBVIEW2_OWN_EVENT(WebResourceRequested);                    // slots 55, 56
     virtual HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) = 0;  // slot 57
     virtual HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) = 0;  // slot 58
-    VANDREL_WEBVIEW2_EVENT(WindowCloseRequested,
-                           ICoreWebView2WindowCloseRequestedEventHandler);  // slots 59, 60
+    VANDREL_WEBVIEW2_OWN_EVENT(WindowCloseRequested);  // slots 59, 60
 };
 
 // IID 9e8f0cf8-e670-4b5e-b2bc-73e061e3184c
 struct ICoreWebView2_2 : public ICoreWebView2 {
-    VANDREL_WEBVIEW2_EVENT(WebResourceResponseReceived,
-                           ICoreWebView2WebResourceResponseReceivedEventHandler);  // slots 61, 62
+    VANDREL_WEBVIEW2_OWN_EVENT(WebResourceResponseReceived);  // slots 61, 62
     virtual HRESULT STDMETHODCALLTYPE
     NavigateWithWebResourceRequest(ICoreWebView2WebResourceRequest* request) = 0;  // slot 63
-    VANDREL_WEBVIEW2_EVENT(DOMContentLoaded,
-                           ICoreWebView2DOMContentLoadedEventHandler);  // slots 64, 65
+    VANDREL_WEBVIEW2_OWN_EVENT(DOMContentLoaded);                                  // slots 64, 65
     virtual HRESULT STDMETHODCALLTYPE
     get_CookieManager(ICoreWebView2CookieManager** cookieManager) = 0;  // slot 66
     virtual HRESULT STDMETHODCALLTYPE
@@ -554,15 +538,13 @@ struct ICoreWebView2_3 : public ICoreWebView2_2 {
 
 // IID 20d02d59-6df2-42dc-bd06-f98a694b1302
 struct ICoreWebView2_4 : public ICoreWebView2_3 {
-    VANDREL_WEBVIEW2_EVENT(FrameCreated, ICoreWebView2FrameCreatedEventHandler);  // slots 73, 74
-    VANDREL_WEBVIEW2_EVENT(DownloadStarting,
-                           ICoreWebView2DownloadStartingEventHandler);  // slots 75, 76
+    VANDREL_WEBVIEW2_OWN_EVENT(FrameCreated);      // slots 73, 74
+    VANDREL_WEBVIEW2_OWN_EVENT(DownloadStarting);  // slots 75, 76
 };
 
 // IID bedb11b8-d63c-11eb-b8bc-0242ac130003
 struct ICoreWebView2_5 : public ICoreWebView2_4 {
-    VANDREL_WEBVIEW2_EVENT(ClientCertificateRequested,
-                           ICoreWebView2ClientCertificateRequestedEventHandler);  // slots 77, 78
+    VANDREL_WEBVIEW2_OWN_EVENT(ClientCertificateRequested);  // slots 77, 78
 };
 
 // IID 499aadac-d92c-4589-8a75-111bfc167795
@@ -579,19 +561,15 @@ struct ICoreWebView2_7 : public ICoreWebView2_6 {
 
 // IID e9632730-6e1e-43ab-b7b8-7b2c9e62e094
 struct ICoreWebView2_8 : public ICoreWebView2_7 {
-    VANDREL_WEBVIEW2_EVENT(IsMutedChanged,
-                           ICoreWebView2IsMutedChangedEventHandler);  // slots 81, 82
-    VANDREL_WEBVIEW2_PROPERTY(IsMuted, BOOL);                         // slots 83, 84
-    VANDREL_WEBVIEW2_EVENT(IsDocumentPlayingAudioChanged,
-                           ICoreWebView2IsDocumentPlayingAudioChangedEventHandler);  // slots 85, 86
-    virtual HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL* value) = 0;   // slot 87
+    VANDREL_WEBVIEW2_OWN_EVENT(IsMutedChanged);                                     // slots 81, 82
+    VANDREL_WEBVIEW2_PROPERTY(IsMuted, BOOL);                                       // slots 83, 84
+    VANDREL_WEBVIEW2_OWN_EVENT(IsDocumentPlayingAudioChanged);                      // slots 85, 86
+    virtual HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL* value) = 0;  // slot 87
 };
 
 // IID 4d7b2eab-9fdc-468d-b998-a9260b5ed651
 struct ICoreWebView2_9 : public ICoreWebView2_8 {
-    VANDREL_WEBVIEW2_EVENT(
-        IsDefaultDownloadDialogOpenChanged,
-        ICoreWebView2IsDefaultDownloadDialogOpenChangedEventHandler);  // slots 88, 89
+    VANDREL_WEBVIEW2_OWN_EVENT(IsDefaultDownloadDialogOpenChanged);  // slots 88, 89
     virtual HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL* value) = 0;  // slot 90
     virtual HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() = 0;                   // slot 91
     virtual HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() = 0;                  // slot 92
@@ -603,8 +581,7 @@ struct ICoreWebView2_9 : public ICoreWebView2_8 {
 
 // IID b1690564-6f5a-4983-8e48-31d1143fecdb
 struct ICoreWebView2_10 : public ICoreWebView2_9 {
-    VANDREL_WEBVIEW2_EVENT(BasicAuthenticationRequested,
-                           ICoreWebView2BasicAuthenticationRequestedEventHandler);  // slots 97, 98
+    VANDREL_WEBVIEW2_OWN_EVENT(BasicAuthenticationRequested);  // slots 97, 98
 };
 
 // IID 0be78e56-c193-4051-b943-23b460c08bdb
@@ -612,14 +589,12 @@ struct ICoreWebView2_11 : public ICoreWebView2_10 {
     virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethodForSession(
         LPCWSTR sessionId, LPCWSTR methodName, LPCWSTR parametersAsJson,
         ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) = 0;  // slot 99
-    VANDREL_WEBVIEW2_EVENT(ContextMenuRequested,
-                           ICoreWebView2ContextMenuRequestedEventHandler);  // slots 100, 101
+    VANDREL_WEBVIEW2_OWN_EVENT(ContextMenuRequested);                           // slots 100, 101
 };
 
 // IID 35d69927-bcfa-4566-9349-6b3e0d154cac
 struct ICoreWebView2_12 : public ICoreWebView2_11 {
-    VANDREL_WEBVIEW2_EVENT(StatusBarTextChanged,
-                           ICoreWebView2StatusBarTextChangedEventHandler);   // slots 102, 103
+    VANDREL_WEBVIEW2_OWN_EVENT(StatusBarTextChanged);                        // slots 102, 103
     virtual HRESULT STDMETHODCALLTYPE get_StatusBarText(LPWSTR* value) = 0;  // slot 104
 };
 
@@ -630,17 +605,14 @@ struct ICoreWebView2_13 : public ICoreWebView2_12 {
 
 // IID 6daa4f10-4a90-4753-8898-77c5df534165
 struct ICoreWebView2_14 : public ICoreWebView2_13 {
-    VANDREL_WEBVIEW2_EVENT(
-        ServerCertificateErrorDetected,
-        ICoreWebView2ServerCertificateErrorDetectedEventHandler);  // slots 106, 107
+    VANDREL_WEBVIEW2_OWN_EVENT(ServerCertificateErrorDetected);  // slots 106, 107
     virtual HRESULT STDMETHODCALLTYPE ClearServerCertificateErrorActions(
         ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler* handler) = 0;  // slot 108
 };
 
 // IID 517b2d1d-7dae-4a66-a4f4-10352ffb9518
 struct ICoreWebView2_15 : public ICoreWebView2_14 {
-    VANDREL_WEBVIEW2_EVENT(FaviconChanged,
-                           ICoreWebView2FaviconChangedEventHandler);      // slots 109, 110
+    VANDREL_WEBVIEW2_OWN_EVENT(FaviconChanged);                           // slots 109, 110
     virtual HRESULT STDMETHODCALLTYPE get_FaviconUri(LPWSTR* value) = 0;  // slot 111
     virtual HRESULT STDMETHODCALLTYPE
     GetFavicon(COREWEBVIEW2_FAVICON_IMAGE_FORMAT format,
@@ -668,8 +640,7 @@ struct ICoreWebView2_17 : public ICoreWebView2_16 {
 
 // IID 7a626017-28be-49b2-b865-3ba2b3522d90
 struct ICoreWebView2_18 : public ICoreWebView2_17 {
-    VANDREL_WEBVIEW2_EVENT(LaunchingExternalUriScheme,
-                           ICoreWebView2LaunchingExternalUriSchemeEventHandler);  // slots 117, 118
+    VANDREL_WEBVIEW2_OWN_EVENT(LaunchingExternalUriScheme);  // slots 117, 118
 };
 
 // IID 6921f954-79b0-437f-a997-c85811897c68
