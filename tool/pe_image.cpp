@@ -9,8 +9,6 @@ namespace vandrel::tool {
 
 namespace {
 
-constexpr size_t kFileHeaderSize = 20;
-constexpr size_t kSectionHeaderSize = 40;
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kMaxSections = 96;
@@ -74,14 +72,14 @@ PeImage::PeImage(std::string bytes) : bytes_(std::move(bytes)) {
         throw PeFormatError("it is not a Windows program or library (no MZ header)");
     }
     const uint32_t peOffset = ReadLe32(b, 0x3C);
-    if (!Fits(b.size(), peOffset, 4 + kFileHeaderSize) ||
+    if (!Fits(b.size(), peOffset, 4 + kPeFileHeaderSize) ||
         b.substr(peOffset, 4) != std::string_view("PE\0\0", 4)) {
         throw PeFormatError("it is not a Windows program or library (no PE header)");
     }
     fileHeaderOffset_ = peOffset + 4;
     const uint16_t sectionCount = ReadLe16(b, fileHeaderOffset_ + 2);
     const uint16_t optionalSize = ReadLe16(b, fileHeaderOffset_ + 16);
-    optionalHeaderOffset_ = fileHeaderOffset_ + kFileHeaderSize;
+    optionalHeaderOffset_ = fileHeaderOffset_ + kPeFileHeaderSize;
     if (!Fits(b.size(), optionalHeaderOffset_, optionalSize) || optionalSize < 2) {
         throw PeFormatError("its optional header is cut short");
     }
@@ -113,11 +111,11 @@ PeImage::PeImage(std::string bytes) : bytes_(std::move(bytes)) {
 
     sectionTableOffset_ = optionalHeaderOffset_ + optionalSize;
     if (sectionCount > kMaxSections ||
-        !Fits(b.size(), sectionTableOffset_, kSectionHeaderSize * sectionCount)) {
+        !Fits(b.size(), sectionTableOffset_, kPeSectionHeaderSize * sectionCount)) {
         throw PeFormatError("its section table is cut short");
     }
     for (uint16_t i = 0; i < sectionCount; ++i) {
-        const size_t s = sectionTableOffset_ + kSectionHeaderSize * i;
+        const size_t s = sectionTableOffset_ + kPeSectionHeaderSize * i;
         PeSection section;
         const std::string_view name = b.substr(s, 8);
         section.name = std::string(name.substr(0, name.find('\0')));

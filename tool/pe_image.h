@@ -26,6 +26,10 @@ inline constexpr uint16_t kMachineAmd64 = 0x8664;
 inline constexpr uint16_t kMachineArm = 0x01C4;
 inline constexpr uint16_t kMachineArm64 = 0xAA64;
 
+// The sizes of the COFF file header and of one section header.
+inline constexpr size_t kPeFileHeaderSize = 20;
+inline constexpr size_t kPeSectionHeaderSize = 40;
+
 // Data directory slots.
 inline constexpr size_t kExportDirectory = 0;
 inline constexpr size_t kResourceDirectory = 2;

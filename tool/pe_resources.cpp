@@ -254,14 +254,14 @@ std::string ReplaceResources(const PeImage& image, const std::vector<Resource>& 
     const std::vector<PeSection>& sections = image.Sections();
 
     // Room for one more section header before the first section's data.
-    const size_t tableEnd = image.SectionTableOffset() + 40 * sections.size();
+    const size_t tableEnd = image.SectionTableOffset() + kPeSectionHeaderSize * sections.size();
     uint64_t firstData = image.SizeOfHeaders();
     for (const PeSection& section : sections) {
         if (section.rawSize > 0) {
             firstData = std::min<uint64_t>(firstData, section.rawPointer);
         }
     }
-    if (tableEnd + 40 > firstData) {
+    if (tableEnd + kPeSectionHeaderSize > firstData) {
         throw PeFormatError("its headers have no room for another section");
     }
     if (image.DirectoryCount() <= kResourceDirectory) {
@@ -321,18 +321,18 @@ std::string ReplaceResources(const PeImage& image, const std::vector<Resource>& 
         if (old.size > 0 && section.name == ".rsrc" && old.address >= section.virtualAddress &&
             old.address <
                 uint64_t{section.virtualAddress} + std::max(section.virtualSize, section.rawSize)) {
-            bytes.replace(image.SectionTableOffset() + 40 * i, 8, ".oldrsrc", 8);
+            bytes.replace(image.SectionTableOffset() + kPeSectionHeaderSize * i, 8, ".oldrsrc", 8);
         }
     }
 
-    std::string header(40, '\0');
+    std::string header(kPeSectionHeaderSize, '\0');
     header.replace(0, 5, ".rsrc");
     WriteLe32(header, 8, static_cast<uint32_t>(data.size()));
     WriteLe32(header, 12, rva);
     WriteLe32(header, 16, rawSize);
     WriteLe32(header, 20, rawPointer);
     WriteLe32(header, 36, kResourceSectionFlags);
-    bytes.replace(tableEnd, 40, header);
+    bytes.replace(tableEnd, kPeSectionHeaderSize, header);
     WriteLe16(bytes, image.FileHeaderOffset() + 2, static_cast<uint16_t>(sections.size() + 1));
 
     const size_t optional = image.OptionalHeaderOffset();

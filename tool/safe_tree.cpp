@@ -53,7 +53,7 @@ fs::path ShownPathOf(const ShownChain& chain, std::string_view name) {
 // ---- TreeFolder: what both platforms share
 
 TreeFolder::TreeFolder() = default;
-TreeFolder::TreeFolder(std::unique_ptr<State> state) : state_(std::move(state)) {}
+TreeFolder::TreeFolder(State&& state) : state_(std::make_unique<State>(std::move(state))) {}
 TreeFolder::TreeFolder(TreeFolder&&) noexcept = default;
 TreeFolder& TreeFolder::operator=(TreeFolder&&) noexcept = default;
 TreeFolder::~TreeFolder() = default;

@@ -53,8 +53,8 @@ struct TreeEntry {
 
 // What a name leads to when links are followed to the end.
 struct ResolvedName {
-    std::filesystem::path realPath;   // the system's own name for it, every link resolved
-    std::filesystem::path shownPath;  // the same, in the form users know, for messages
+    std::filesystem::path realPath;     // the system's own name for it, every link resolved
+    std::filesystem::path shownPath;    // the same, in the form users know, for messages
     EntryKind kind = EntryKind::Other;  // File, Folder or Other
     FileIdentity identity;
 };
@@ -120,7 +120,7 @@ public:
     struct State;  // per platform, in safe_tree_detail.h
 
 private:
-    explicit TreeFolder(std::unique_ptr<State> state);
+    explicit TreeFolder(State&& state);
     std::unique_ptr<State> state_;
 };
 

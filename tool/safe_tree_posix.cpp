@@ -68,8 +68,7 @@ std::optional<TreeFolder> TreeFolder::OpenRootIfPresent(const fs::path& path, bo
     if (fstat(fd.Get(), &info) != 0) {
         FailOn("cannot open folder", path);
     }
-    return TreeFolder(std::make_unique<State>(
-        State{std::move(fd), IdentityOf(info), writable, detail::ShownRoot(path)}));
+    return TreeFolder(State{std::move(fd), IdentityOf(info), writable, detail::ShownRoot(path)});
 }
 
 OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolder& result,
@@ -79,7 +78,8 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
     if (create && mkdirat(parent, segment.c_str(), 0777) != 0 && errno != EEXIST) {
         FailOn("cannot create folder", detail::ShownPathOf(*state_->shown, name));
     }
-    detail::UniqueFd fd(openat(parent, segment.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    detail::UniqueFd fd(
+        openat(parent, segment.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.Get() < 0) {
         const int error = errno;
         struct stat info {};
@@ -100,9 +100,8 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
     if (expected != nullptr && IdentityOf(info) != *expected) {
         return OpenOutcome::Changed;
     }
-    result = TreeFolder(std::make_unique<State>(State{std::move(fd), IdentityOf(info),
-                                                      state_->writable,
-                                                      detail::ShownChild(state_->shown, name)}));
+    result = TreeFolder(State{std::move(fd), IdentityOf(info), state_->writable,
+                              detail::ShownChild(state_->shown, name)});
     return OpenOutcome::Opened;
 }
 
@@ -111,7 +110,7 @@ OpenOutcome TreeFolder::OpenFile(std::string_view name, const FileIdentity& expe
     const std::string segment = Segment(name);
     // Non-blocking, so that a pipe put in the file's place cannot stall the open.
     detail::UniqueFd fd(openat(state_->fd.Get(), segment.c_str(),
-                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     const fs::path shown = detail::ShownPathOf(*state_->shown, name);
     if (fd.Get() < 0) {
         if (errno == ENOENT) {

@@ -294,8 +294,8 @@ std::optional<TreeFolder> TreeFolder::OpenRootIfPresent(const fs::path& path, bo
         SetLastError(ERROR_DIRECTORY);
         FailOnLastError("cannot open folder", path);
     }
-    return TreeFolder(std::make_unique<State>(
-        State{std::move(handle), IdentityOf(info), writable, detail::ShownRoot(path)}));
+    return TreeFolder(
+        State{std::move(handle), IdentityOf(info), writable, detail::ShownRoot(path)});
 }
 
 OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolder& result,
@@ -351,8 +351,8 @@ OpenOutcome TreeFolder::OpenFolder(std::string_view name, bool create, TreeFolde
     if (expected != nullptr && *identity != *expected) {
         return OpenOutcome::Changed;
     }
-    result = TreeFolder(std::make_unique<State>(State{
-        std::move(handle), *identity, state_->writable, detail::ShownChild(state_->shown, name)}));
+    result = TreeFolder(State{std::move(handle), *identity, state_->writable,
+                              detail::ShownChild(state_->shown, name)});
     return OpenOutcome::Opened;
 }
 

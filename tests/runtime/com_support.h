@@ -1,5 +1,5 @@
 // What the stand-in runtime's COM objects share: a reference-counted base, an owning interface
-// pointer, and text conversions.
+// pointer, and text conversions (the first two and the codec are the host's own).
 #pragma once
 
 #include <windows.h>
@@ -11,59 +11,15 @@
 #include <utility>
 
 #include "win32/util/com_object.h"
+#include "win32/util/com_ptr.h"
 #include "win32/util/text.h"
 #include "win32/webview2/webview2.h"
 
 namespace vandrel::testruntime {
 
-// One owned reference to a COM object, or null.
+// One owned reference to a COM object, or null: the host's own owner.
 template <typename T>
-class Ref {
-public:
-    Ref() = default;
-    Ref(std::nullptr_t) {}
-    Ref(const Ref& other) : object_(other.object_) {
-        if (object_ != nullptr) {
-            object_->AddRef();
-        }
-    }
-    Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-    Ref& operator=(Ref other) noexcept {
-        std::swap(object_, other.object_);
-        return *this;
-    }
-    ~Ref() {
-        if (object_ != nullptr) {
-            object_->Release();
-        }
-    }
-
-    // Takes over a reference that the caller owns, such as a new object's first one.
-    static Ref Adopt(T* object) {
-        Ref ref;
-        ref.object_ = object;
-        return ref;
-    }
-    // Adds a reference of its own.
-    static Ref Share(T* object) {
-        if (object != nullptr) {
-            object->AddRef();
-        }
-        return Adopt(object);
-    }
-
-    T* Get() const { return object_; }
-    T* operator->() const { return object_; }
-    explicit operator bool() const { return object_ != nullptr; }
-    // For an [out] parameter: drops the current reference and receives the new one.
-    T** Put() {
-        *this = nullptr;
-        return &object_;
-    }
-
-private:
-    T* object_ = nullptr;
-};
+using Ref = vandrel::ComPtr<T>;
 
 // Hands `object` out through an [out] parameter with a reference for the caller.
 template <typename Interface>

@@ -161,45 +161,47 @@ protected:
             GetProcAddress(module_, "CreateCoreWebView2EnvironmentWithOptions")));
     }
 
-    // Asks for an environment and pumps until it has come; the completion's result in `result`.
-    Ref<ICoreWebView2Environment> NewEnvironment(HRESULT* result = nullptr) {
+    // Calls `start` with a new completion handler and pumps until the handler has run; what it
+    // was given, and its result in `result`. The runtime must not complete inside the call, nor
+    // keep the handler afterwards.
+    template <typename Completed, typename Made, typename Start>
+    Ref<Made> AwaitCompletion(Start start, HRESULT* result) {
         bool invoked = false;
         HRESULT given = E_PENDING;
-        Ref<ICoreWebView2Environment> environment;
-        auto handler = Make<EnvironmentCompleted>([&](HRESULT r, ICoreWebView2Environment* e) {
+        Ref<Made> made;
+        auto handler = Make<Completed>([&](HRESULT r, Made* object) {
             invoked = true;
             given = r;
-            environment = Ref<ICoreWebView2Environment>::Share(e);
+            made = Ref<Made>::Share(object);
         });
-        auto create = Loader();
-        EXPECT_NE(create, nullptr);
-        EXPECT_EQ(create(nullptr, L"C:\\data", nullptr, handler.Get()), S_OK);
+        EXPECT_EQ(start(handler.Get()), S_OK);
         EXPECT_FALSE(invoked) << "completed inside the call";
         EXPECT_TRUE(PumpUntil([&] { return invoked; }));
         EXPECT_EQ(OtherReferences(handler.Get()), 0u) << "the runtime kept the handler";
         if (result != nullptr) {
             *result = given;
         }
-        return environment;
+        return made;
+    }
+
+    // Asks for an environment and pumps until it has come.
+    Ref<ICoreWebView2Environment> NewEnvironment(HRESULT* result = nullptr) {
+        auto create = Loader();
+        EXPECT_NE(create, nullptr);
+        return AwaitCompletion<EnvironmentCompleted, ICoreWebView2Environment>(
+            [&](EnvironmentCompleted::Interface* handler) {
+                return create(nullptr, L"C:\\data", nullptr, handler);
+            },
+            result);
     }
 
     Ref<ICoreWebView2Controller> NewController(ICoreWebView2Environment* environment,
                                                HRESULT* result = nullptr) {
-        bool invoked = false;
-        HRESULT given = E_PENDING;
-        Ref<ICoreWebView2Controller> controller;
-        auto handler = Make<ControllerCompleted>([&](HRESULT r, ICoreWebView2Controller* c) {
-            invoked = true;
-            given = r;
-            controller = Ref<ICoreWebView2Controller>::Share(c);
-        });
-        EXPECT_EQ(environment->CreateCoreWebView2Controller(window_, handler.Get()), S_OK);
-        EXPECT_FALSE(invoked) << "completed inside the call";
-        EXPECT_TRUE(PumpUntil([&] { return invoked; }));
-        if (result != nullptr) {
-            *result = given;
-        }
-        return controller;
+        return AwaitCompletion<ControllerCompleted, ICoreWebView2Controller>(
+            [&](ControllerCompleted::Interface* handler) {
+                return environment->CreateCoreWebView2Controller(window_, handler);
+            },
+            result);
     }
 
     Browser OpenBrowser() {

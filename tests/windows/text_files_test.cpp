@@ -199,7 +199,7 @@ std::string SolidBitmap(int width, int height, unsigned char r, unsigned char g,
 
 class IconTest : public FilesTest {
 protected:
-    GdiplusSession gdiplus_;
+    GdiplusSession gdiplus_ = StartGdiplus();
 };
 
 TEST_F(IconTest, MakesAnIconAtTheImagesOwnSize) {

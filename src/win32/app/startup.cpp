@@ -107,7 +107,7 @@ int RunHost(HINSTANCE instance) {
     folders.userDataFolder = GetKnownFolder(FOLDERID_LocalAppData) + "\\" + config.name;
 
     std::optional<Browser> browser;  // released last of all
-    GdiplusSession gdiplus;
+    const GdiplusSession gdiplus = StartGdiplus();
     const AppIcon icon(config.icon.empty() ? std::string() : folders.exeFolder + config.icon);
 
     const wchar_t* browserFolder = nullptr;

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <cstddef>
 #include <utility>
 
 namespace vandrel {
@@ -11,6 +12,7 @@ template <typename T>
 class ComPtr {
 public:
     ComPtr() = default;
+    ComPtr(std::nullptr_t) {}
     // Takes over a reference the caller already owns.
     static ComPtr Adopt(T* p) {
         ComPtr r;

@@ -16,18 +16,18 @@ using std::min;
 
 namespace vandrel {
 
-GdiplusSession::GdiplusSession() {
+GdiplusSession StartGdiplus() {
     Gdiplus::GdiplusStartupInput input;  // version 1, no debug hook, own background thread
-    if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) {
-        token_ = 0;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
         Traced(E_FAIL, "GdiplusStartup");
+        return {};
     }
+    return GdiplusSession(token);
 }
 
-GdiplusSession::~GdiplusSession() {
-    if (token_ != 0) {
-        Gdiplus::GdiplusShutdown(token_);
-    }
+void GdiplusTraits::Close(Handle token) {
+    Gdiplus::GdiplusShutdown(token);
 }
 
 UniqueIcon LoadIconFromImage(const std::string& path) {

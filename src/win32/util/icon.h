@@ -8,18 +8,15 @@
 
 namespace vandrel {
 
-// GDI+ for the whole run: started when made (version 1, its own background thread), shut down
-// when destroyed.
-class GdiplusSession {
-public:
-    GdiplusSession();
-    ~GdiplusSession();
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-
-private:
-    ULONG_PTR token_ = 0;
+// GDI+ for the whole run: StartGdiplus starts it (version 1, its own background thread), and the
+// session it returns shuts it down when destroyed. An empty session when GDI+ did not start.
+struct GdiplusTraits {
+    using Handle = ULONG_PTR;  // the token of GdiplusStartup
+    static Handle Empty() { return 0; }
+    static void Close(Handle token);
 };
+using GdiplusSession = UniqueHandle<GdiplusTraits>;
+GdiplusSession StartGdiplus();
 
 // An icon made from any image file GDI+ decodes, at the image's own size; null when the file is
 // missing or cannot be decoded. GDI+ must be started. The caller owns the icon.
