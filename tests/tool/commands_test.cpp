@@ -20,6 +20,13 @@ namespace {
 
 using namespace testing_util;
 
+// `vandrel list` of `bundle` succeeds and prints `expected`.
+void ExpectListing(const fs::path& bundle, const std::string& expected) {
+    const ToolRun list = Tool({"list", U8(bundle)});
+    EXPECT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(list.out, expected);
+}
+
 // A tree with nested folders, empty files, non-ASCII names and identical files.
 std::map<std::string, std::string> SampleTree() {
     const std::string logo("\x89PNG\r\n\x1a\n\0\0binary", 16);
@@ -81,16 +88,14 @@ TEST(ToolCommands, ListShowsSizeOffsetAndNameInByteOrder) {
                                {"big.bin", std::string(123456, 'x')}});
     const fs::path bundle = scratch / "assets.dat";
     ASSERT_EQ(Tool({"pack", U8(scratch / "www"), "-o", U8(bundle)}).code, 0);
-    const ToolRun list = Tool({"list", U8(bundle)});
-    EXPECT_EQ(list.code, 0);
     // Blob order is name order ("b.txt" < "big.bin" as '.' < 'i'); c/d.txt shares a.txt's bytes.
-    EXPECT_EQ(list.out,
-              "  size  offset  name\n"
-              "     2       0  a.txt\n"
-              "     4       2  b.txt\n"
-              "123456       6  big.bin\n"
-              "     2       0  c/d.txt\n"
-              "4 files, 123464 bytes (blob 123462 bytes)\n");
+    ExpectListing(bundle,
+                  "  size  offset  name\n"
+                  "     2       0  a.txt\n"
+                  "     4       2  b.txt\n"
+                  "123456       6  big.bin\n"
+                  "     2       0  c/d.txt\n"
+                  "4 files, 123464 bytes (blob 123462 bytes)\n");
 }
 
 TEST(ToolCommands, ListAndErrorsEscapeWhatCouldRewriteTheTerminal) {
@@ -101,14 +106,12 @@ TEST(ToolCommands, ListAndErrorsEscapeWhatCouldRewriteTheTerminal) {
                                     "a"},
                                    {"evil\xE2\x80\xAEtxt.exe", "b"},
                                    {"next\xC2\x85line", "c"}}));
-    const ToolRun list = Tool({"list", U8(bundle)});
-    EXPECT_EQ(list.code, 0);
-    EXPECT_EQ(list.out,
-              "size  offset  name\n"
-              "   1       0  csi\\x9b2J\n"
-              "   1       1  evil\\u202etxt.exe\n"
-              "   1       2  next\\u0085line\n"
-              "3 files, 3 bytes (blob 3 bytes)\n");
+    ExpectListing(bundle,
+                  "size  offset  name\n"
+                  "   1       0  csi\\x9b2J\n"
+                  "   1       1  evil\\u202etxt.exe\n"
+                  "   1       2  next\\u0085line\n"
+                  "3 files, 3 bytes (blob 3 bytes)\n");
     const ToolRun extract = Tool({"extract", U8(bundle), U8(scratch / "out")});
     EXPECT_EQ(extract.code, 0) << extract.err;
     WriteFile(bundle, EncodeFiles({{"a/../\xE2\x81\xA6x", "a"}}));

@@ -47,6 +47,15 @@ protected:
         environment = MakeResponseEnvironment();
     }
 
+    // A response's status line, its header text and whether it has a body.
+    static void ExpectHead(const testruntime::ResponseSeen& response, int status,
+                           const wchar_t* reason, const std::string& headers, bool hasBody) {
+        EXPECT_EQ(response.status, status);
+        EXPECT_EQ(response.reason, reason);
+        EXPECT_EQ(response.headers, testing::Wide(headers));
+        EXPECT_EQ(response.hasBody, hasBody);
+    }
+
     testruntime::ResponseSeen Get(const std::string& path, const wchar_t* range = nullptr) {
         std::vector<std::pair<std::wstring, std::wstring>> headers;
         if (range != nullptr) {
@@ -81,13 +90,10 @@ TEST_F(ContentServerTest, WholeFilesFromTheBundleAndTheFolder) {
         SCOPED_TRACE(c.path);
         const auto response = Get(c.path);
         ASSERT_TRUE(response.responded);
-        EXPECT_EQ(response.status, 200);
-        EXPECT_EQ(response.reason, L"OK");
-        EXPECT_EQ(response.headers,
-                  testing::Wide(
-                      "Cache-Control: no-store\nContent-Type: " + c.type +
-                      "\nAccept-Ranges: bytes\nContent-Length: " + std::to_string(c.body.size())));
-        EXPECT_TRUE(response.hasBody);
+        ExpectHead(response, 200, L"OK",
+                   "Cache-Control: no-store\nContent-Type: " + c.type +
+                       "\nAccept-Ranges: bytes\nContent-Length: " + std::to_string(c.body.size()),
+                   true);
         EXPECT_EQ(response.body, c.body);
     }
 }
@@ -111,34 +117,29 @@ TEST_F(ContentServerTest, RangesOfBundleAndFolderFiles) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path + " " + testing::Utf8(c.range));
         const auto response = Get(c.path, c.range);
-        EXPECT_EQ(response.status, 206);
-        EXPECT_EQ(response.reason, L"Partial Content");
         const std::string type = c.path.ends_with(".mp4") ? "video/mp4" : "audio/ogg";
-        EXPECT_EQ(response.headers,
-                  testing::Wide("Cache-Control: no-store\nContent-Type: " + type +
-                                "\nAccept-Ranges: bytes\nContent-Range: " + c.contentRange +
-                                "\nContent-Length: " + std::to_string(c.body.size())));
+        ExpectHead(response, 206, L"Partial Content",
+                   "Cache-Control: no-store\nContent-Type: " + type +
+                       "\nAccept-Ranges: bytes\nContent-Range: " + c.contentRange +
+                       "\nContent-Length: " + std::to_string(c.body.size()),
+                   true);
         EXPECT_EQ(response.body, c.body);
     }
 }
 
 TEST_F(ContentServerTest, MissesAndUnsatisfiableRanges) {
     const auto miss = Get("missing.png");
-    EXPECT_EQ(miss.status, 404);
-    EXPECT_EQ(miss.reason, L"Not Found");
-    EXPECT_EQ(miss.headers, L"Cache-Control: no-store");
+    ExpectHead(miss, 404, L"Not Found", "Cache-Control: no-store", true);
     EXPECT_EQ(miss.body, "File not found");
 
     const auto directory = Get("media");
     EXPECT_EQ(directory.status, 404);
 
     const auto empty = Get("empty.txt", L"bytes=0-");
-    EXPECT_EQ(empty.status, 416);
-    EXPECT_EQ(empty.reason, L"Range Not Satisfiable");
-    EXPECT_EQ(empty.headers,
-              L"Cache-Control: no-store\nContent-Type: text/plain; charset=utf-8\n"
-              L"Accept-Ranges: bytes");
-    EXPECT_FALSE(empty.hasBody);
+    ExpectHead(empty, 416, L"Range Not Satisfiable",
+               "Cache-Control: no-store\nContent-Type: text/plain; charset=utf-8\n"
+               "Accept-Ranges: bytes",
+               false);
 
     EXPECT_EQ(Get("media/clip.mp4", L"bytes=500-1000").status, 416);
 }
@@ -173,12 +174,10 @@ TEST_F(ContentServerTest, AFolderFileThatCannotBeMappedGives500) {
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     const auto response = Get("media/song.ogg", L"bytes=10-19");
     CloseHandle(lock);
-    EXPECT_EQ(response.status, 500);
-    EXPECT_EQ(response.reason, L"Internal Server Error");
-    EXPECT_EQ(response.headers,
-              L"Cache-Control: no-store\nContent-Type: audio/ogg\nAccept-Ranges: bytes\n"
-              L"Content-Range: bytes 10-19/1000\nContent-Length: 10");
-    EXPECT_FALSE(response.hasBody);
+    ExpectHead(response, 500, L"Internal Server Error",
+               "Cache-Control: no-store\nContent-Type: audio/ogg\nAccept-Ranges: bytes\n"
+               "Content-Range: bytes 10-19/1000\nContent-Length: 10",
+               false);
     EXPECT_EQ(content->FolderViewCount(), 0u);  // nothing cached for a failure
 }
 

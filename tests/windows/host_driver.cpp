@@ -15,35 +15,6 @@ namespace {
 
 constexpr DWORD kPollMs = 20;
 
-struct WindowQuery {
-    DWORD processId;
-    const wchar_t* className;
-    bool visibleOnly;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-    auto* query = reinterpret_cast<WindowQuery*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != query->processId || (query->visibleOnly && !IsWindowVisible(window))) {
-        return TRUE;
-    }
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, ARRAYSIZE(name));
-    if (wcscmp(name, query->className) != 0) {
-        return TRUE;
-    }
-    query->found = window;
-    return FALSE;
-}
-
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool visibleOnly) {
-    WindowQuery query{processId, className, visibleOnly, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-    return query.found;
-}
-
 std::wstring WindowText(HWND window) {
     wchar_t text[4096] = {};
     // WM_GETTEXT reaches windows of another process, as GetWindowTextW does not for controls.
@@ -146,6 +117,39 @@ UINT RecogniseIcon(HWND iconControl) {
 }
 
 }  // namespace
+
+namespace {
+
+struct WindowQuery {
+    DWORD processId;
+    const wchar_t* className;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    auto* query = reinterpret_cast<WindowQuery*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != query->processId || (query->visibleOnly && !IsWindowVisible(window))) {
+        return TRUE;
+    }
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, ARRAYSIZE(name));
+    if (wcscmp(name, query->className) != 0) {
+        return TRUE;
+    }
+    query->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool visibleOnly) {
+    WindowQuery query{processId, className, visibleOnly, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
 
 MessageBoxParts ReadMessageBoxParts(HWND box) {
     MessageBoxParts parts;

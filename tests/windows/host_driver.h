@@ -79,6 +79,10 @@ struct MessageBoxSeen {
 void PrintTo(const MessageBoxSeen& box, std::ostream* out);
 
 // The caption, the text and the icon control of a message box, of any process.
+// A top-level window of the process of this class (only a visible one with `visibleOnly`); null
+// when there is none.
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool visibleOnly);
+
 struct MessageBoxParts {
     std::wstring caption;
     std::wstring text;

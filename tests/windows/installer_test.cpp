@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -284,30 +285,9 @@ unsigned short ClosedPort() {
     return ntohs(address.sin_port);
 }
 
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchOwnWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, ARRAYSIZE(name));
-    if (owner == search->processId && wcscmp(name, search->className) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A top-level window of this process of the class, visible or not.
 HWND FindOwnWindow(const wchar_t* className) {
-    WindowSearch search{GetCurrentProcessId(), className, nullptr};
-    EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return testing::FindProcessWindow(GetCurrentProcessId(), className, false);
 }
 
 struct BoxSeen {
@@ -427,31 +407,10 @@ std::vector<WindowEvent> ReadWindowLog(const AppFolder& app) {
     return events;
 }
 
-struct ThreadSearch {
-    DWORD processId;
-    const wchar_t* className;
-    DWORD threadId;
-};
-
-BOOL CALLBACK MatchThreadWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<ThreadSearch*>(param);
-    DWORD owner = 0;
-    const DWORD thread = GetWindowThreadProcessId(window, &owner);
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, ARRAYSIZE(name));
-    if (owner == search->processId && IsWindowVisible(window) &&
-        wcscmp(name, search->className) == 0) {
-        search->threadId = thread;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The thread of a visible top-level window of the process of this class; 0 when there is none.
 DWORD WindowThread(DWORD processId, const wchar_t* className) {
-    ThreadSearch search{processId, className, 0};
-    EnumWindows(MatchThreadWindow, reinterpret_cast<LPARAM>(&search));
-    return search.threadId;
+    const HWND window = testing::FindProcessWindow(processId, className, true);
+    return window != nullptr ? GetWindowThreadProcessId(window, nullptr) : 0;
 }
 
 AppConfig TestConfig() {
@@ -730,50 +689,42 @@ TEST(RuntimeInstallerFlow, ProgressWindowIsCentredAtItsSizeWithTheBarInset) {
     EXPECT_EQ(FindOwnWindow(L"WebView2Setup"), nullptr);
 }
 
-TEST(RuntimeInstallerLayout, At96DpiTheWindowIs300By90InTheMiddleOfTheScreen) {
-    const SetupWindowLayout layout = LayoutSetupWindow(1920, 1080, ScaleBy100);
-    EXPECT_EQ(layout.x, 810);
-    EXPECT_EQ(layout.y, 495);
-    EXPECT_EQ(layout.width, 300);
-    EXPECT_EQ(layout.height, 90);
-    const RECT bar = LayoutProgressBar(RECT{0, 0, 284, 51}, ScaleBy100);
-    EXPECT_EQ(bar.left, 10);
-    EXPECT_EQ(bar.top, 10);
-    EXPECT_EQ(bar.right, 264);  // width
-    EXPECT_EQ(bar.bottom, 31);  // height
-}
-
-TEST(RuntimeInstallerLayout, At150PercentTheWindowIs450By135AndTheBarInsetIs15) {
-    const SetupWindowLayout layout = LayoutSetupWindow(1920, 1080, ScaleBy150);
-    EXPECT_EQ(layout.x, 735);
-    EXPECT_EQ(layout.y, 473);  // 540 - 135 / 2, the half truncated
-    EXPECT_EQ(layout.width, 450);
-    EXPECT_EQ(layout.height, 135);
-    const RECT bar = LayoutProgressBar(RECT{0, 0, 434, 96}, ScaleBy150);
-    EXPECT_EQ(bar.left, 15);
-    EXPECT_EQ(bar.top, 15);
-    EXPECT_EQ(bar.right, 434 - 30);
-    EXPECT_EQ(bar.bottom, 96 - 30);
-}
-
-TEST(RuntimeInstallerLayout, EachHalfIsTruncatedOnItsOwn) {
-    // 125%: 375 by 113 (112.5 rounded up). Odd screen sizes and sizes halve separately:
-    // 1921 / 2 - 375 / 2 = 960 - 187, and 1081 / 2 - 113 / 2 = 540 - 56.
-    const SetupWindowLayout layout = LayoutSetupWindow(1921, 1081, ScaleBy125);
-    EXPECT_EQ(layout.width, 375);
-    EXPECT_EQ(layout.height, 113);
-    EXPECT_EQ(layout.x, 773);
-    EXPECT_EQ(layout.y, 484);
-    // A screen smaller than the window: the halves truncate toward zero, not downwards.
-    const SetupWindowLayout tiny = LayoutSetupWindow(1, 1, ScaleBy125);
-    EXPECT_EQ(tiny.x, -187);
-    EXPECT_EQ(tiny.y, -56);
-    // The bar's inset and its shrink are scaled separately: at 125% 10 gives 13 and 20 gives 25.
-    const RECT bar = LayoutProgressBar(RECT{5, 7, 105, 57}, ScaleBy125);
-    EXPECT_EQ(bar.left, 18);
-    EXPECT_EQ(bar.top, 20);
-    EXPECT_EQ(bar.right, 75);
-    EXPECT_EQ(bar.bottom, 25);
+// The window is scale(300) by scale(90) in the middle of the screen; the bar is inset by scale(10)
+// and is the client's size less scale(20), each scaled on its own.
+TEST(RuntimeInstallerLayout, CentredWindowAndInsetBarAtEachScale) {
+    struct Case {
+        const char* label;
+        int screenWidth;
+        int screenHeight;
+        ScaleFunction scale;
+        std::array<int, 4> window;  // x, y, width, height
+        RECT client;
+        std::array<LONG, 4> bar;  // left, top, width, height
+    };
+    const Case cases[] = {
+        {"100%", 1920, 1080, ScaleBy100, {810, 495, 300, 90}, {0, 0, 284, 51}, {10, 10, 264, 31}},
+        // y = 540 - 135 / 2, the half truncated.
+        {"150%", 1920, 1080, ScaleBy150, {735, 473, 450, 135}, {0, 0, 434, 96}, {15, 15, 404, 66}},
+        // 375 by 113 (112.5 rounded up). Odd screen sizes and sizes halve separately:
+        // 1921 / 2 - 375 / 2 = 960 - 187, and 1081 / 2 - 113 / 2 = 540 - 56. The inset 10 gives
+        // 13 and the shrink 20 gives 25.
+        {"125%", 1921, 1081, ScaleBy125, {773, 484, 375, 113}, {5, 7, 105, 57}, {18, 20, 75, 25}},
+        // A screen smaller than the window: the halves truncate toward zero, not downwards.
+        {"125%, tiny screen",
+         1,
+         1,
+         ScaleBy125,
+         {-187, -56, 375, 113},
+         {5, 7, 105, 57},
+         {18, 20, 75, 25}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const SetupWindowLayout window = LayoutSetupWindow(c.screenWidth, c.screenHeight, c.scale);
+        EXPECT_EQ((std::array{window.x, window.y, window.width, window.height}), c.window);
+        const RECT bar = LayoutProgressBar(c.client, c.scale);
+        EXPECT_EQ((std::array{bar.left, bar.top, bar.right, bar.bottom}), c.bar);
+    }
 }
 
 TEST(RuntimeInstallerFlow, FailedDownloadNeverRunsAStaleBootstrapper) {
