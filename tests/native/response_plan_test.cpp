@@ -20,6 +20,10 @@ constexpr std::string_view kOrigin = "https://vandrel.invalid/";
 const std::string kAppFolder = "C:\\app\\";
 const std::string kWeb = "www\\";
 const std::string kWww = kAppFolder + kWeb;
+// The headers of bytes 100-199 of a 1000-byte MP4 file.
+const std::string kMovieRangeHeaders =
+    "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
+    "Content-Range: bytes 100-199/1000\nContent-Length: 100";
 
 const char* BodyName(BodyKind body) {
     static const char* const kNames[] = {"None", "NotFoundText", "BundleBytes", "WholeFolderFile",
@@ -130,6 +134,8 @@ protected:
     }
 
     uint64_t BundleOffset(const std::string& name) { return files.offsets.at(name); }
+    // `path` is answered 404, asked whole and from byte 0 on.
+    void ExpectNotFound(const std::string& path);
 
     BlobBuilder files;
     std::vector<uint8_t> image;
@@ -158,6 +164,12 @@ void ExpectPlan(const ResponsePlan& plan, const Expected& expected) {
 const std::string kNotFoundHeaders = "Cache-Control: no-store";
 const Expected kNotFound = {404, "Not Found", kNotFoundHeaders, BodyKind::NotFoundText, 0, 14};
 
+void PlanTest::ExpectNotFound(const std::string& path) {
+    SCOPED_TRACE(path);
+    ExpectPlan(Plan(path), kNotFound);
+    ExpectPlan(Plan(path, "bytes=0-"), kNotFound);
+}
+
 std::string Lines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) {
@@ -168,20 +180,15 @@ std::string Lines(const std::vector<std::string>& lines) {
 
 TEST_F(PlanTest, RangeOfAFolderFileHasTheFiveLineHeader) {
     const ResponsePlan plan = Plan("movie.mp4", "bytes=100-199");
-    ExpectPlan(plan, {206, "Partial Content",
-                      "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
-                      "Content-Range: bytes 100-199/1000\nContent-Length: 100",
-                      BodyKind::FolderRange, 100, 100});
+    ExpectPlan(plan, {206, "Partial Content", kMovieRangeHeaders, BodyKind::FolderRange, 100, 100});
     EXPECT_EQ(plan.requestPath, "movie.mp4");
     EXPECT_EQ(plan.folderPath, kWww + "movie.mp4");
 }
 
 TEST_F(PlanTest, RangeOfABundleFileStartsAtTheEntryOffsetPlusTheStart) {
     const ResponsePlan plan = Plan("video.mp4", "bytes=100-199");
-    ExpectPlan(plan, {206, "Partial Content",
-                      "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
-                      "Content-Range: bytes 100-199/1000\nContent-Length: 100",
-                      BodyKind::BundleBytes, BundleOffset("video.mp4") + 100, 100});
+    ExpectPlan(plan, {206, "Partial Content", kMovieRangeHeaders, BodyKind::BundleBytes,
+                      BundleOffset("video.mp4") + 100, 100});
     // The planned bytes are the file's bytes 100..199.
     const auto* data = reinterpret_cast<const char*>(bundle.GetFileData(plan.bodyOffset));
     EXPECT_EQ(std::string(data, plan.bodyLength), Pattern(1000, 'v').substr(100, 100));
@@ -327,9 +334,7 @@ TEST_F(PlanTest, MissingNamesAnswer404WithOnlyCacheControl) {
         "js//main.js",
     };
     for (const char* path : paths) {
-        SCOPED_TRACE(path);
-        ExpectPlan(Plan(path), kNotFound);
-        ExpectPlan(Plan(path, "bytes=0-"), kNotFound);
+        ExpectNotFound(path);
     }
     EXPECT_EQ(std::string(kNotFoundBody), "File not found");
     EXPECT_EQ(sizeof(kNotFoundBody) - 1, 14u);
@@ -483,10 +488,8 @@ TEST_F(PlanTest, NamesThatCouldLeaveTheFolderAreNeverLookedUpThere) {
         "sub/aux.js",
     };
     for (const char* path : paths) {
-        SCOPED_TRACE(path);
-        ExpectPlan(Plan(path), kNotFound);
-        ExpectPlan(Plan(path, "bytes=0-"), kNotFound);
-        EXPECT_FALSE(IsPlainFolderPath(Plan(path).requestPath));
+        ExpectNotFound(path);
+        EXPECT_FALSE(IsPlainFolderPath(Plan(path).requestPath)) << path;
     }
     EXPECT_TRUE(disk.queried.empty());
 }
@@ -515,11 +518,9 @@ TEST_F(PlanTest, BundleLookupStaysExactForDottedNames) {
 
 TEST_F(PlanTest, DirectoriesAreNotFiles) {
     for (const char* path : {"media", "sub", "sub/dir"}) {
-        SCOPED_TRACE(path);
         disk.PutDirectory(kWww + "sub");
         disk.PutDirectory(kWww + "sub\\dir");
-        ExpectPlan(Plan(path), kNotFound);
-        ExpectPlan(Plan(path, "bytes=0-"), kNotFound);
+        ExpectNotFound(path);
     }
 }
 
@@ -540,10 +541,7 @@ TEST_F(PlanTest, MarkBodyUnavailableKeepsTheHeaderLines) {
     ResponsePlan plan = Plan("movie.mp4", "bytes=100-199");
     ASSERT_EQ(plan.body, BodyKind::FolderRange);
     MarkBodyUnavailable(plan);
-    ExpectPlan(plan, {500, "Internal Server Error",
-                      "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
-                      "Content-Range: bytes 100-199/1000\nContent-Length: 100",
-                      BodyKind::None, 0, 0});
+    ExpectPlan(plan, {500, "Internal Server Error", kMovieRangeHeaders, BodyKind::None, 0, 0});
     EXPECT_EQ(plan.requestPath, "movie.mp4");
     EXPECT_EQ(plan.folderPath, kWww + "movie.mp4");
 }

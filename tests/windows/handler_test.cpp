@@ -27,6 +27,14 @@ struct LifetimeProbe {
     bool* destroyed_;
 };
 
+// A new handler whose callable holds the only reference to a probe: `destroyed` turns true when
+// the handler frees its callable.
+template <typename Handler>
+Handler* ProbedHandler(bool* destroyed) {
+    auto probe = std::make_shared<LifetimeProbe>(destroyed);
+    return MakeHandler<Handler>([probe](auto...) { return S_OK; });
+}
+
 TEST(MakeHandler, EnvironmentCompletedReceivesArgumentsAndReturnsTheCallablesResult) {
     struct Case {
         HRESULT error_code;
@@ -122,11 +130,8 @@ TEST(MakeHandler, AnLvalueCallableIsCopiedAndTheOriginalStaysUsable) {
 // with ASSERT: a failing test then leaks the object instead of crashing.
 TEST(MakeHandler, StartsWithOneReferenceAndIsDestroyedExactlyAtZero) {
     bool destroyed = false;
-    auto probe = std::make_shared<LifetimeProbe>(&destroyed);
-    auto* handler = MakeHandler<ICoreWebView2WebMessageReceivedEventHandler>(
-        [probe](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs*) { return S_OK; });
+    auto* handler = ProbedHandler<ICoreWebView2WebMessageReceivedEventHandler>(&destroyed);
     ASSERT_NE(handler, nullptr);
-    probe.reset();  // the handler now holds the only copy
     EXPECT_FALSE(destroyed);
 
     ASSERT_EQ(handler->AddRef(), 2u);
@@ -142,11 +147,8 @@ TEST(MakeHandler, StartsWithOneReferenceAndIsDestroyedExactlyAtZero) {
 
 TEST(MakeHandler, ReferenceCountIsExactUnderConcurrentAddRefAndRelease) {
     bool destroyed = false;
-    auto probe = std::make_shared<LifetimeProbe>(&destroyed);
-    auto* handler = MakeHandler<ICoreWebView2NavigationStartingEventHandler>(
-        [probe](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs*) { return S_OK; });
+    auto* handler = ProbedHandler<ICoreWebView2NavigationStartingEventHandler>(&destroyed);
     ASSERT_NE(handler, nullptr);
-    probe.reset();
 
     // A large cushion keeps a count that loses updates from reaching zero (and freeing the object
     // under the threads); the lost updates then show as a wrong final count.

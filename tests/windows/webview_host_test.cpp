@@ -167,9 +167,13 @@ std::string Hex(const std::string& bytes) {
     return hex;
 }
 
-// The response the host gave to a request played through the runtime.
-json Request(RunningApp& run, const std::string& path) {
-    for (const json& e : run.Play({{"cmd", "request"}, {"uri", std::string(kOrigin) + path}})) {
+// The runtime's response event to a request for `path`, with a Range header when `range` is set.
+json Request(RunningApp& run, const std::string& path, const char* range = nullptr) {
+    json command = {{"cmd", "request"}, {"uri", std::string(kOrigin) + path}};
+    if (range != nullptr) {
+        command["headers"] = {{"Range", range}};
+    }
+    for (const json& e : run.Play(command)) {
         if (e.value("event", "") == "response") {
             return e;
         }
@@ -230,22 +234,8 @@ TEST(WebViewHost, BodiesAreReadOnTheRuntimesThreadEvenAfterTheHostHasShutDown) {
     });
     // A whole bundle file, a bundle range and a folder range, as a media element asks for them.
     const json page = Request(run, "index.html");
-    json seek;
-    for (const json& e : run.Play({{"cmd", "request"},
-                                   {"uri", std::string(kOrigin) + "intro.webm"},
-                                   {"headers", {{"Range", "bytes=150000-"}}}})) {
-        if (e.value("event", "") == "response") {
-            seek = e;
-        }
-    }
-    json song;
-    for (const json& e : run.Play({{"cmd", "request"},
-                                   {"uri", std::string(kOrigin) + "song.ogg"},
-                                   {"headers", {{"Range", "bytes=1000-1999"}}}})) {
-        if (e.value("event", "") == "response") {
-            song = e;
-        }
-    }
+    const json seek = Request(run, "intro.webm", "bytes=150000-");
+    const json song = Request(run, "song.ogg", "bytes=1000-1999");
     EXPECT_EQ(page["bodyHex"], Hex("<p>bundled</p>"));
     EXPECT_EQ(seek["status"], 206);
     EXPECT_EQ(seek["bodyHex"], Hex(video.substr(150000)));
