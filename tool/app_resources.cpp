@@ -1,6 +1,9 @@
 #include "app_resources.h"
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <new>
 #include <set>
 
 #include "portable/config/config_check.h"
@@ -24,9 +27,61 @@ uint32_t BigEndian32(std::string_view bytes, size_t at) {
     return value;
 }
 
-// A PNG as one icon image: its size from the IHDR chunk, its bits per pixel from the colour type.
+// The bytes per row of `width` pixels of `bitsPerPixel`, and the filter byte in front of it.
+uint64_t PngRowBytes(uint64_t width, uint64_t bitsPerPixel) {
+    return width == 0 ? 0 : 1 + (width * bitsPerPixel + 7) / 8;
+}
+
+// How many bytes the image data inflates to: every row of every pass (Adam7 has seven passes,
+// each over a subset of the rows and columns; a pass without pixels has no rows).
+uint64_t PngRawSize(uint32_t width, uint32_t height, uint32_t bitsPerPixel, bool interlaced) {
+    if (!interlaced) {
+        return height * PngRowBytes(width, bitsPerPixel);
+    }
+    struct Pass {
+        uint32_t x0, y0, dx, dy;
+    };
+    constexpr Pass kPasses[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    uint64_t total = 0;
+    for (const Pass& pass : kPasses) {
+        const uint64_t columns = width > pass.x0 ? (width - pass.x0 + pass.dx - 1) / pass.dx : 0;
+        const uint64_t rows = height > pass.y0 ? (height - pass.y0 + pass.dy - 1) / pass.dy : 0;
+        total += columns == 0 ? 0 : rows * PngRowBytes(columns, bitsPerPixel);
+    }
+    return total;
+}
+
+// True when the zlib stream `compressed` inflates to exactly `expected` bytes and ends there.
+bool InflatesTo(const std::string& compressed, uint64_t expected) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        throw std::bad_alloc();
+    }
+    std::array<unsigned char, 16384> out{};
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    uint64_t produced = 0;
+    int status = Z_OK;
+    // Z_BUF_ERROR: no progress is possible, the stream ends early. More than expected: too long.
+    while (status == Z_OK && produced <= expected) {
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        produced += out.size() - stream.avail_out;
+    }
+    inflateEnd(&stream);
+    return status == Z_STREAM_END && produced == expected;
+}
+
+// A PNG as one icon image, checked through to its pixels: the chunks and their checksums, the
+// header's values, and image data that inflates to exactly the rows the header promises. Its size
+// from the IHDR chunk, its bits per pixel from the colour type.
 IconImage PngIcon(std::string_view png) {
-    if (png.size() < 33 || png.substr(12, 4) != "IHDR") {
+    const auto damaged = [](const std::string& why) {
+        return IconFormatError("the PNG image is damaged: " + why);
+    };
+    if (png.size() < 33 || png.substr(12, 4) != "IHDR" || BigEndian32(png, 8) != 13) {
         throw IconFormatError("the PNG image has no IHDR header");
     }
     const uint32_t width = BigEndian32(png, 16);
@@ -39,12 +94,88 @@ IconImage PngIcon(std::string_view png) {
     const uint8_t depth = static_cast<uint8_t>(png[24]);
     const uint8_t colorType = static_cast<uint8_t>(png[25]);
     const int channels = colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
+    const bool depthFits =
+        colorType == 0   ? (depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16)
+        : colorType == 3 ? (depth == 1 || depth == 2 || depth == 4 || depth == 8)
+        : (colorType == 2 || colorType == 4 || colorType == 6) && (depth == 8 || depth == 16);
+    if (!depthFits || png[26] != 0 || png[27] != 0 || static_cast<uint8_t>(png[28]) > 1) {
+        throw damaged("its header has values no PNG has");
+    }
+    std::string data;  // the IDAT chunks' bytes, one zlib stream
+    bool palette = false;
+    bool ended = false;
+    for (size_t at = 8; !ended;) {
+        if (png.size() - at < 12) {
+            throw damaged("it ends before its IEND chunk");
+        }
+        const uint32_t length = BigEndian32(png, at);
+        if (length > png.size() - at - 12) {
+            throw damaged("a chunk runs past the end of the file");
+        }
+        const std::string_view typeAndData = png.substr(at + 4, 4 + size_t{length});
+        const uint32_t crc = static_cast<uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()),
+                  static_cast<uInt>(typeAndData.size())));
+        if (crc != BigEndian32(png, at + 8 + length)) {
+            throw damaged("the checksum of its " + std::string(typeAndData.substr(0, 4)) +
+                          " chunk is wrong");
+        }
+        const std::string_view type = typeAndData.substr(0, 4);
+        if (type == "IDAT") {
+            data.append(typeAndData.substr(4));
+        } else if (type == "PLTE") {
+            palette = true;
+        } else if (type == "IEND") {
+            ended = true;
+        }
+        at += 12 + size_t{length};
+    }
+    if (colorType == 3 && !palette) {
+        throw damaged("its colours refer to a palette it does not have");
+    }
+    const uint32_t bitsPerPixel = static_cast<uint32_t>(channels) * depth;
+    if (data.empty() ||
+        !InflatesTo(data, PngRawSize(width, height, bitsPerPixel, png[28] == 1))) {
+        throw damaged("its image data does not hold the " + std::to_string(width) + "x" +
+                      std::to_string(height) + " pixels its header promises");
+    }
     IconImage image;
     image.width = static_cast<uint8_t>(width & 0xFF);
     image.height = static_cast<uint8_t>(height & 0xFF);
-    image.bitCount = static_cast<uint16_t>(channels * depth);
+    image.bitCount = static_cast<uint16_t>(bitsPerPixel);
     image.data = std::string(png);
     return image;
+}
+
+// Checks the bitmap of an icon image: a BITMAPINFOHEADER, its palette, the colour rows and the
+// transparency mask rows (the header's height counts both), all inside `dib`. Returns why not.
+std::optional<std::string> BitmapFault(std::string_view dib) {
+    if (dib.size() < 40 || ReadLe32(dib, 0) != 40) {
+        return "is neither a PNG nor a bitmap";
+    }
+    const auto width = static_cast<int32_t>(ReadLe32(dib, 4));
+    const auto doubleHeight = static_cast<int32_t>(ReadLe32(dib, 8));
+    const uint16_t planes = ReadLe16(dib, 12);
+    const uint16_t bits = ReadLe16(dib, 14);
+    const uint32_t compression = ReadLe32(dib, 16);
+    const uint32_t colorsUsed = ReadLe32(dib, 32);
+    if (width <= 0 || width > 256 || doubleHeight <= 0 || doubleHeight > 512 ||
+        doubleHeight % 2 != 0 || planes != 1 ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
+        compression != 0 || (bits <= 8 && colorsUsed > (1u << bits))) {
+        return "has a bitmap header with values an icon cannot have";
+    }
+    const uint64_t height = static_cast<uint64_t>(doubleHeight) / 2;
+    const uint64_t colors = bits <= 8 ? (colorsUsed != 0 ? colorsUsed : 1u << bits) : 0;
+    const uint64_t colorRows = height * ((static_cast<uint64_t>(width) * bits + 31) / 32 * 4);
+    const uint64_t maskRows = height * ((static_cast<uint64_t>(width) + 31) / 32 * 4);
+    // 32-bit images carry their transparency in the pixels, and some writers leave the mask out.
+    const uint64_t needed = 40 + 4 * colors + colorRows + (bits == 32 ? 0 : maskRows);
+    if (dib.size() < needed) {
+        return "is a bitmap cut short (" + std::to_string(dib.size()) + " bytes of the " +
+               std::to_string(needed) + " its header promises)";
+    }
+    return std::nullopt;
 }
 
 std::vector<IconImage> IcoImages(std::string_view ico) {
@@ -52,10 +183,13 @@ std::vector<IconImage> IcoImages(std::string_view ico) {
     if (count == 0) {
         throw IconFormatError("the icon file holds no image");
     }
-    if (ico.size() < 6 + 16 * size_t{count}) {
+    const size_t listEnd = 6 + 16 * size_t{count};
+    if (ico.size() < listEnd) {
         throw IconFormatError("the icon file's list of images is cut short");
     }
-    std::vector<IconImage> images;
+    // Every image has bytes of its own after the list: images that share or overlap bytes would
+    // let a small file stand for any number of copies of one large image.
+    std::vector<std::pair<uint64_t, uint64_t>> spans;  // offset, end
     for (uint16_t i = 0; i < count; ++i) {
         const size_t entry = 6 + 16 * size_t{i};
         const uint32_t size = ReadLe32(ico, entry + 8);
@@ -64,12 +198,27 @@ std::vector<IconImage> IcoImages(std::string_view ico) {
             throw IconFormatError("image " + std::to_string(i + 1) +
                                   " of the icon file lies outside the file");
         }
-        const std::string_view data = ico.substr(offset, size);
-        if (data.substr(0, 8) == kPngSignature) {
-            PngIcon(data);  // checks the size
-        } else if (ReadLe32(data, 0) != 40) {
+        if (offset < listEnd) {
             throw IconFormatError("image " + std::to_string(i + 1) +
-                                  " of the icon file is neither a PNG nor a bitmap");
+                                  " of the icon file overlaps the file's list of images");
+        }
+        spans.emplace_back(offset, uint64_t{offset} + size);
+    }
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].first < spans[i - 1].second) {
+            throw IconFormatError("two images of the icon file share bytes");
+        }
+    }
+    std::vector<IconImage> images;
+    for (uint16_t i = 0; i < count; ++i) {
+        const size_t entry = 6 + 16 * size_t{i};
+        const std::string_view data =
+            ico.substr(ReadLe32(ico, entry + 12), ReadLe32(ico, entry + 8));
+        if (data.substr(0, 8) == kPngSignature) {
+            PngIcon(data);  // checks the size and the pixels
+        } else if (const std::optional<std::string> fault = BitmapFault(data)) {
+            throw IconFormatError("image " + std::to_string(i + 1) + " of the icon file " + *fault);
         }
         IconImage image;
         image.width = static_cast<uint8_t>(ico[entry]);
@@ -379,10 +528,16 @@ std::vector<Resource> BrandResources(std::vector<Resource> resources, const AppB
         AppendLe16(group, 0);
         AppendLe16(group, 1);
         AppendLe16(group, static_cast<uint16_t>(branding.icon.size()));
+        // Icon images are numbered from 1 to 65535 among the ones the executable keeps.
+        if (branding.icon.size() + used.size() > 0xFFFF) {
+            throw PeFormatError("the icon has " + std::to_string(branding.icon.size()) +
+                                " images, and with the " + std::to_string(used.size()) +
+                                " the executable keeps that is more than it can number (65535)");
+        }
         uint16_t next = 1;
         for (const IconImage& image : branding.icon) {
             while (used.count(next) != 0) {
-                ++next;
+                ++next;  // cannot pass 65535: there are enough free numbers
             }
             used.insert(next);
             group.push_back(static_cast<char>(image.width));

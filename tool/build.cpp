@@ -11,6 +11,7 @@
 #include "folder_scan.h"
 #include "pe_image.h"
 #include "portable/util/json_lookup.h"
+#include "portable/util/utf.h"
 #include "zip_writer.h"
 
 namespace vandrel::tool {
@@ -354,8 +355,14 @@ private:
                             " has errors, so the host would not start; "
                             "nothing was built");
         }
-        config_ = *result.config;
-        document_ = *result.document;
+        config_ = std::move(*result.config);
+        document_ = std::move(*result.document);
+        const std::vector<Finding> refused = BuildFindings(document_, config_);
+        if (!refused.empty()) {
+            PrintFindings(refused, out_, false);
+            throw ToolError(ShownPath(path) + " has values that cannot go into the executable; "
+                            "nothing was built");
+        }
     }
 
     // OUT must not be the app folder, hold it, or lie inside its www folder.
@@ -543,11 +550,19 @@ private:
 
 std::string AppExecutableName(const std::string& name) {
     std::string file;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool refused =
-            byte < 0x20 || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos;
-        file.push_back(refused ? '-' : c);
+    for (size_t at = 0; at < name.size();) {
+        const size_t start = at;
+        bool malformed = false;
+        const char32_t c = NextCodePoint(name, at, malformed);
+        // Characters that would hide the name's real end ("Game\u202Egpj.exe") go too.
+        const bool refused = DisguisesText(c) ||
+                             (c < 0x80 && std::string_view("<>:\"/\\|?*").find(static_cast<char>(
+                                              c)) != std::string_view::npos);
+        if (refused) {
+            file.push_back('-');
+        } else {
+            file.append(name, start, at - start);
+        }
     }
     while (!file.empty() && (file.back() == '.' || file.back() == ' ')) {
         file.pop_back();
@@ -560,6 +575,45 @@ std::string AppExecutableName(const std::string& name) {
         return "app.exe";
     }
     return file;
+}
+
+std::vector<Finding> BuildFindings(const nlohmann::json& document, const AppConfig& config) {
+    std::vector<Finding> findings;
+    const auto refuse = [&](std::string key, std::string message, std::string advice) {
+        Finding finding;
+        finding.file = "package.json";
+        finding.key = std::move(key);
+        finding.message = std::move(message);
+        finding.advice = std::move(advice);
+        findings.push_back(std::move(finding));
+    };
+    const size_t fileName = Utf16Length(AppExecutableName(config.name));
+    if (fileName > kLongestFileName) {
+        refuse("name",
+               "the executable would be named with " + std::to_string(fileName) +
+                   " characters, more than the " + std::to_string(kLongestFileName) +
+                   " Windows allows, so vandrel build cannot write it",
+               "shorten the name");
+    }
+    const auto tooLong = [&](const std::string& key, const std::string& text) {
+        const size_t length = Utf16Length(text);
+        if (length > kLongestVersionText) {
+            refuse(key,
+                   key + " is " + std::to_string(length) + " characters long, more than the " +
+                       std::to_string(kLongestVersionText) +
+                       " that vandrel build writes into the executable's version resource",
+                   "shorten it");
+        }
+    };
+    const nlohmann::json* window = KeyContainer(document, keys::kTitle);
+    if (window != nullptr && !JsonGetString(*window, keys::kTitle.name, "").empty()) {
+        tooLong(keys::kTitle.Path(), ProductName(document, config));
+    } else {
+        tooLong("name", config.name);
+    }
+    tooLong("version", JsonGetString(document, "version", ""));
+    tooLong("author", Author(document).value_or(""));
+    return findings;
 }
 
 int BuildCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

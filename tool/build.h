@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "commands.h"
+#include "portable/config/config_check.h"
 
 namespace vandrel::tool {
 
@@ -15,6 +18,16 @@ namespace vandrel::tool {
 // not allow in file names (and backslashes, which nest the app's data folder) replaced by "-",
 // then ".exe". "app.exe" when nothing usable is left.
 std::string AppExecutableName(const std::string& name);
+
+// The longest file name Windows allows, and the longest text build writes into the version
+// resource (its product name, version or company), both in UTF-16 units. Texts within the limit
+// always fit the resource's 64 KiB.
+inline constexpr size_t kLongestFileName = 255;
+inline constexpr size_t kLongestVersionText = 2048;
+
+// What build refuses in a package.json that the host accepts: an executable name longer than
+// Windows allows, and texts too long for the version resource. Errors; empty when there are none.
+std::vector<Finding> BuildFindings(const nlohmann::json& document, const AppConfig& config);
 
 // The command. Exit codes: 0 built without errors, 1 not built, or built but the check of the
 // result found errors, 2 bad command line.

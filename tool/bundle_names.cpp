@@ -21,14 +21,6 @@ namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 
-// Code points shown escaped although they are well-formed: they move the cursor, end lines or
-// change the order in which a terminal draws the text around them.
-bool Disguises(uint32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
-           c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069);
-}
-
 std::optional<std::string> WindowsSegmentReason(const std::string& segment) {
     switch (WindowsNameFault(segment)) {
         case NameFault::None:
@@ -160,7 +152,7 @@ std::string Shown(std::string_view name, bool quoted) {
     for (size_t at = 0; at < name.size();) {
         uint32_t c = 0;
         const size_t length = Utf8SequenceAt(name, at, c);
-        if (length == 0 || (length == 1 && Disguises(c))) {
+        if (length == 0 || (length == 1 && DisguisesText(c))) {
             const auto byte = static_cast<unsigned char>(name[at]);
             text += "\\x";
             text.push_back(kHex[byte >> 4]);
@@ -168,7 +160,7 @@ std::string Shown(std::string_view name, bool quoted) {
             ++at;
             continue;
         }
-        if (Disguises(c)) {
+        if (DisguisesText(c)) {
             text += "\\u";
             for (int shift = 12; shift >= 0; shift -= 4) {
                 text.push_back(kHex[(c >> shift) & 15]);

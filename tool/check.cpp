@@ -153,6 +153,10 @@ private:
         }
         ConfigCheckResult result = CheckAppConfig(text, kPackageFile);
         findings_.insert(findings_.end(), result.findings.begin(), result.findings.end());
+        if (result.config && result.document) {
+            const std::vector<Finding> build = BuildFindings(*result.document, *result.config);
+            findings_.insert(findings_.end(), build.begin(), build.end());
+        }
         config_ = std::move(result.config);
     }
 
@@ -512,9 +516,11 @@ void PrintFindings(const std::vector<Finding>& findings, std::ostream& out, bool
         out << array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
+    // Names and values from the app folder reach these lines: whatever would move the cursor or
+    // reorder the text on a terminal is shown escaped.
     for (const Finding& f : findings) {
-        out << (f.severity == Severity::Error ? "error: " : "warning: ") << Where(f) << ": "
-            << f.message << "; " << f.advice << '\n';
+        out << (f.severity == Severity::Error ? "error: " : "warning: ") << Shown(Where(f), false)
+            << ": " << Shown(f.message, false) << "; " << Shown(f.advice, false) << '\n';
     }
 }
 

@@ -86,16 +86,16 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         throw UsageError("unknown command " + Shown(command));
     } catch (const UsageError& error) {
-        err << "vandrel: " << error.what() << " (run 'vandrel --help' for usage)\n";
+        err << "vandrel: " << Shown(error.what(), false) << " (run 'vandrel --help' for usage)\n";
         return kExitUsage;
     } catch (const OutOfMemory& error) {
-        err << "vandrel: " << error.what() << '\n';
+        err << "vandrel: " << Shown(error.what(), false) << '\n';
         return kExitOutOfMemory;
     } catch (const std::bad_alloc&) {
         err << "vandrel: out of memory\n";
         return kExitOutOfMemory;
     } catch (const std::exception& error) {
-        err << "vandrel: " << error.what() << '\n';
+        err << "vandrel: " << Shown(error.what(), false) << '\n';
         return kExitFailure;
     }
 }

@@ -111,6 +111,16 @@ TEST(ConfigCheckTest, FindingsNameTheKeyAndWhatToDo) {
         {R"({"name":"x","version":1})", {{W, "version", "not a string"}}},
         {R"({"name":"x","version":"v1.0"})", {{W, "version", "stays 0.0.0.0"}}},
         {R"({"name":"x","version":"2.0.0-beta.1+exp"})", {}},
+        // Names Windows cannot take for the data folder as they are written.
+        {R"({"name":"CON"})", {{E, "name", "\"CON\" is a reserved device name"}}},
+        {R"({"name":"Studio\\lpt1.x"})", {{E, "name", "reserved device name"}}},
+        {R"({"name":"Game."})", {{W, "name", "ends in a dot or space"}}},
+        {R"({"name":".."})", {{E, "name", "outside a folder of the app's own"}}},
+        {R"({"name":"Studio\\\\Game"})", {{W, "name", "empty folder name"}}},
+        {R"({"name":"Studio\\Game"})", {}},
+        {"{\"name\":\"" + std::string(256, 'n') + "\"}", {{E, "name", "255 characters"}}},
+        {"{\"name\":\"" + std::string(255, 'n') + "\"}", {}},
+        {R"({"name":"Game\u202egpj.exe"})", {{W, "name", "invisible character U+202E"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -131,6 +141,43 @@ TEST(ConfigCheckTest, FindingsNameTheKeyAndWhatToDo) {
             }
             EXPECT_TRUE(found) << e.key << ": " << e.fragment << "\n" << Describe(result.findings);
         }
+    }
+}
+
+// Documents made to hurt the checker: values nested far deeper than any stack allows, and keys
+// long enough to make a quadratic search take seconds. Findings quote a short excerpt of each.
+TEST(ConfigCheckTest, HostileDocumentsGiveShortFindings) {
+    const std::string deep = std::string(20000, '[') + std::string(20000, ']');
+    const std::string deepObject = [] {
+        std::string text;
+        for (int i = 0; i < 20000; ++i) {
+            text += "{\"a\":";
+        }
+        return text + "1" + std::string(20000, '}');
+    }();
+    const std::string longKey(100000, 'k');
+    struct Case {
+        std::string text;
+        std::string key;
+        std::string fragment;
+    } const cases[] = {
+        {R"({"name":"x","window":{"title":)" + deep + "}}", "window.title",
+         "an array ([[[[[[[["},
+        {R"({"name":"x","window":{"width":)" + deepObject + "}}", "window.width",
+         R"(an object ({"a":{"a":{)"},
+        {R"({"name":"x",")" + longKey + R"(":1})", longKey, "unknown key \"kkkkkk"},
+        {R"({"name":"x","window":{"resizeable":)" + deep + "}}", "window.resizeable",
+         "did you mean \"resizable\"?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fragment);
+        const ConfigCheckResult result = CheckAppConfig(c.text);
+        ASSERT_EQ(result.findings.size(), 1u) << Describe(result.findings).substr(0, 500);
+        const Finding& finding = result.findings[0];
+        EXPECT_EQ(finding.key, c.key);
+        EXPECT_NE((finding.message + " | " + finding.advice).find(c.fragment), std::string::npos)
+            << finding.message.substr(0, 500);
+        EXPECT_LT(finding.message.size() + finding.advice.size(), 400u);
     }
 }
 

@@ -63,6 +63,17 @@ DOCUMENTS = [
     ('{"name": "x", "version": 1}', FLAGGED),
     ('{"name": "x", "version": "v1.0"}', FLAGGED),
     ('{"name": "x", "version": "65536.0"}', FLAGGED),
+    # Names Windows does not take for the data folder or the executable as they are written.
+    ('{"name": "CON"}', FLAGGED),
+    ('{"name": "Studio\\\\com1.x"}', FLAGGED),
+    ('{"name": "Game."}', FLAGGED),
+    ('{"name": ".."}', FLAGGED),
+    ('{"name": "a\\\\\\\\b"}', FLAGGED),
+    ('{"name": "Game\\u202egpj.exe"}', FLAGGED),
+    ('{"name": "%s"}' % ("n" * 252), FLAGGED),
+    ('{"name": "%s"}' % ("n" * 251), CLEAN),
+    ('{"name": "x", "window": {"title": "%s"}}' % ("t" * 2049), FLAGGED),
+    ('{"name": "x", "version": "1.0.0-%s"}' % ("b" * 2048), FLAGGED),
 ]
 
 

@@ -31,15 +31,6 @@ std::string Dll(uint16_t machine, std::vector<std::string> exports = {}) {
     return MakeTestPe(pe);
 }
 
-std::string PngHeader(uint32_t size) {
-    std::string png = "\x89PNG\r\n\x1A\n";
-    PutU32(png, 13);
-    png += "IHDR";
-    PutU32(png, size);
-    PutU32(png, size);
-    png += std::string{8, 6, 0, 0, 0};
-    return png + "rest";
-}
 
 const std::vector<std::string> kAllExports = {"Init", "Release", "OnMainWindowCreated",
                                               "OnExtensionMessage"};
@@ -191,11 +182,11 @@ TEST(CheckTest, EveryFindingAboutTheFolder) {
          {{W, "a/i.jpg", "JPEG image, which vandrel build cannot"}}},
         {"icon too large",
          all({package(R"({"name":"x","window":{"icon":"www/i.png"}})"), page,
-              file("www/i.png", PngHeader(512))}),
+              file("www/i.png", Png(512, 512))}),
          {{W, "www/i.png", "at most 256x256"}}},
         {"icon fine",
          all({package(R"({"name":"x","window":{"icon":"www/i.png"}})"), page,
-              file("www/i.png", PngHeader(64))}),
+              file("www/i.png", Png(64, 64))}),
          {}},
         {"icon with an absolute path",
          all({package(R"({"name":"x","window":{"icon":"C:\\art\\i.png"}})"), page}),

@@ -219,17 +219,6 @@ TEST(PeResourcesTest, NoRoomForAnotherSectionHeader) {
     EXPECT_THROW(ReplaceResources(PeImage(MakeTestPe(pe)), SampleResources()), PeFormatError);
 }
 
-std::string Png(uint32_t width, uint32_t height, uint8_t colorType = 6) {
-    std::string png = "\x89PNG\r\n\x1A\n";
-    PutU32(png, 13);
-    png += "IHDR";
-    PutU32(png, width);
-    PutU32(png, height);
-    png += std::string{8, static_cast<char>(colorType), 0, 0, 0};
-    PutU32(png, 0);  // CRC, not read
-    return png + "IDAT-and-the-rest";
-}
-
 // An .ico file holding `images` (PNG or bitmap data), sizes taken from the list.
 std::string Ico(const std::vector<std::pair<int, std::string>>& images) {
     std::string ico(6 + 16 * images.size(), '\0');
@@ -248,10 +237,16 @@ std::string Ico(const std::vector<std::pair<int, std::string>>& images) {
     return ico;
 }
 
-std::string Bitmap() {
+// A 16x16 bitmap of `bits` per pixel as an icon holds it: header, palette, colour rows, mask rows.
+std::string Bitmap(uint16_t bits = 32) {
     std::string dib(40, '\0');
     Put32(dib, 0, 40);
-    return dib + std::string(64, 'p');
+    Put32(dib, 4, 16);
+    Put32(dib, 8, 32);
+    Put16(dib, 12, 1);
+    Put16(dib, 14, bits);
+    const size_t palette = bits <= 8 ? 4u << bits : 0;
+    return dib + std::string(palette + 16 * (16 * bits / 8) + 16 * 4, 'p');
 }
 
 TEST(AppResourcesTest, IconImagesFromIcoAndPng) {
@@ -270,6 +265,41 @@ TEST(AppResourcesTest, IconImagesFromIcoAndPng) {
         {"ico with no image", Ico({}), {}, "no image"},
         {"ico with junk", Ico({{16, std::string(50, 'j')}}), {}, "neither a PNG nor a bitmap"},
         {"ico cut short", Ico({{16, Bitmap()}}).substr(0, 60), {}, "outside the file"},
+        // Images that are only their headers, or that promise more than they hold.
+        {"png header alone", Png(32, 32).substr(0, 33), {}, "ends before its IEND"},
+        {"png rows missing", Png(32, 32, 6, 31), {}, "does not hold the 32x32 pixels"},
+        {"png rows too many", Png(32, 32, 6, 33), {}, "does not hold the 32x32 pixels"},
+        {"png checksum", [] {
+             std::string png = Png(8, 8);
+             png[45] ^= 1;
+             return png;
+         }(), {}, "checksum of its IDAT"},
+        {"png palette missing", Png(8, 8, 3).replace(33, 15, ""), {}, "palette"},
+        {"png depth", [] {
+             std::string png = Png(8, 8);
+             png[24] = 3;
+             return png;
+         }(), {}, "values no PNG has"},
+        {"palette png", Png(8, 8, 3), {8}, ""},
+        {"8-bit bitmap", Ico({{16, Bitmap(8)}}), {16}, ""},
+        {"8-byte bitmap", Ico({{16, Bitmap().substr(0, 8)}}), {}, "neither a PNG nor a bitmap"},
+        {"bitmap cut short", Ico({{16, Bitmap(8).substr(0, 500)}}), {}, "cut short"},
+        {"bitmap header wrong", [] {
+             std::string dib = Bitmap();
+             Put16(dib, 14, 7);
+             return Ico({{16, dib}});
+         }(), {}, "values an icon cannot have"},
+        // A small file that would stand for many copies of one image.
+        {"entries share an image", [] {
+             std::string ico = Ico({{16, Bitmap()}, {16, Bitmap()}});
+             Put32(ico, 6 + 16 + 12, ReadLe32(ico, 6 + 12));
+             return ico;
+         }(), {}, "share bytes"},
+        {"entry overlaps the list", [] {
+             std::string ico = Ico({{16, Bitmap()}});
+             Put32(ico, 6 + 12, 0);
+             return ico;
+         }(), {}, "overlaps"},
         {"jpeg", "\xFF\xD8\xFF\xE0 jpeg data", {}, "neither an .ico nor a .png"},
     };
     for (const Case& c : cases) {
@@ -366,6 +396,13 @@ TEST(AppResourcesTest, BrandReplacesMainIconOnly) {
     EXPECT_EQ(Get32(main->data, 6 + 14 + 8), Png(32, 32).size());
     EXPECT_TRUE(second);
     EXPECT_TRUE(manifest);
+
+    // Icon images are numbered 1 to 65535: an icon that would need more is refused, not counted
+    // round forever.
+    branding.icon.assign(65535 - 2, branding.icon[0]);
+    EXPECT_NO_THROW(BrandResources(resources, branding));
+    branding.icon.push_back(branding.icon[0]);
+    EXPECT_THROW(BrandResources(resources, branding), PeFormatError);
 }
 
 std::string Utf16(const std::string& ascii) {

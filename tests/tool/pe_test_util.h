@@ -1,7 +1,7 @@
 #pragma once
 
-// Small PE images made from scratch for the tests, written apart from the tool's own PE code,
-// and a way to run the independent readers (objdump, wrestool) over a file.
+// Small PE images and PNG images made from scratch for the tests, written apart from the tool's
+// own code, and a way to run the independent readers (objdump, wrestool) over a file.
 
 #include <sys/wait.h>
 
@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 namespace vandrel::tool::testing_util {
 
@@ -145,6 +147,46 @@ inline std::string MakeTestPe(TestPe pe) {
         out += std::string(pe.signatureSize, 'S');
     }
     return out;
+}
+
+inline void AppendBe32(std::string& out, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<char>((value >> shift) & 0xFF));
+    }
+}
+
+inline void PngChunk(std::string& png, const std::string& type, const std::string& data) {
+    AppendBe32(png, static_cast<uint32_t>(data.size()));
+    const std::string typed = type + data;
+    png += typed;
+    AppendBe32(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
+                                            static_cast<uInt>(typed.size()))));
+}
+
+// A whole PNG of `width` x `height` 8-bit pixels of `colorType`, its rows (`rows` of them, when
+// given: another number than the header says) deflated with zlib.
+inline std::string Png(uint32_t width, uint32_t height, uint8_t colorType = 6, int rows = -1) {
+    std::string png = "\x89PNG\r\n\x1A\n";
+    std::string header;
+    AppendBe32(header, width);
+    AppendBe32(header, height);
+    header += std::string{8, static_cast<char>(colorType), 0, 0, 0};
+    PngChunk(png, "IHDR", header);
+    const int channels = colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
+    const std::string raw((rows < 0 ? height : static_cast<uint32_t>(rows)) *
+                              (1 + size_t{width} * channels),
+                          '\0');
+    uLongf length = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(length, '\0');
+    compress(reinterpret_cast<Bytef*>(packed.data()), &length,
+             reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()));
+    packed.resize(length);
+    if (colorType == 3) {
+        PngChunk(png, "PLTE", std::string(3, '\xFF'));
+    }
+    PngChunk(png, "IDAT", packed);
+    PngChunk(png, "IEND", "");
+    return png;
 }
 
 // Runs a shell command and gives what it printed on standard output; `status` gets its exit code.

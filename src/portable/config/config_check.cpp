@@ -1,11 +1,14 @@
 #include "portable/config/config_check.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <span>
 #include <stdexcept>
 #include <tuple>
 
 #include "portable/config/config_keys.h"
+#include "portable/util/file_names.h"
+#include "portable/util/utf.h"
 
 namespace vandrel {
 
@@ -41,19 +44,78 @@ std::string TypeText(KeyType type) {
                                       : "a string";
 }
 
-// A value as JSON text, cut short when long.
-std::string Shown(const nlohmann::json& value) {
-    std::string text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    constexpr size_t kLongest = 60;
-    if (text.size() > kLongest) {
-        text = text.substr(0, kLongest - 3) + "...";
+// The longest excerpt of a value or name that a finding quotes.
+constexpr size_t kLongestExcerpt = 60;
+
+// `text` cut to at most `longest` bytes, at a character boundary, with "..." when it was longer.
+std::string Cut(std::string text, size_t longest = kLongestExcerpt) {
+    if (text.size() <= longest) {
+        return text;
     }
-    return text;
+    size_t end = longest - 3;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;  // not inside a UTF-8 sequence
+    }
+    text.resize(end);
+    return text + "...";
 }
 
+std::string Dumped(const nlohmann::json& scalar) {
+    return scalar.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// The start of a value as JSON text, cut short when long. The value is walked with a stack of its
+// own that never holds more levels than the excerpt has characters, so no nesting depth of an
+// untrusted document can exhaust the program's stack.
+std::string Shown(const nlohmann::json& value) {
+    struct Level {
+        const nlohmann::json* container;
+        nlohmann::json::const_iterator next;
+    };
+    std::vector<Level> levels;
+    std::string text;
+    const nlohmann::json* current = &value;
+    while (text.size() <= kLongestExcerpt) {
+        if (current != nullptr) {
+            if (current->is_object() || current->is_array()) {
+                text += current->is_object() ? '{' : '[';
+                levels.push_back({current, current->cbegin()});
+            } else {
+                text += Dumped(*current);
+            }
+            current = nullptr;
+        }
+        if (levels.empty()) {
+            break;
+        }
+        Level& level = levels.back();
+        if (level.next == level.container->cend()) {
+            text += level.container->is_object() ? '}' : ']';
+            levels.pop_back();
+            continue;
+        }
+        if (level.next != level.container->cbegin()) {
+            text += ',';
+        }
+        if (level.container->is_object()) {
+            text += Dumped(nlohmann::json(level.next.key())) + ':';
+        }
+        current = &*level.next;
+        ++level.next;
+    }
+    return Cut(std::move(text));
+}
+
+// A text as a JSON string, cut short when long.
 std::string Quoted(std::string_view text) {
-    return nlohmann::json(std::string(text))
-        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return Dumped(nlohmann::json(Cut(std::string(text.substr(0, kLongestExcerpt + 4)))));
+}
+
+// "U+202E".
+std::string CodePointText(char32_t c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
 }
 
 std::string ListOf(std::span<const char* const> values) {
@@ -82,18 +144,26 @@ std::string Folded(std::string_view text) {
 // The candidate closest to `text`, when it is close enough to be a likely misspelling.
 std::optional<std::string> Nearest(std::string_view text,
                                    const std::vector<std::string>& candidates) {
+    constexpr size_t kMostEdits = 2;
     const std::string folded = Folded(text);
     std::optional<std::string> best;
     size_t bestDistance = 0;
     for (const std::string& candidate : candidates) {
-        const size_t distance = EditDistance(folded, Folded(candidate));
+        const std::string other = Folded(candidate);
+        // Texts whose lengths differ by more edits than allowed are never near: skipping them
+        // keeps a long key from costing time in proportion to its length.
+        if (folded.size() > other.size() + kMostEdits ||
+            other.size() > folded.size() + kMostEdits) {
+            continue;
+        }
+        const size_t distance = EditDistance(folded, other);
         if (!best || distance < bestDistance) {
             best = candidate;
             bestDistance = distance;
         }
     }
     // Up to two edits, and fewer than a third of the word.
-    if (best && bestDistance <= 2 && bestDistance * 3 < std::max<size_t>(folded.size(), 3)) {
+    if (best && bestDistance <= kMostEdits && bestDistance * 3 < std::max<size_t>(folded.size(), 3)) {
         return best;
     }
     return std::nullopt;
@@ -256,6 +326,66 @@ private:
                         " holds a character Windows does not allow in folder names, so the "
                         "browser view cannot keep its data and fails to start",
                     "leave out < > : \" | ? * and control characters");
+                return;
+            }
+        }
+        if (const std::optional<char32_t> disguise = FirstDisguise(name)) {
+            Add(Severity::Warning, "name",
+                "the name " + Quoted(name) + " holds the invisible character " +
+                    CodePointText(*disguise) +
+                    ", which changes how the text around it is shown, so the executable's and "
+                    "the data folder's names can look like something they are not",
+                "leave it out");
+        }
+        CheckNameSegments(name);
+    }
+
+    // The name is a folder path under %LOCALAPPDATA%, a backslash between folders: each folder
+    // name must be one Windows can create as it is written.
+    void CheckNameSegments(const std::string& name) {
+        constexpr size_t kLongestSegment = 255;  // UTF-16 units, as NTFS counts them
+        for (size_t start = 0; start <= name.size();) {
+            const size_t end = std::min(name.find('\\', start), name.size());
+            const std::string segment = name.substr(start, end - start);
+            start = end + 1;
+            const std::string shown = Quoted(segment);
+            switch (WindowsNameFault(segment)) {
+                case NameFault::Empty:
+                    Add(Severity::Warning, "name",
+                        "the name " + Quoted(name) +
+                            " has an empty folder name before or after a backslash",
+                        "write folder names between single backslashes, such as "
+                        "\"Studio\\\\Game\"");
+                    return;
+                case NameFault::DotsOnly:
+                    Add(Severity::Error, "name",
+                        "the name " + Quoted(name) + " holds the folder name " + shown +
+                            ", so the browser view keeps its data outside a folder of the "
+                            "app's own, beside other apps' data",
+                        "give the app a name of letters or digits");
+                    return;
+                case NameFault::TrailingDotOrSpace:
+                    Add(Severity::Warning, "name",
+                        "the folder name " + shown +
+                            " ends in a dot or space, which Windows drops, so the data folder "
+                            "gets another name, shared with any app of that name",
+                        "leave out the dot or space at the end");
+                    return;
+                case NameFault::DeviceName:
+                    Add(Severity::Error, "name",
+                        "the folder name " + shown +
+                            " is a reserved device name on Windows, so the data folder cannot be "
+                            "made and the browser view fails to start",
+                        "choose another name, such as " + Quoted(segment + " App"));
+                    return;
+                default:
+                    break;
+            }
+            if (Utf16Length(segment) > kLongestSegment) {
+                Add(Severity::Error, "name",
+                    "the folder name " + shown + " is longer than the 255 characters Windows "
+                                                 "allows, so the data folder cannot be made",
+                    "shorten the name");
                 return;
             }
         }

@@ -118,4 +118,21 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+bool DisguisesText(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+std::optional<char32_t> FirstDisguise(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        bool malformed = false;
+        const char32_t c = NextCodePoint(text, i, malformed);
+        if (!malformed && DisguisesText(c)) {
+            return c;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace vandrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,5 +29,14 @@ size_t Utf16Length(std::string_view utf8);
 
 // True when `text` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
+
+// Code points that disguise text when it is shown, although they are well-formed: C0 and C1
+// controls and DEL move the cursor or end lines; line and paragraph separators end lines; and the
+// marks and overrides of bidirectional text (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to
+// U+2069) change the order in which the text around them is drawn.
+bool DisguisesText(char32_t c);
+
+// The first code point of `text` that DisguisesText, or nullopt. Malformed bytes are skipped.
+std::optional<char32_t> FirstDisguise(std::string_view text);
 
 }  // namespace vandrel
