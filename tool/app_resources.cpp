@@ -441,6 +441,22 @@ std::optional<std::string> ImageFormat(std::string_view head) {
     return std::nullopt;
 }
 
+bool ImageLooksWhole(std::string_view bytes) {
+    if (ImageFormat(bytes) != "BMP") {
+        return true;
+    }
+    // BITMAPFILEHEADER (14 bytes, the pixels' offset at 10), then a header of a known size.
+    if (bytes.size() < 14 + 12) {
+        return false;
+    }
+    const uint32_t pixels = ReadLe32(bytes, 10);
+    const uint32_t header = ReadLe32(bytes, 14);
+    const bool known = header == 12 || header == 40 || header == 52 || header == 56 ||
+                       header == 108 || header == 124;
+    return known && bytes.size() >= 14 + uint64_t{header} && pixels >= 14 + uint64_t{header} &&
+           pixels < bytes.size();
+}
+
 VersionBlock* VersionBlock::Child(std::u16string_view childKey) {
     for (VersionBlock& child : children) {
         if (child.key == childKey) {

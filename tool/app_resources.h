@@ -41,6 +41,11 @@ std::vector<IconImage> ReadIconImages(std::string_view bytes);
 // window icon: "PNG", "ICO", "BMP", "JPEG", "GIF" or "TIFF"; nullopt for anything else.
 std::optional<std::string> ImageFormat(std::string_view head);
 
+// False when an image whose format ImageFormat named is plainly incomplete: a bitmap file whose
+// headers are cut short or whose pixels would start past its end. (PNG and ICO files are checked
+// through to their pixels by ReadIconImages.)
+bool ImageLooksWhole(std::string_view bytes);
+
 // A block of a version resource (VS_VERSIONINFO and its StringFileInfo, StringTable, String,
 // VarFileInfo and Var children): a key, a value and child blocks.
 struct VersionBlock {

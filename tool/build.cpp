@@ -7,6 +7,7 @@
 
 #include "app_resources.h"
 #include "check.h"
+#include "contained_tree.h"
 #include "portable/config/config_keys.h"
 #include "folder_scan.h"
 #include "pe_image.h"
@@ -31,9 +32,6 @@ constexpr char kUsage[] =
     "only once the new one is complete. Ends with 'vandrel check OUT'.\n";
 
 constexpr char kHostFile[] = "vandrel-host.exe";
-constexpr char kLoaderFile[] = "WebView2Loader.dll";
-constexpr char kExtensionFile[] = "WV2ExtManager.dll";
-constexpr char kRuntimeFolder[] = "webview2";
 
 struct BuildOptions {
     fs::path app;
@@ -107,36 +105,48 @@ void CreateFolders(const fs::path& folder) {
     }
 }
 
-void CopyOneFile(const fs::path& from, const fs::path& to) {
+// Copies what `in` reads to the new file `to`.
+void CopyInput(InputFile& in, const fs::path& to) {
     CreateFolders(to.parent_path());
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    if (ec) {
-        throw ToolError("cannot copy " + ShownPath(from) + " to " + ShownPath(to) + ": " +
-                        ErrorCodeText(ec));
-    }
-}
-
-// Copies a file the scan found, read through the folders the scan went through, to `to`.
-void CopyScannedFile(FolderScan& scan, const BundleInput& file, const fs::path& to) {
-    CreateFolders(to.parent_path());
-    const std::unique_ptr<InputFile> in = scan.Open(file);
     TempOutputFile out(to);
     std::vector<char> buffer(1 << 20);
     uint64_t done = 0;
-    while (const size_t got = in->Read(buffer.data(), buffer.size())) {
+    while (const size_t got = in.Read(buffer.data(), buffer.size())) {
         out.WriteAt(done, buffer.data(), got);
         done += got;
     }
     out.Commit();
 }
 
-// A folder beside OUT that becomes OUT once complete; removed with everything in it otherwise.
+// A build's output folder carries this file, so that the next build knows the folder is one it
+// may replace. It is left out of the zip.
+constexpr char kBuildMark[] = ".vandrel-build";
+constexpr char kBuildMarkText[] =
+    "This folder was made by vandrel build, which replaces it when it builds here again.\n";
+
+bool HoldsBuildMark(const fs::path& folder) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::symlink_status(folder / kBuildMark, ec));
+}
+
+// A path beside `target` that a moved-aside or new target can take for a while.
+fs::path FreeNameBeside(const fs::path& target) {
+    for (int attempt = 0;; ++attempt) {
+        fs::path candidate = TempPathBeside(target);
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(candidate, ec)) || attempt >= 100) {
+            return candidate;
+        }
+    }
+}
+
+// A folder beside OUT in which the app is made, removed with everything in it unless it becomes
+// OUT.
 class StagingFolder {
 public:
-    explicit StagingFolder(const fs::path& target) : target_(target) {
+    explicit StagingFolder(const fs::path& target) {
         CreateFolders(target.parent_path());
-        path_ = TempPathBeside(target);
+        path_ = FreeNameBeside(target);
         std::error_code ec;
         if (!fs::create_directory(path_, ec)) {
             throw ToolError("cannot create folder " + ShownPath(path_) + ": " +
@@ -146,44 +156,78 @@ public:
     StagingFolder(const StagingFolder&) = delete;
     StagingFolder& operator=(const StagingFolder&) = delete;
     ~StagingFolder() {
-        if (!committed_) {
+        if (!placed_) {
             std::error_code ignored;
             fs::remove_all(path_, ignored);
         }
     }
 
     const fs::path& Path() const { return path_; }
+    void Placed() { placed_ = true; }
 
-    // Puts the folder in the place of the target: an existing target is moved aside first, and
-    // moved back when the rename fails.
+private:
+    fs::path path_;
+    bool placed_ = false;
+};
+
+// Puts finished outputs in the place of their targets, all of them or none: every existing
+// target is first moved aside (one held open by another program fails here, before anything has
+// changed), then each output takes its target's name. When a step fails, what was done is undone
+// in reverse, and the old targets are back.
+class Replacement {
+public:
+    explicit Replacement(const ToolEnvironment& environment) : environment_(environment) {}
+
+    void Add(const fs::path& finished, const fs::path& target) {
+        moves_.push_back(Move{finished, target, {}});
+    }
+
     void Commit() {
-        std::error_code ec;
-        std::optional<fs::path> aside;
-        if (fs::exists(fs::symlink_status(target_, ec))) {
-            aside = TempPathBeside(target_);
-            fs::rename(target_, *aside, ec);
+        std::vector<std::pair<fs::path, fs::path>> done;  // from, to: undone in reverse
+        const auto undo = [&] {
+            for (auto it = done.rbegin(); it != done.rend(); ++it) {
+                std::error_code ignored;
+                fs::rename(it->second, it->first, ignored);
+            }
+        };
+        const auto rename = [&](const fs::path& from, const fs::path& to,
+                                const fs::path& named) {
+            std::error_code ec;
+            fs::rename(from, to, ec);
             if (ec) {
-                throw ToolError("cannot replace " + ShownPath(target_) + ": " + ErrorCodeText(ec));
+                undo();
+                throw ToolError("cannot replace " + ShownPath(named) + ": " + ErrorCodeText(ec) +
+                                "; nothing was changed");
+            }
+            done.emplace_back(from, to);
+        };
+        for (Move& move : moves_) {
+            std::error_code ec;
+            if (fs::exists(fs::symlink_status(move.target, ec))) {
+                move.aside = FreeNameBeside(move.target);
+                rename(move.target, move.aside, move.target);
             }
         }
-        fs::rename(path_, target_, ec);
-        if (ec) {
+        for (const Move& move : moves_) {
+            AtTestPoint(environment_, "build-replacing", PathToUtf8(move.target));
+            rename(move.finished, move.target, move.target);
+        }
+        for (const Move& move : moves_) {
             std::error_code ignored;
-            if (aside) {
-                fs::rename(*aside, target_, ignored);
+            if (!move.aside.empty()) {
+                fs::remove_all(move.aside, ignored);
             }
-            throw ToolError("cannot write " + ShownPath(target_) + ": " + ErrorCodeText(ec));
-        }
-        committed_ = true;
-        if (aside) {
-            fs::remove_all(*aside, ec);
         }
     }
 
 private:
-    fs::path target_;
-    fs::path path_;
-    bool committed_ = false;
+    struct Move {
+        fs::path finished;
+        fs::path target;
+        fs::path aside;
+    };
+    const ToolEnvironment& environment_;
+    std::vector<Move> moves_;
 };
 
 // The name shown for the app: window.title when package.json sets it, else the name.
@@ -210,20 +254,6 @@ std::optional<std::string> Author(const nlohmann::json& document) {
     return author;
 }
 
-std::vector<IconImage> AppIcon(const fs::path& app, const AppConfig& config) {
-    if (config.icon.empty()) {
-        return {};
-    }
-    const std::optional<Located> found = Locate(app, config.icon);
-    if (!found || found->directory) {
-        return {};
-    }
-    try {
-        return ReadIconImages(ReadFileBytes(found->path, uint64_t{64} << 20));
-    } catch (const std::exception&) {
-        return {};  // the check of the result explains why the host's icon stays
-    }
-}
 
 PeImage LoadProgram(const fs::path& path, const char* what) {
     try {
@@ -239,7 +269,6 @@ struct Built {
     uint64_t wwwFiles = 0;
     std::optional<PackStats> bundle;
     bool loader = false;
-    std::vector<std::string> notCopied;
 };
 
 class Builder {
@@ -249,12 +278,12 @@ public:
         : options_(options), environment_(environment), out_(out), err_(err) {}
 
     int Run() {
-        const fs::path& app = options_.app;
         std::error_code ec;
-        if (!fs::is_directory(app, ec)) {
-            throw ToolError("cannot open folder " + ShownPath(app) + ": " +
+        if (!fs::is_directory(options_.app, ec)) {
+            throw ToolError("cannot open folder " + ShownPath(options_.app) + ": " +
                             (ec ? ErrorCodeText(ec) : "it is not a folder"));
         }
+        app_.emplace(options_.app);
         LoadPackage();
         const fs::path host =
             options_.host ? *options_.host : environment_.programPath.parent_path() / kHostFile;
@@ -264,19 +293,14 @@ public:
                             "; name it with --host EXE");
         }
         const PeImage hostImage = LoadProgram(host, "host");
-        std::optional<fs::path> loader = options_.loader;
-        if (loader && !fs::is_regular_file(*loader, ec)) {
-            throw ToolError("cannot find the loader " + ShownPath(*loader));
-        }
-        for (const fs::path& candidate : {app / kLoaderFile, host.parent_path() / kLoaderFile}) {
-            if (!loader && fs::is_regular_file(candidate, ec)) {
-                loader = candidate;
-            }
-        }
+        std::unique_ptr<InputFile> loader = Loader(host);
         CheckPlaces();
 
+        // From here on an interruption removes what was made, and OUT stays as it was.
+        const InterruptScope interruptible;
         StagingFolder stage(outPath_);
         const fs::path s = stage.Path();
+        WriteFileBytes(s / kBuildMark, kBuildMarkText);
         Built built;
         built.executable = AppExecutableName(config_.name);
         AppBranding branding;
@@ -287,7 +311,7 @@ public:
             branding.version = version;
         }
         branding.company = Author(document_);
-        branding.icon = AppIcon(app, config_);
+        branding.icon = AppIcon();
         try {
             WriteFileBytes(s / PathFromUtf8(built.executable),
                            BrandExecutable(hostImage, branding));
@@ -295,41 +319,44 @@ public:
             throw ToolError("cannot write the app's resources into " + ShownPath(host) + ": " +
                             error.what());
         }
-        CopyOneFile(app / "package.json", s / "package.json");
+        AtTestPoint(environment_, "build-staging", PathToUtf8(s));
+        CopyInput(*app_->Open(package_), s / kPackageFile);
         StageWww(s, built);
         StageIcon(s);
         if (loader) {
-            CopyOneFile(*loader, s / kLoaderFile);
+            CopyInput(*loader, s / kLoaderFile);
             built.loader = true;
         }
-        if (fs::is_regular_file(app / kExtensionFile, ec)) {
-            CopyOneFile(app / kExtensionFile, s / kExtensionFile);
+        const Reached extension = Find(kExtensionFile, "the extension library");
+        if (extension.IsFile()) {
+            CopyInput(*app_->Open(extension), s / kExtensionFile);
         }
-        if (fs::is_directory(app / kRuntimeFolder, ec)) {
-            fs::copy(app / kRuntimeFolder, s / kRuntimeFolder, fs::copy_options::recursive, ec);
-            if (ec) {
-                throw ToolError("cannot copy " + ShownPath(app / kRuntimeFolder) + ": " +
-                                ErrorCodeText(ec));
-            }
+        const Reached runtime = Find(kRuntimeFolder, "the fixed-version runtime");
+        if (runtime.IsFolder()) {
+            CopyFolder(runtime, s / kRuntimeFolder);
         }
 
         std::optional<TempOutputFile> zip;
         ZipStats zipStats;
-        fs::path zipPath = outPath_;
-        zipPath += ".zip";
+        Replacement replacement(environment_);
+        replacement.Add(s, outPath_);
         if (options_.zip) {
-            zip.emplace(zipPath);
+            zip.emplace(zipPath_);
             zipStats = WriteZip(ZipEntries(s), *zip);
+            zip->Close();
+            replacement.Add(zip->TempPath(), zipPath_);
         }
-        stage.Commit();
+        ThrowIfInterrupted();
+        replacement.Commit();
+        stage.Placed();
         if (zip) {
-            zip->Commit();
+            zip->Placed();
         }
 
         Report(built);
         ReportNotCopied();
         if (zip) {
-            out_ << "zipped " << ShownPath(zipPath) << ": "
+            out_ << "zipped " << ShownPath(zipPath_) << ": "
                  << Plural(zipStats.files, "file", "files") << ", "
                  << Plural(zipStats.bytes, "byte", "bytes") << '\n';
         }
@@ -340,15 +367,31 @@ public:
     }
 
 private:
+    // A name of the app folder as the host would reach it. Nothing outside the folder is copied:
+    // a name reached through a link (or "..") that leads elsewhere, or through a broken link,
+    // stops the build, as does a pipe or device in a file's place.
+    Reached Find(const std::string& name, const char* what) {
+        Reached reached = app_->Find(name);
+        if (reached.reach == Reach::Outside || reached.reach == Reach::Broken) {
+            throw ToolError("refusing to copy " + Shown(name) + " (" + what +
+                            "): " + app_->Refusal(reached) + "; nothing was built");
+        }
+        if (reached.reach == Reach::Found && reached.kind == EntryKind::Other) {
+            throw ToolError("refusing to copy " + Shown(name) + " (" + what +
+                            "): it is not a regular file; nothing was built");
+        }
+        return reached;
+    }
+
     // The app's settings, as the host will read them; a package.json the host refuses stops the
     // build before anything is written.
     void LoadPackage() {
-        const fs::path path = options_.app / "package.json";
-        std::error_code ec;
-        if (!fs::is_regular_file(path, ec)) {
+        package_ = Find(kPackageFile, "the app's settings");
+        const fs::path path = options_.app / kPackageFile;
+        if (!package_.IsFile()) {
             throw ToolError(ShownPath(options_.app) + " has no package.json");
         }
-        ConfigCheckResult result = CheckAppConfig(ReadFileBytes(path, uint64_t{64} << 20));
+        ConfigCheckResult result = CheckAppConfig(app_->ReadAll(package_, kLargestSettingsFile));
         if (!result.config) {
             PrintFindings(result.findings, out_, false);
             throw ToolError(ShownPath(path) +
@@ -365,15 +408,56 @@ private:
         }
     }
 
-    // OUT must not be the app folder, hold it, or lie inside its www folder.
+    // The loader: --loader, else the app folder's own, else the one beside the host.
+    std::unique_ptr<InputFile> Loader(const fs::path& host) {
+        std::error_code ec;
+        if (options_.loader) {
+            if (!fs::is_regular_file(*options_.loader, ec)) {
+                throw ToolError("cannot find the loader " + ShownPath(*options_.loader));
+            }
+            return std::make_unique<InputFile>(*options_.loader);
+        }
+        const Reached own = Find(kLoaderFile, "the WebView2 loader");
+        if (own.IsFile()) {
+            return app_->Open(own);
+        }
+        const fs::path beside = host.parent_path() / kLoaderFile;
+        if (fs::is_regular_file(beside, ec)) {
+            return std::make_unique<InputFile>(beside);
+        }
+        return nullptr;
+    }
+
+    std::vector<IconImage> AppIcon() {
+        const std::string& icon = config_.icon;
+        if (icon.empty() || IconPathIsForeign(icon)) {
+            return {};
+        }
+        const Reached found = Find(icon, "window.icon");
+        if (!found.IsFile()) {
+            return {};
+        }
+        try {
+            return ReadIconImages(app_->ReadAll(found, kLargestSettingsFile));
+        } catch (const Interrupted&) {
+            throw;
+        } catch (const std::exception&) {
+            return {};  // the check of the result explains why the host's icon stays
+        }
+    }
+
+    // OUT must not be the app folder, hold it, or lie inside its www folder; it must be a folder
+    // an earlier build made, an empty one, or nothing yet; OUT.zip must not be a folder.
     void CheckPlaces() {
         outPath_ = Normal(options_.out);
+        zipPath_ = outPath_;
+        zipPath_ += ".zip";
         const fs::path app = Normal(options_.app);
         if (IsInside(app, outPath_)) {
             throw ToolError("the output folder " + ShownPath(options_.out) +
                             " is or holds the app folder; choose another one");
         }
-        if (IsInside(outPath_, app / "www")) {
+        if (IsInside(outPath_, app / kWwwFolder)) {
             throw ToolError("the output folder " + ShownPath(options_.out) +
                             " lies inside the app's www folder; choose another one");
         }
@@ -382,6 +466,19 @@ private:
         if (fs::exists(status) && !fs::is_directory(status)) {
             throw ToolError("cannot write the folder " + ShownPath(options_.out) +
                             ": a file of that name is in the way");
+        }
+        if (fs::is_directory(status) && !fs::is_empty(outPath_, ec) && !HoldsBuildMark(outPath_)) {
+            throw ToolError("cannot build into " + ShownPath(options_.out) +
+                            ": it is a folder that vandrel build did not make, and it is not "
+                            "empty, so it is left as it is; choose another output folder, or "
+                            "empty or remove this one first");
+        }
+        if (options_.zip) {
+            const fs::file_status zip = fs::symlink_status(zipPath_, ec);
+            if (fs::exists(zip) && !fs::is_regular_file(zip)) {
+                throw ToolError("cannot write " + ShownPath(zipPath_) +
+                                ": something other than a file is in the way");
+            }
         }
     }
 
@@ -398,24 +495,38 @@ private:
         return {BundleInput{name, path, content.size()}};
     }
 
+    // Copies the files a scan of `folder` finds, read through the folders the scan went through.
+    FolderScan ScanAndCopy(const Reached& folder, const fs::path& to, bool copy) {
+        FolderScan scan = ScanFolder(app_->OpenFolder(folder), app_->ShownPath(folder.name),
+                                     fs::path(), environment_.sizeLimit, false);
+        for (const FolderScan::Skipped& skipped : scan.skipped) {
+            err_ << "vandrel: warning: " << skipped.Warning() << '\n';
+        }
+        CreateFolders(to);
+        for (const BundleInput& file : scan.files) {
+            if (copy) {
+                CopyInput(*scan.Open(file), to / PathFromUtf8(file.name));
+            }
+        }
+        return scan;
+    }
+
+    void CopyFolder(const Reached& folder, const fs::path& to) { ScanAndCopy(folder, to, true); }
+
     void StageWww(const fs::path& s, Built& built) {
-        const fs::path www = options_.app / "www";
-        const fs::path stagedWww = s / "www";
-        std::error_code ec;
-        if (!fs::is_directory(www, ec)) {
+        const Reached www = Find(kWwwFolder, "the app's files");
+        if (!www.IsFolder()) {
             return;
         }
-        CreateFolders(stagedWww);
-        const bool hasBundle = fs::is_regular_file(www / "assets.dat", ec);
+        const fs::path stagedWww = s / kWwwFolder;
+        const Reached bundle = Find(kBundleFile, "the app's bundle");
+        const bool hasBundle = bundle.IsFile();
         if (options_.bundle && hasBundle) {
-            throw ToolError(ShownPath(www / "assets.dat") +
+            throw ToolError(ShownPath(app_->ShownPath(bundle.name)) +
                             " exists: --bundle packs the www folder itself; remove the old "
                             "bundle, or build without --bundle");
         }
-        FolderScan scan = ScanFolder(www, fs::path());
-        for (const std::string& warning : scan.warnings) {
-            err_ << "vandrel: warning: " << warning << '\n';
-        }
+        FolderScan scan = ScanAndCopy(www, stagedWww, !options_.bundle);
         std::set<std::string> names;
         for (const BundleInput& file : scan.files) {
             names.insert(file.name);
@@ -423,11 +534,8 @@ private:
         const std::vector<BundleInput> kit = StageKitFiles(stagedWww, names);
 
         if (!options_.bundle) {
-            for (const BundleInput& file : scan.files) {
-                CopyScannedFile(scan, file, stagedWww / PathFromUtf8(file.name));
-            }
             if (hasBundle) {
-                CopyOneFile(www / "assets.dat", stagedWww / "assets.dat");
+                CopyInput(*app_->Open(bundle), stagedWww / "assets.dat");
             }
             built.wwwFiles = scan.files.size() + kit.size() + (hasBundle ? 1 : 0);
             return;
@@ -444,6 +552,7 @@ private:
         };
         built.bundle = WriteBundle(inputs, stagedWww / "assets.dat", pack);
         // The bundle holds them: their loose copies go.
+        std::error_code ec;
         for (const BundleInput& file : kit) {
             fs::remove(file.source, ec);
         }
@@ -454,18 +563,17 @@ private:
     // loose file wherever it lies in the app folder.
     void StageIcon(const fs::path& s) {
         const std::string& icon = config_.icon;
-        if (icon.empty() || icon.front() == '/' || icon.front() == '\\' ||
-            icon.find(':') != std::string::npos) {
+        if (icon.empty() || IconPathIsForeign(icon)) {
             return;
         }
-        const std::optional<Located> found = Locate(options_.app, icon);
-        if (!found || found->directory) {
+        const Reached found = Find(icon, "window.icon");
+        if (!found.IsFile()) {
             return;
         }
-        const fs::path target = s / PathFromUtf8(found->name);
+        const fs::path target = s / PathFromUtf8(found.name);
         std::error_code ec;
         if (!fs::exists(target, ec)) {
-            CopyOneFile(found->path, target);
+            CopyInput(*app_->Open(found), target);
         }
     }
 
@@ -476,7 +584,11 @@ private:
         for (fs::recursive_directory_iterator it(s, ec);
              !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             const std::u8string relative = it->path().lexically_relative(s).generic_u8string();
-            std::string name = top + "/" + std::string(relative.begin(), relative.end());
+            std::string name(relative.begin(), relative.end());
+            if (name == kBuildMark) {
+                continue;
+            }
+            name = top + "/" + name;
             if (it->is_directory(ec)) {
                 name += "/";
             }
@@ -504,12 +616,13 @@ private:
 
     // What the app folder holds besides what a finished app takes from it.
     void ReportNotCopied() {
-        std::set<std::string> taken = {"package.json", "www", kLoaderFile, kExtensionFile,
+        std::set<std::string> taken = {kPackageFile, kWwwFolder, kLoaderFile, kExtensionFile,
                                        kRuntimeFolder};
-        const std::optional<Located> icon =
-            config_.icon.empty() ? std::nullopt : Locate(options_.app, config_.icon);
-        if (icon) {
-            taken.insert(icon->name.substr(0, icon->name.find('/')));
+        if (!config_.icon.empty() && !IconPathIsForeign(config_.icon)) {
+            const Reached icon = app_->Find(config_.icon);
+            if (icon.IsFile()) {
+                taken.insert(icon.name.substr(0, icon.name.find('/')));
+            }
         }
         std::vector<std::string> left;
         std::error_code ec;
@@ -522,7 +635,8 @@ private:
                 continue;
             }
             std::error_code same;
-            if (taken.count(name) == 0 && !fs::equivalent(it->path(), outPath_, same)) {
+            if (taken.count(name) == 0 && !fs::equivalent(it->path(), outPath_, same) &&
+                !fs::equivalent(it->path(), zipPath_, same)) {
                 left.push_back(name + (it->is_directory(same) ? "/" : ""));
             }
         }
@@ -541,9 +655,12 @@ private:
     const ToolEnvironment& environment_;
     std::ostream& out_;
     std::ostream& err_;
+    std::optional<ContainedTree> app_;
+    Reached package_;
     AppConfig config_;
     nlohmann::json document_;
     fs::path outPath_;
+    fs::path zipPath_;
 };
 
 }  // namespace

@@ -53,13 +53,14 @@ uint64_t DirectoryBytes(const AssetBundle& reader) {
 // Opens and reads a bundle as the host would; a bundle of the size limit or more is rejected as
 // the host rejects it, without reading it.
 std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path, const ToolEnvironment& environment) {
+    return OpenBundle(std::make_unique<InputFile>(path), path, environment);
+}
+
+std::unique_ptr<OpenedBundle> OpenBundle(std::unique_ptr<InputFile> file, const fs::path& path,
+                                         const ToolEnvironment& environment) {
     auto bundle = std::make_unique<OpenedBundle>();
     bundle->path = path;
-    std::error_code ec;
-    bundle->length = fs::file_size(path, ec);
-    if (ec) {
-        throw ToolError("cannot read " + ShownPath(path) + ": " + ErrorCodeText(ec));
-    }
+    bundle->length = file->Size();
     if (bundle->length >= environment.sizeLimit) {
         bundle->rejection = "the bundle is " + std::to_string(bundle->length) +
                             " bytes; the host reads bundles smaller than " +
@@ -67,7 +68,8 @@ std::unique_ptr<OpenedBundle> OpenBundle(const fs::path& path, const ToolEnviron
         bundle->tooLarge = true;
         return bundle;
     }
-    bundle->stream = OpenStdioForRead(path);
+    bundle->stream = StdioFromInput(*file);
+    file.reset();
     bundle->reader.AttachFile(bundle->stream.get(), bundle->length);
     try {
         AtTestPoint(environment, "bundle-opened", PathToUtf8(path));
@@ -251,8 +253,8 @@ int PackCommand(const ParsedArgs& parsed, std::ostream& out, std::ostream& err,
     }
 
     FolderScan scan = ScanFolder(folder, output, environment.sizeLimit);
-    for (const std::string& warning : scan.warnings) {
-        err << "vandrel: warning: " << warning << '\n';
+    for (const FolderScan::Skipped& skipped : scan.skipped) {
+        err << "vandrel: warning: " << skipped.Warning() << '\n';
     }
     AtTestPoint(environment, "pack-scanned", PathToUtf8(folder));
 

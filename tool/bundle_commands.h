@@ -34,6 +34,10 @@ struct OpenedBundle {
 // be read, OutOfMemory when its directory does not fit in memory.
 std::unique_ptr<OpenedBundle> OpenBundle(const std::filesystem::path& path,
                                          const ToolEnvironment& environment = {});
+// The same for a file already opened; `path` names it in messages.
+std::unique_ptr<OpenedBundle> OpenBundle(std::unique_ptr<InputFile> file,
+                                         const std::filesystem::path& path,
+                                         const ToolEnvironment& environment = {});
 
 // The lines that say where and why the reader stopped reading `bundle`, from the file itself.
 std::vector<std::string> ExplainRejection(const OpenedBundle& bundle);

@@ -6,6 +6,8 @@
 
 #include "app_resources.h"
 #include "build.h"
+#include "bundle_commands.h"
+#include "contained_tree.h"
 #include "portable/config/config_keys.h"
 #include "folder_scan.h"
 #include "pe_image.h"
@@ -17,74 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kPackageFile[] = "package.json";
-constexpr char kLoaderFile[] = "WebView2Loader.dll";
-constexpr char kExtensionFile[] = "WV2ExtManager.dll";
-constexpr char kFixedRuntime[] = "webview2/msedgewebview2.exe";
-constexpr char kBundleFile[] = "www/assets.dat";
 constexpr const char* kExtensionExports[] = {"Init", "Release", "OnMainWindowCreated",
                                              "OnExtensionMessage"};
 // The origin the start page is requested on; only its length matters here.
 constexpr std::string_view kOrigin = "https://vandrel.localhost/";
-
-std::vector<std::string> Segments(std::string_view relative) {
-    std::vector<std::string> segments;
-    size_t start = 0;
-    while (start <= relative.size()) {
-        const size_t end = relative.find_first_of("/\\", start);
-        segments.emplace_back(relative.substr(
-            start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return segments;
-}
-
-}  // namespace
-
-std::optional<Located> Locate(const fs::path& root, std::string_view relative) {
-    Located found;
-    found.path = root;
-    for (const std::string& segment : Segments(relative)) {
-        if (segment.empty() || segment == "." || segment == "..") {
-            return std::nullopt;
-        }
-        std::error_code ec;
-        fs::directory_iterator it(found.path, ec);
-        std::optional<std::pair<fs::path, std::string>> match;
-        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-            std::string name;
-            try {
-                name = PathToUtf8(it->path().filename());
-            } catch (const std::exception&) {
-                continue;
-            }
-            if (name == segment) {
-                match = {it->path(), name};
-                break;
-            }
-            if (!match && AsciiLowercase(name) == AsciiLowercase(segment)) {
-                match = {it->path(), name};
-            }
-        }
-        if (!match) {
-            return std::nullopt;
-        }
-        found.exact = found.exact && match->second == segment;
-        found.name += (found.name.empty() ? "" : "/") + match->second;
-        found.path = match->first;
-    }
-    std::error_code ec;
-    found.directory = fs::is_directory(found.path, ec);
-    if (!found.directory) {
-        found.size = fs::file_size(found.path, ec);
-    }
-    return found;
-}
-
-namespace {
+// The most of a library or executable that is read.
+constexpr uint64_t kLargestProgram = uint64_t{1} << 31;
 
 std::string LowerExtension(const fs::path& path) {
     try {
@@ -105,6 +45,7 @@ public:
             throw ToolError("cannot check " + ShownPath(folder_) + ": " +
                             (ec ? ErrorCodeText(ec) : "it is not a folder"));
         }
+        app_.emplace(folder_);
         CheckPackage();
         if (config_) {
             CheckHost();
@@ -128,19 +69,39 @@ private:
         findings_.push_back(std::move(finding));
     }
 
+    // A name of the app folder as the host would reach it. One reached through a link (or "..")
+    // that leads outside the folder, or through a broken link, is an error here: build refuses
+    // it, as pack does.
+    Reached Find(const std::string& name) {
+        Reached reached = app_->Find(name);
+        if (reached.reach == Reach::Outside || reached.reach == Reach::Broken) {
+            Add(Severity::Error, name,
+                app_->Refusal(reached) +
+                    ", so vandrel build refuses to copy it: nothing outside the app folder is "
+                    "read",
+                "put the file itself into the app folder instead of a link to it");
+        }
+        return reached;
+    }
+
     void CheckPackage() {
-        const fs::path path = folder_ / kPackageFile;
-        std::error_code ec;
-        if (!fs::is_regular_file(path, ec)) {
+        const Reached file = Find(kPackageFile);
+        if (file.reach == Reach::Outside || file.reach == Reach::Broken) {
+            return;
+        }
+        if (!file.IsFile()) {
             Add(Severity::Error, kPackageFile,
-                "there is no package.json, so the host stops with \"Failed to load "
-                "package.json\"",
+                file.reach == Reach::Missing
+                    ? "there is no package.json, so the host stops with \"Failed to load "
+                      "package.json\""
+                    : "package.json is not a regular file, so the host stops with \"Failed to "
+                      "load package.json\"",
                 "put package.json beside the executable, with at least {\"name\": \"My App\"}");
             return;
         }
         std::string text;
         try {
-            text = ReadFileBytes(path, uint64_t{64} << 20);
+            text = app_->ReadAll(file, kLargestSettingsFile);
         } catch (const ToolError& error) {
             Add(Severity::Error, kPackageFile, error.what(), "make the file readable");
             return;
@@ -163,17 +124,20 @@ private:
     // The host executable in a finished folder: the one named after the app, else the only
     // .exe there. None in an app's source folder.
     void FindHost() {
-        std::vector<fs::path> programs;
+        std::vector<std::string> programs;
         std::error_code ec;
         for (fs::directory_iterator it(folder_, ec); !ec && it != fs::directory_iterator();
              it.increment(ec)) {
-            if (LowerExtension(it->path()) == ".exe" && it->is_regular_file(ec)) {
-                programs.push_back(it->path());
+            if (LowerExtension(it->path()) == ".exe") {
+                try {
+                    programs.push_back(PathToUtf8(it->path().filename()));
+                } catch (const std::exception&) {
+                }
             }
         }
         const std::string expected = AsciiLowercase(AppExecutableName(config_->name));
-        for (const fs::path& program : programs) {
-            if (AsciiLowercase(PathToUtf8(program.filename())) == expected) {
+        for (const std::string& program : programs) {
+            if (AsciiLowercase(program) == expected) {
                 host_ = program;
             }
         }
@@ -182,49 +146,59 @@ private:
         }
     }
 
-    // A library beside the host: it must be a PE image of the host's machine type.
-    std::optional<PeImage> CheckLibrary(const char* name) {
-        const std::optional<Located> found = Locate(folder_, name);
-        if (!found || found->directory) {
+    // A program of the app folder, read as a PE image; nullopt when it is not there (or not a
+    // file). Findings for one that cannot be read or used.
+    std::optional<PeImage> ReadProgram(const std::string& name, const char* what,
+                                       const std::string& advice) {
+        const Reached found = Find(name);
+        if (found.reach == Reach::Found && found.kind == EntryKind::Other) {
+            Add(Severity::Error, found.name, std::string(what) + "it is not a regular file",
+                advice);
+        }
+        if (!found.IsFile()) {
             return std::nullopt;
         }
-        const std::string file = found->name;
         try {
-            PeImage image = PeImage::FromFile(found->path);
-            if (image.Machine() != hostMachine_) {
-                Add(Severity::Error, file,
-                    "built for " + MachineName(image.Machine()) + ", but the host is " +
-                        MachineName(hostMachine_) + ", so Windows will not load it",
-                    "use the " + MachineName(hostMachine_) + " build of " + name);
-                return std::nullopt;
-            }
-            return image;
+            return PeImage(app_->ReadAll(found, kLargestProgram));
         } catch (const std::exception& error) {
-            Add(Severity::Error, file, std::string("cannot be loaded: ") + error.what(),
-                std::string("replace it with a working ") + MachineName(hostMachine_) + " " + name);
+            Add(Severity::Error, found.name, std::string(what) + error.what(), advice);
         }
         return std::nullopt;
+    }
+
+    // A library beside the host: it must be a PE image of the host's machine type.
+    std::optional<PeImage> CheckLibrary(const char* name) {
+        std::optional<PeImage> image =
+            ReadProgram(name, "cannot be loaded: ",
+                        std::string("replace it with a working ") + MachineName(hostMachine_) +
+                            " " + name);
+        if (image && image->Machine() != hostMachine_) {
+            Add(Severity::Error, name,
+                "built for " + MachineName(image->Machine()) + ", but the host is " +
+                    MachineName(hostMachine_) + ", so Windows will not load it",
+                "use the " + MachineName(hostMachine_) + " build of " + name);
+            return std::nullopt;
+        }
+        return image;
     }
 
     void CheckHost() {
         FindHost();
         if (host_) {
-            const std::string file = PathToUtf8(host_->filename());
-            try {
-                hostMachine_ = PeImage::FromFile(*host_).Machine();
-            } catch (const std::exception& error) {
-                Add(Severity::Error, file, std::string("not a working program: ") + error.what(),
-                    "build the app again with vandrel build");
+            const std::optional<PeImage> host = ReadProgram(
+                *host_, "not a working program: ", "build the app again with vandrel build");
+            if (host) {
+                hostMachine_ = host->Machine();
+            } else {
                 host_.reset();
             }
         }
-        const std::optional<Located> loader = Locate(folder_, kLoaderFile);
-        if (loader && !loader->directory) {
+        const Reached loader = app_->Find(kLoaderFile);
+        if (loader.reach != Reach::Missing && loader.kind != EntryKind::Folder) {
             CheckLibrary(kLoaderFile);
         } else if (host_) {
             Add(Severity::Warning, kLoaderFile,
-                "missing beside " + PathToUtf8(host_->filename()) +
-                    ", so the app cannot start on a player's machine",
+                "missing beside " + *host_ + ", so the app cannot start on a player's machine",
                 "add the " + MachineName(hostMachine_) +
                     " WebView2Loader.dll from Microsoft's WebView2 SDK before shipping");
         }
@@ -255,15 +229,33 @@ private:
                     "OnExtensionMessage, with these exact names (extern \"C\")");
             }
         }
-        if (config_->distributionMode == DistributionMode::Fixed) {
-            const std::optional<Located> runtime = Locate(folder_, kFixedRuntime);
-            if (!runtime || runtime->directory) {
-                Add(Severity::Error, kFixedRuntime,
-                    "the distribution mode is \"fixed\", but there is no "
-                    "webview2/msedgewebview2.exe beside the host, so the app cannot start",
-                    "put a fixed-version WebView2 runtime into the webview2 folder, or use "
-                    "\"evergreen\"");
-            }
+        const Reached runtime = Find(kRuntimeFolder);
+        if (runtime.IsFolder()) {
+            CheckRuntimeFolder(runtime);
+        }
+        if (config_->distributionMode == DistributionMode::Fixed &&
+            !app_->Find(kFixedRuntime).IsFile()) {
+            Add(Severity::Error, kFixedRuntime,
+                "the distribution mode is \"fixed\", but there is no "
+                "webview2/msedgewebview2.exe beside the host, so the app cannot start",
+                "put a fixed-version WebView2 runtime into the webview2 folder, or use "
+                "\"evergreen\"");
+        }
+    }
+
+    // What build leaves out of the runtime folder.
+    void CheckRuntimeFolder(const Reached& runtime) {
+        FolderScan scan = ScanFolder(app_->OpenFolder(runtime), app_->ShownPath(runtime.name),
+                                     fs::path(), UINT64_MAX, true);
+        AddSkipped(std::string(kRuntimeFolder) + "/", scan);
+    }
+
+    // Files a folder scan leaves out: build does not copy them.
+    void AddSkipped(const std::string& prefix, const FolderScan& scan) {
+        for (const FolderScan::Skipped& skipped : scan.skipped) {
+            Add(Severity::Warning, prefix + skipped.name,
+                skipped.why + ", so vandrel build and pack leave it out",
+                "put the file itself there, or remove it");
         }
     }
 
@@ -276,30 +268,38 @@ private:
             Add(Severity::Warning, icon, text, hint);
         };
         const std::string named = "the window icon " + Shown(icon);
-        if (icon.front() == '/' || icon.front() == '\\' || icon.find(':') != std::string::npos) {
+        if (IconPathIsForeign(icon)) {
             warn("window.icon " + Shown(icon) +
                      " is not a path relative to the executable's folder, so the host cannot "
                      "find it on a player's machine",
                  "put the image into the app folder and give its path from there");
             return;
         }
-        const std::optional<Located> found = Locate(folder_, icon);
-        if (!found || found->directory) {
+        const Reached found = Find(icon);
+        if (found.reach == Reach::Outside || found.reach == Reach::Broken) {
+            return;
+        }
+        if (found.reach == Reach::Found && found.kind == EntryKind::Other) {
+            warn(named + " is not a regular file, so the window shows the standard icon",
+                 "use an image file");
+            return;
+        }
+        if (!found.IsFile()) {
             warn(named + " does not exist, so the window shows the standard icon",
                  "put the image there, or correct window.icon (relative to the executable's "
                  "folder)");
             return;
         }
-        std::string head;
+        std::string image;
         try {
-            head = ReadFileBytes(found->path, uint64_t{64} << 20);
+            image = app_->ReadAll(found, kLargestSettingsFile);
         } catch (const ToolError& error) {
             warn(error.what(), "make the icon file readable");
             return;
         }
-        const std::optional<std::string> format = ImageFormat(head);
+        const std::optional<std::string> format = ImageFormat(image);
         const char* const useIco = "use an .ico file, or a PNG of at most 256x256 pixels";
-        if (!format) {
+        if (!format || !ImageLooksWhole(image)) {
             warn(
                 named + " is not an image the host can read, so the window shows the standard icon",
                 "use a PNG, ICO, BMP, JPEG, GIF or TIFF image (PNG or ICO also become the "
@@ -310,7 +310,7 @@ private:
                  useIco);
         } else {
             try {
-                ReadIconImages(head);
+                ReadIconImages(image);
             } catch (const IconFormatError& error) {
                 warn("vandrel build cannot make " + named +
                          " the executable's icon: " + error.what(),
@@ -322,18 +322,18 @@ private:
     void CheckContent() {
         const uint64_t limit = environment_.sizeLimit;
         const uint64_t near = limit - limit / 10;
-        const fs::path bundlePath = folder_ / PathFromUtf8(kBundleFile);
+        const Reached www = Find(kWwwFolder);
+        const Reached bundleFile = www.IsFolder() ? Find(kBundleFile) : Reached{};
         std::unique_ptr<OpenedBundle> bundle;
-        std::error_code ec;
-        if (fs::is_regular_file(bundlePath, ec)) {
-            const uint64_t length = fs::file_size(bundlePath, ec);
+        if (bundleFile.IsFile()) {
+            const uint64_t length = bundleFile.size;
             if (length >= limit) {
                 Add(Severity::Error, kBundleFile,
                     "the bundle is " + std::to_string(length) +
                         " bytes; the host reads only bundles smaller than " + LimitText(limit),
                     "move large media out of the bundle into www as loose files");
             } else {
-                bundle = OpenBundle(bundlePath);
+                bundle = OpenBundle(app_->Open(bundleFile), app_->ShownPath(bundleFile.name));
                 if (bundle->rejection) {
                     Add(Severity::Error, kBundleFile,
                         "the bundle does not verify: " + *bundle->rejection +
@@ -351,17 +351,18 @@ private:
         if (config_->contentMode != ContentMode::Bundle) {
             return;  // the host serves nothing in remote mode
         }
-        CheckFolderFiles(bundle.get(), near);
-        CheckMain(bundle.get());
+        std::optional<ContainedTree> wwwTree;
+        if (www.IsFolder()) {
+            wwwTree.emplace(app_->Subtree(www));
+            CheckFolderFiles(*wwwTree, bundle.get(), near);
+        }
+        CheckMain(wwwTree ? &*wwwTree : nullptr, bundle.get());
     }
 
-    void CheckFolderFiles(const OpenedBundle* bundle, uint64_t near) {
-        const fs::path www = folder_ / "www";
-        std::error_code ec;
-        if (!fs::is_directory(www, ec)) {
-            return;
-        }
-        const FolderScan scan = ScanFolder(www, fs::path());
+    void CheckFolderFiles(const ContainedTree& www, const OpenedBundle* bundle, uint64_t near) {
+        const FolderScan scan =
+            ScanFolder(www.OpenFolder(www.Find("")), www.Root(), fs::path(), UINT64_MAX, true);
+        AddSkipped("www/", scan);
         std::map<std::string, std::vector<std::string>> byFoldedName;
         uint64_t looseBytes = 0;
         for (const BundleInput& file : scan.files) {
@@ -401,17 +402,16 @@ private:
     }
 
     // The start page as the host would request it.
-    void CheckMain(const OpenedBundle* bundle) {
-        const fs::path www = folder_ / "www";
+    void CheckMain(const ContainedTree* www, const OpenedBundle* bundle) {
         static const AssetBundle kNoBundle;
         const AssetBundle& reader = bundle ? bundle->reader : kNoBundle;
         const FolderQuery exact = [&](const std::string& folderPath) {
             FolderEntry entry;
-            const std::optional<Located> found = Locate(www, folderPath);
-            if (found && found->exact) {
+            const Reached found = www ? www->Find(folderPath) : Reached{};
+            if (found.reach == Reach::Found && found.exact) {
                 entry.exists = true;
-                entry.isDirectory = found->directory;
-                entry.size = found->size;
+                entry.isDirectory = found.kind == EntryKind::Folder;
+                entry.size = found.size;
             }
             return entry;
         };
@@ -428,10 +428,10 @@ private:
                 otherCase = name;
             }
         }
-        if (!otherCase) {
-            const std::optional<Located> found = Locate(www, path);
-            if (found && !found->directory) {
-                otherCase = found->name;
+        if (!otherCase && www) {
+            const Reached found = www->Find(path);
+            if (found.IsFile() && AsciiLowercase(found.name) == AsciiLowercase(path)) {
+                otherCase = found.name;
             }
         }
         const std::string where = bundle ? "in the bundle or the www folder" : "in the www folder";
@@ -454,9 +454,10 @@ private:
 
     fs::path folder_;
     const ToolEnvironment& environment_;
+    std::optional<ContainedTree> app_;
     std::vector<Finding> findings_;
     std::optional<AppConfig> config_;
-    std::optional<fs::path> host_;
+    std::optional<std::string> host_;
     uint16_t hostMachine_ = kMachineAmd64;  // what vandrel build ships
 };
 
@@ -472,6 +473,11 @@ std::string Where(const Finding& finding) {
 }
 
 }  // namespace
+
+bool IconPathIsForeign(const std::string& icon) {
+    return !icon.empty() &&
+           (icon.front() == '/' || icon.front() == '\\' || icon.find(':') != std::string::npos);
+}
 
 std::vector<Finding> CheckAppFolder(const fs::path& folder, const ToolEnvironment& environment) {
     return FolderChecker(folder, environment).Run();

@@ -15,19 +15,20 @@
 
 namespace vandrel::tool {
 
-// A file or folder found under a root, by its name as written or with another case.
-struct Located {
-    std::filesystem::path path;
-    std::string name;  // as it is on disk, relative to the root, "/" between folder names
-    bool exact = true;
-    bool directory = false;
-    uint64_t size = 0;
-};
+// What an app folder holds, by the names the host uses.
+inline constexpr char kPackageFile[] = "package.json";
+inline constexpr char kWwwFolder[] = "www";
+inline constexpr char kBundleFile[] = "www/assets.dat";
+inline constexpr char kLoaderFile[] = "WebView2Loader.dll";
+inline constexpr char kExtensionFile[] = "WV2ExtManager.dll";
+inline constexpr char kRuntimeFolder[] = "webview2";
+inline constexpr char kFixedRuntime[] = "webview2/msedgewebview2.exe";
+// The most of package.json, or of an icon, that is read.
+inline constexpr uint64_t kLargestSettingsFile = uint64_t{64} << 20;
 
-// Looks `relative` ("/" or "\" between names) up under `root` segment by segment: the exact name
-// first, then one that differs only in the case of ASCII letters (as Windows would find it).
-// Segments that are empty, "." or ".." find nothing.
-std::optional<Located> Locate(const std::filesystem::path& root, std::string_view relative);
+// A window.icon value that is not a path relative to the executable's folder (absolute, or with
+// a drive letter): the host could not find it on a player's machine.
+bool IconPathIsForeign(const std::string& icon);
 
 // Every finding about the app in `folder`, errors first. `folder` is either an app's source
 // folder (package.json and www/) or a finished one with the host beside them. Throws ToolError

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "build.h"
+#include "file_io.h"
 #include "check.h"
 #include "serve.h"
 
@@ -82,12 +83,15 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             }
         }
         if (command == "serve") {
-            return Serve(args, out, err);
+            return Serve(args, out, err, environment);
         }
         throw UsageError("unknown command " + Shown(command));
     } catch (const UsageError& error) {
         err << "vandrel: " << Shown(error.what(), false) << " (run 'vandrel --help' for usage)\n";
         return kExitUsage;
+    } catch (const Interrupted& error) {
+        err << "vandrel: " << Shown(error.what(), false) << '\n';
+        return kExitInterrupted;
     } catch (const OutOfMemory& error) {
         err << "vandrel: " << Shown(error.what(), false) << '\n';
         return kExitOutOfMemory;

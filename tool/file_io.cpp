@@ -9,6 +9,8 @@
 #include <iterator>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include "portable/util/long_path.h"
@@ -98,6 +100,7 @@ std::string WindowsErrorText(DWORD code) {
 bool ReadAtHandle(HANDLE handle, uint64_t offset, void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
     while (n > 0) {
+        ThrowIfInterrupted();
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(offset);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -124,6 +127,7 @@ bool ReadAtHandle(HANDLE handle, uint64_t offset, void* buffer, size_t n) {
 bool ReadAtFd(int fd, uint64_t offset, void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
     while (n > 0) {
+        ThrowIfInterrupted();
         const ssize_t got = pread(fd, out, n, static_cast<off_t>(offset));
         if (got < 0) {
             if (errno == EINTR) {
@@ -155,8 +159,24 @@ volatile int interruptFolder = AT_FDCWD;
 #endif
 volatile std::sig_atomic_t interruptArmed = 0;
 
+// While an InterruptScope is open, the first interruption is only recorded: the next read or
+// write throws Interrupted, and the program removes what it made on the way out.
+volatile std::sig_atomic_t scopeOpen = 0;
+volatile std::sig_atomic_t interruptSignal = 0;
+
 #ifdef _WIN32
-BOOL WINAPI OnConsoleInterrupt(DWORD) {
+HANDLE scopeClosed = nullptr;  // set when the scope closes, for a console that is closing
+
+BOOL WINAPI OnConsoleInterrupt(DWORD type) {
+    if (scopeOpen && interruptSignal == 0) {
+        interruptSignal = SIGINT;
+        if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
+            return TRUE;
+        }
+        // A closing console ends the process when this returns: first let the program clean up.
+        WaitForSingleObject(scopeClosed, 4500);
+        return FALSE;
+    }
     if (interruptArmed) {
         FILE_DISPOSITION_INFO dispose{TRUE};
         SetFileInformationByHandle(interruptHandle, FileDispositionInfo, &dispose, sizeof dispose);
@@ -165,6 +185,10 @@ BOOL WINAPI OnConsoleInterrupt(DWORD) {
 }
 #else
 void OnInterrupt(int signal) {
+    if (scopeOpen && interruptSignal == 0) {
+        interruptSignal = signal;
+        return;
+    }
     if (interruptArmed) {
         unlinkat(interruptFolder, interruptName, 0);
     }
@@ -220,6 +244,35 @@ void DisarmInterruptCleanup() {
 }
 
 }  // namespace
+
+InterruptScope::InterruptScope() {
+    InstallInterruptCleanup();
+#ifdef _WIN32
+    if (scopeClosed == nullptr) {
+        scopeClosed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    ResetEvent(scopeClosed);
+#endif
+    interruptSignal = 0;
+    scopeOpen = 1;
+}
+
+InterruptScope::~InterruptScope() {
+    scopeOpen = 0;
+#ifdef _WIN32
+    SetEvent(scopeClosed);
+#endif
+}
+
+void ThrowIfInterrupted() {
+    if (scopeOpen && interruptSignal != 0) {
+        throw Interrupted("interrupted");
+    }
+}
+
+int InterruptSignal() {
+    return interruptSignal;
+}
 
 #ifdef _WIN32
 std::wstring WidePath(const fs::path& path) {
@@ -277,22 +330,44 @@ bool StderrIsTerminal() {
 #endif
 }
 
-StdioFile OpenStdioForRead(const fs::path& path) {
 #ifdef _WIN32
-    std::FILE* stream = _wfopen(WidePath(path).c_str(), L"rb");
-#else
-    std::FILE* stream = std::fopen(path.c_str(), "rb");
-#endif
+StdioFile StdioFromInput(InputFile& file) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(file.NativeHandle()),
+                         GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        throw ToolError("cannot read " + Quoted(file.Path()) + ": " + LastErrorText());
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(copy), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) {
+        ::CloseHandle(copy);
+        throw ToolError("cannot read " + Quoted(file.Path()) + ": " + std::strerror(errno));
+    }
+    std::FILE* stream = _fdopen(descriptor, "rb");
     if (stream == nullptr) {
-        throw ToolError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+        _close(descriptor);
+        throw ToolError("cannot read " + Quoted(file.Path()) + ": " + std::strerror(errno));
     }
     return StdioFile(stream);
 }
+#else
+StdioFile StdioFromInput(InputFile& file) {
+    const int copy = fcntl(file.NativeHandle(), F_DUPFD_CLOEXEC, 0);
+    std::FILE* stream = copy < 0 ? nullptr : fdopen(copy, "rb");
+    if (stream == nullptr) {
+        const std::string reason = LastErrorText();
+        if (copy >= 0) {
+            close(copy);
+        }
+        throw ToolError("cannot read " + Quoted(file.Path()) + ": " + reason);
+    }
+    return StdioFile(stream);
+}
+#endif
 
 // ---- InputFile
 
-InputFile::InputFile(const fs::path& path) : path_(path) {
 #ifdef _WIN32
+InputFile::InputFile(const fs::path& path) : path_(path) {
     HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -300,13 +375,39 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
         throw ToolError("cannot read " + Quoted(path) + ": " + LastErrorText());
     }
     handle_ = handle;
+    // A pipe or a device could block a read forever or never end.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        Close();
+        throw ToolError("cannot read " + Quoted(path) + ": it is not a regular file");
+    }
+}
 #else
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+InputFile::InputFile(const fs::path& path) : path_(path) {
+    // Opened without waiting, so that a pipe cannot stall the open; then only a regular file is
+    // kept, since a pipe or a device could block a read forever or never end.
+    fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd_ < 0) {
         throw ToolError("cannot read " + Quoted(path) + ": " + LastErrorText());
     }
-#endif
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) {
+        const std::string reason = LastErrorText();
+        Close();
+        throw ToolError("cannot read " + Quoted(path) + ": " + reason);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        Close();
+        throw ToolError("cannot read " + Quoted(path) + ": " +
+                        (S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"));
+    }
+    const int flags = fcntl(fd_, F_GETFL);
+    if (flags < 0 || fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const std::string reason = LastErrorText();
+        Close();
+        throw ToolError("cannot read " + Quoted(path) + ": " + reason);
+    }
 }
+#endif
 
 #ifdef _WIN32
 InputFile::InputFile(void* handle, const fs::path& path) : path_(path), handle_(handle) {}
@@ -327,6 +428,7 @@ void InputFile::Close() {
 }
 
 size_t InputFile::Read(void* buffer, size_t n) {
+    ThrowIfInterrupted();
 #ifdef _WIN32
     const DWORD want = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
     DWORD got = 0;
@@ -336,6 +438,7 @@ size_t InputFile::Read(void* buffer, size_t n) {
     return got;
 #else
     for (;;) {
+        ThrowIfInterrupted();
         const ssize_t got = read(fd_, buffer, n);
         if (got >= 0) {
             return static_cast<size_t>(got);
@@ -476,6 +579,7 @@ void TempOutputFile::Fail(const char* what) {
 void TempOutputFile::WriteAt(uint64_t offset, const void* data, size_t n) {
     const auto* in = static_cast<const uint8_t*>(data);
     while (n > 0) {
+        ThrowIfInterrupted();
 #ifdef _WIN32
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(offset);
@@ -577,6 +681,24 @@ void TempOutputFile::Commit() {
         Fail("write");
     }
 #endif
+    committed_ = true;
+    DisarmInterruptCleanup();
+}
+
+void TempOutputFile::Close() {
+#ifdef _WIN32
+    const bool closed = handle_ == nullptr || ::CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+#else
+    const bool closed = fd_ < 0 || close(fd_) == 0;
+    fd_ = -1;
+#endif
+    if (!closed) {
+        Fail("write");
+    }
+}
+
+void TempOutputFile::Placed() {
     committed_ = true;
     DisarmInterruptCleanup();
 }

@@ -22,6 +22,31 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The user asked the program to stop (Ctrl+C, a termination signal, a closing console) while an
+// InterruptScope was open. Thrown by the next read or write, so that what the command made so far
+// is removed on the way out.
+class Interrupted : public ToolError {
+public:
+    using ToolError::ToolError;
+};
+
+// While one is open, an interruption does not end the program at once: it makes the next read or
+// write of a file (InputFile, TempOutputFile) throw Interrupted, and ThrowIfInterrupted too. A
+// second interruption ends the program as usual. One at a time.
+class InterruptScope {
+public:
+    InterruptScope();
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+    ~InterruptScope();
+};
+
+// Throws Interrupted when an interruption came within the open InterruptScope.
+void ThrowIfInterrupted();
+// The signal of the last interruption within a scope (SIGINT for Ctrl+C on Windows), or 0: the
+// program ends by it once it has cleaned up.
+int InterruptSignal();
+
 // Paths <-> UTF-8 bytes. On POSIX the bytes are the file system's own; on Windows they are the
 // UTF-8 form of the UTF-16 names.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
@@ -47,14 +72,17 @@ struct StdioCloser {
     void operator()(std::FILE* stream) const { std::fclose(stream); }
 };
 using StdioFile = std::unique_ptr<std::FILE, StdioCloser>;
-// Throws ToolError("cannot read 'path': reason").
-StdioFile OpenStdioForRead(const std::filesystem::path& path);
+
+class InputFile;
+// A C stdio stream over the same open file as `file` (which keeps its own handle).
+StdioFile StdioFromInput(InputFile& file);
 
 // A file opened for reading.
 class InputFile {
 public:
     InputFile() = default;
-    // Throws ToolError("cannot read 'path': reason").
+    // Throws ToolError("cannot read 'path': reason"), also for a pipe, device or folder: the open
+    // never waits, and only a regular file is kept.
     explicit InputFile(const std::filesystem::path& path);
     // Takes over a descriptor (POSIX) or handle (Windows) opened for reading; `path` names the
     // file in messages.
@@ -74,6 +102,7 @@ public:
     bool ReadAt(uint64_t offset, void* buffer, size_t n);
     uint64_t Size();
     void Close();
+    const std::filesystem::path& Path() const { return path_; }
     // The open file's HANDLE (Windows) or descriptor (POSIX); the InputFile keeps owning it.
 #ifdef _WIN32
     void* NativeHandle() const {
@@ -116,6 +145,12 @@ public:
     void Truncate(uint64_t length);
     // Closes the file and renames it over the target, replacing an existing file.
     void Commit();
+    // Closes the file and leaves it under its temporary name (only for a file made beside its
+    // target by path), for the caller to rename; the destructor still removes it unless Placed
+    // is called.
+    void Close();
+    // The caller has renamed the closed file: the destructor leaves it alone.
+    void Placed();
     // Which file this is (it keeps its identity when it is committed).
     FileIdentity Identity();
 

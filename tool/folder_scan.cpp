@@ -71,11 +71,15 @@ namespace {
 
 class Scanner {
 public:
-    Scanner(FolderScan& scan, FolderScan::Tree& tree, const fs::path& output, uint64_t sizeLimit)
-        : scan_(scan), tree_(tree), output_(output), sizeLimit_(sizeLimit) {}
+    Scanner(FolderScan& scan, FolderScan::Tree& tree, const fs::path& output, uint64_t sizeLimit,
+            bool skipInvalidNames)
+        : scan_(scan),
+          tree_(tree),
+          output_(output),
+          sizeLimit_(sizeLimit),
+          skipInvalidNames_(skipInvalidNames) {}
 
-    void Run() {
-        TreeFolder root = TreeFolder::OpenRoot(tree_.root);
+    void Run(TreeFolder root) {
         Node top;
         top.kind = EntryKind::Folder;
         top.identity = root.Identity();
@@ -244,7 +248,7 @@ private:
     }
 
     void Warn(const std::string& name, const std::string& why) {
-        scan_.warnings.push_back("skipping " + Shown(name) + ": " + why);
+        scan_.skipped.push_back(FolderScan::Skipped{name, why});
     }
 
     void Emit(uint32_t node, const std::string& name, bool nameValid) {
@@ -253,13 +257,14 @@ private:
             return;
         }
         if (!nameValid) {
-            throw ToolError("refusing to pack " + Shown(name) +
-#ifdef _WIN32
-                            ": its name is not valid Unicode, so the host could not serve it"
-#else
-                            ": its name is not valid UTF-8, so the host could not serve it"
-#endif
-            );
+            const std::string why = std::string("its name is not valid ") +
+                                    (kWindowsNameRules ? "Unicode" : "UTF-8") +
+                                    ", so the host could not serve it";
+            if (skipInvalidNames_) {
+                Warn(name, why);
+                return;
+            }
+            throw ToolError("refusing to pack " + Shown(name) + ": " + why);
         }
         scan_.files.push_back(BundleInput{name, {}, file.size, node});
         scan_.totalBytes += file.size;
@@ -336,6 +341,7 @@ private:
     FolderScan::Tree& tree_;
     fs::path output_;
     uint64_t sizeLimit_;
+    bool skipInvalidNames_;
     uint64_t directoryBytes_ = 0;
     std::unordered_set<FileIdentity, FileIdentityHash> excluded_;
     std::vector<EntryKind> resolvedKinds_;  // by link index
@@ -383,10 +389,19 @@ std::unique_ptr<InputFile> FolderScan::Open(const BundleInput& input) {
     return opened;
 }
 
+std::string FolderScan::Skipped::Warning() const {
+    return "skipping " + Shown(name) + ": " + why;
+}
+
 FolderScan ScanFolder(const fs::path& root, const fs::path& output, uint64_t sizeLimit) {
+    return ScanFolder(TreeFolder::OpenRoot(root), root, output, sizeLimit, false);
+}
+
+FolderScan ScanFolder(TreeFolder root, const fs::path& shownRoot, const fs::path& output,
+                      uint64_t sizeLimit, bool skipInvalidNames) {
     FolderScan scan;
-    scan.tree_->root = root;
-    Scanner(scan, *scan.tree_, output, sizeLimit).Run();
+    scan.tree_->root = shownRoot;
+    Scanner(scan, *scan.tree_, output, sizeLimit, skipInvalidNames).Run(std::move(root));
     return scan;
 }
 

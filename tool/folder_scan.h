@@ -25,9 +25,16 @@ public:
     FolderScan& operator=(FolderScan&&) noexcept;
     ~FolderScan();
 
+    // A name that was left out, and why ("broken symbolic link").
+    struct Skipped {
+        std::string name;
+        std::string why;
+        std::string Warning() const;  // "skipping 'name': why"
+    };
+
     std::vector<BundleInput> files;  // in no particular order; the writer sorts them
     uint64_t totalBytes = 0;
-    std::vector<std::string> warnings;  // one line each, about files that were left out
+    std::vector<Skipped> skipped;  // each one a warning
 
     // Opens the file behind `input` (one of `files`) for reading, one folder at a time from the
     // root as the scan went, without following any link. Throws ToolError("refusing to pack
@@ -39,8 +46,8 @@ public:
     struct Tree;  // what the scan found, private to folder_scan.cpp
 
 private:
-    friend FolderScan ScanFolder(const std::filesystem::path&, const std::filesystem::path&,
-                                 uint64_t);
+    friend FolderScan ScanFolder(TreeFolder, const std::filesystem::path&,
+                                 const std::filesystem::path&, uint64_t, bool);
     FolderScan();
     std::unique_ptr<Tree> tree_;
 };
@@ -62,5 +69,11 @@ bool IsInside(const std::filesystem::path& path, const std::filesystem::path& ro
 // make the scan run on.
 FolderScan ScanFolder(const std::filesystem::path& root, const std::filesystem::path& output,
                       uint64_t sizeLimit = kBundleSizeLimit);
+// The same walk from a folder already open, `shownRoot` naming it in messages. With
+// `skipInvalidNames`, a name that is not valid UTF-8 (Unicode on Windows) is skipped with a
+// warning instead of refused.
+FolderScan ScanFolder(TreeFolder root, const std::filesystem::path& shownRoot,
+                      const std::filesystem::path& output, uint64_t sizeLimit,
+                      bool skipInvalidNames);
 
 }  // namespace vandrel::tool

@@ -1,5 +1,6 @@
 // The vandrel command-line tool: makes and examines assets.dat bundles.
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -40,7 +41,15 @@ int main(int argc, char** argv) {
     vandrel::tool::ToolEnvironment environment;
     environment.errIsTerminal = vandrel::tool::StderrIsTerminal();
     environment.programPath = vandrel::tool::ProgramPath();
-    return vandrel::tool::RunTool(args, std::cout, std::cerr, environment);
+    const int code = vandrel::tool::RunTool(args, std::cout, std::cerr, environment);
+    // Interrupted and cleaned up: end by the signal, so that a shell sees the interruption.
+    if (const int signal = vandrel::tool::InterruptSignal(); signal != 0 &&
+                                                            code == vandrel::tool::kExitInterrupted) {
+        std::cout.flush();
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+    return code;
 }
 
 #endif

@@ -1,5 +1,7 @@
 #include "mapped_file.h"
 
+#include <memory>
+
 #include "file_io.h"
 
 #ifdef _WIN32
@@ -10,8 +12,12 @@
 
 namespace vandrel::tool {
 
-MappedFile::MappedFile(const std::filesystem::path& path) {
-    InputFile file(path);
+// The file opened here stays open until the delegated constructor has mapped it.
+MappedFile::MappedFile(const std::filesystem::path& path)
+    : MappedFile(*std::make_unique<InputFile>(path)) {}
+
+MappedFile::MappedFile(InputFile& file) {
+    const std::filesystem::path& path = file.Path();
     size_ = file.Size();
     if (size_ == 0) {
         return;

@@ -7,11 +7,15 @@
 
 namespace vandrel::tool {
 
+class InputFile;
+
 class MappedFile {
 public:
     // Maps the whole file. Throws ToolError("cannot read 'path': reason"). An empty file gives an
     // empty mapping (Data() is null).
     explicit MappedFile(const std::filesystem::path& path);
+    // Maps a file already open; the mapping outlives the file's handle.
+    explicit MappedFile(InputFile& file);
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
     ~MappedFile();

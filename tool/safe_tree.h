@@ -95,7 +95,8 @@ public:
     OpenOutcome OpenFile(std::string_view name, const FileIdentity& expected,
                          std::unique_ptr<InputFile>& result) const;
 
-    // The name as the folder shows it, or nullopt when there is none.
+    // The name as the folder shows it, or nullopt when there is none. On Windows the name is
+    // found whatever its case, and the entry carries it as it is written on disk.
     std::optional<TreeEntry> Inspect(std::string_view name) const;
     // Every name in the folder but "." and "..", sorted by name (byte order).
     std::vector<TreeEntry> List() const;
@@ -103,6 +104,12 @@ public:
     // link, a loop of links).
     std::optional<ResolvedName> Resolve(std::string_view name) const;
 
+    // A stamp that changes whenever a name in the folder is added, removed or renamed (its time
+    // of last change); nullopt while that time is so recent that a change to come could leave the
+    // same stamp.
+    std::optional<uint64_t> SettledStamp() const;
+    // Another handle to the same folder, with the same rights.
+    TreeFolder Duplicate() const;
     // The system's own path of this folder, links resolved.
     std::filesystem::path RealPath() const;
     // This folder's path as it was reached (the root's path and the names below it), for

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <utility>
 
 #include "bundle_names.h"
@@ -229,6 +230,28 @@ std::optional<ResolvedName> TreeFolder::Resolve(std::string_view name) const {
     }
     resolved.shownPath = resolved.realPath;
     return resolved;
+}
+
+TreeFolder TreeFolder::Duplicate() const {
+    detail::UniqueFd fd(fcntl(state_->fd.Get(), F_DUPFD_CLOEXEC, 0));
+    if (fd.Get() < 0) {
+        FailOn("cannot open folder", ShownPath());
+    }
+    return TreeFolder(State{std::move(fd), state_->identity, state_->writable, state_->shown});
+}
+
+std::optional<uint64_t> TreeFolder::SettledStamp() const {
+    struct stat info {};
+    if (fstat(state_->fd.Get(), &info) != 0) {
+        return std::nullopt;
+    }
+    // Some file systems keep times in whole seconds: a change within the second of the last one
+    // would not show.
+    if (time(nullptr) - info.st_mtim.tv_sec < 2) {
+        return std::nullopt;
+    }
+    return static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+           static_cast<uint64_t>(info.st_mtim.tv_nsec);
 }
 
 fs::path TreeFolder::RealPath() const {

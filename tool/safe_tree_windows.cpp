@@ -202,6 +202,11 @@ private:
 std::optional<TreeEntry> ListedEntry(HANDLE folder, uint64_t volume, const std::wstring& name,
                                      NTSTATUS& failure) {
     failure = 0;
+    // The name is a pattern to the listing: wildcards would match other names. No file's name
+    // holds them.
+    if (name.empty() || name.find_first_of(L"*?<>\"") != std::wstring::npos) {
+        return std::nullopt;
+    }
     HANDLE raw = nullptr;
     NTSTATUS status = OpenRelative(folder, std::wstring(), FILE_LIST_DIRECTORY, FILE_OPEN,
                                    FILE_DIRECTORY_FILE, raw);
@@ -394,28 +399,29 @@ OpenOutcome TreeFolder::OpenFile(std::string_view name, const FileIdentity& expe
 }
 
 std::optional<TreeEntry> TreeFolder::Inspect(std::string_view name) const {
+    // The listing, not an opened handle, says what the name is: Wine follows links when a name is
+    // opened, but lists a link to a folder as a reparse point. It also gives the name as it is
+    // written on disk.
     const std::wstring wide = Wide(name);
-    HANDLE raw = nullptr;
-    const NTSTATUS status = OpenRelative(state_->handle.Get(), wide, FILE_READ_ATTRIBUTES,
-                                         FILE_OPEN, FILE_OPEN_REPARSE_POINT, raw);
-    if (IsMissing(status)) {
-        return std::nullopt;
+    NTSTATUS failure = 0;
+    std::optional<TreeEntry> entry =
+        ListedEntry(state_->handle.Get(), state_->identity.device, wide, failure);
+    if (failure != 0) {
+        FailOn("cannot read", detail::ShownPathOf(*state_->shown, name), failure);
     }
-    if (!NT_SUCCESS(status)) {
-        FailOn("cannot read", detail::ShownPathOf(*state_->shown, name), status);
+    if (entry && entry->kind == EntryKind::File && entry->nameValid) {
+        // A file that the system places elsewhere came through a link.
+        HANDLE raw = nullptr;
+        const std::wstring listed = Wide(entry->name);
+        if (NT_SUCCESS(OpenRelative(state_->handle.Get(), listed, FILE_READ_ATTRIBUTES, FILE_OPEN,
+                                    FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, raw))) {
+            const UniqueKernelHandle file(raw);
+            const std::wstring place = FinalPath(state_->handle.Get());
+            if (!place.empty() && !SameText(FinalPath(file.Get()), place + L"\\" + listed)) {
+                entry->kind = EntryKind::Link;
+            }
+        }
     }
-    const UniqueKernelHandle handle(raw);
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandleEx(handle.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-        !GetFileInformationByHandle(handle.Get(), &info)) {
-        FailOnLastError("cannot read", detail::ShownPathOf(*state_->shown, name));
-    }
-    TreeEntry entry;
-    entry.name.assign(name);
-    entry.kind = KindOfAttributes(tag.FileAttributes, tag.ReparseTag);
-    entry.identity = IdentityOf(info);
-    entry.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
     return entry;
 }
 
@@ -499,6 +505,32 @@ std::optional<ResolvedName> TreeFolder::Resolve(std::string_view name) const {
     shown.resize(n > 0 && n < shown.size() ? n : 0);
     resolved.shownPath = shown.empty() ? resolved.realPath : fs::path(StripLongPathPrefix(shown));
     return resolved;
+}
+
+TreeFolder TreeFolder::Duplicate() const {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), state_->handle.Get(), GetCurrentProcess(), &copy, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS)) {
+        FailOnLastError("cannot open folder", ShownPath());
+    }
+    return TreeFolder(
+        State{UniqueKernelHandle(copy), state_->identity, state_->writable, state_->shown});
+}
+
+std::optional<uint64_t> TreeFolder::SettledStamp() const {
+    FILE_BASIC_INFO info{};
+    if (!GetFileInformationByHandleEx(state_->handle.Get(), FileBasicInfo, &info, sizeof info)) {
+        return std::nullopt;
+    }
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const auto stamp = static_cast<uint64_t>(info.LastWriteTime.QuadPart);
+    const uint64_t current = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+    constexpr uint64_t kTwoSeconds = 2 * 10000000;  // in 100-nanosecond units
+    if (current < stamp + kTwoSeconds) {
+        return std::nullopt;
+    }
+    return stamp;
 }
 
 fs::path TreeFolder::RealPath() const {

@@ -5,7 +5,9 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
 
 #include "serve.h"
@@ -19,6 +21,7 @@
 #include <set>
 
 #include "commands.h"
+#include "portable/config/config_check.h"
 #include "serve_content.h"
 
 namespace vandrel::tool {
@@ -110,10 +113,66 @@ ServeOptions ParseServeArgs(const std::vector<std::string>& args) {
     return options;
 }
 
+// Why a request is refused before anything is looked up, or nullopt when it is answered. Only
+// this machine's own names with the server's port are answered: a web page that points a name
+// of its own at 127.0.0.1 (DNS rebinding) is not. Requests another site makes for the app's
+// files are refused too, but for a top-level navigation, whose page that site cannot read.
+// Boost's string view as the standard one.
+std::string_view View(beast::string_view text) {
+    return {text.data(), text.size()};
+}
+
+std::optional<std::string> Refusal(const http::request<http::empty_body>& request, uint16_t port) {
+    const std::string suffix = ":" + std::to_string(port);
+    const auto ownName = [&](std::string_view authority) {
+        const std::string lower = AsciiLowercase(authority);
+        for (const char* host : {"127.0.0.1", "localhost", "[::1]"}) {
+            if (lower == host + suffix || (port == 80 && lower == host)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto quoted = [](std::string_view text) { return Shown(text.substr(0, 200)); };
+    const auto host = request.find(http::field::host);
+    if (host == request.end()) {
+        return std::string("no Host header; only requests for 127.0.0.1") + suffix +
+               ", localhost" + suffix + " and [::1]" + suffix + " are answered";
+    }
+    if (!ownName(View(host->value()))) {
+        return "Host " + quoted(View(host->value())) + " is not this server's name; only 127.0.0.1" +
+               suffix + ", localhost" + suffix + " and [::1]" + suffix + " are answered";
+    }
+    const std::string_view target = View(request.target());
+    if (const size_t scheme = target.find("://");
+        scheme != std::string_view::npos && target.front() != '/') {
+        const std::string_view rest = target.substr(scheme + 3);
+        if (!ownName(rest.substr(0, rest.find('/')))) {
+            return "the target " + quoted(target) + " names another server";
+        }
+    }
+    if (const auto origin = request.find(http::field::origin); origin != request.end()) {
+        const std::string_view value = View(origin->value());
+        if (!value.starts_with("http://") || !ownName(value.substr(7))) {
+            return "the request comes from the page of another site, Origin " + quoted(value);
+        }
+    }
+    const auto field = [&](const char* name) {
+        const auto it = request.find(name);
+        return it == request.end() ? std::string() : AsciiLowercase(View(it->value()));
+    };
+    if (field("Sec-Fetch-Site") == "cross-site" &&
+        !(field("Sec-Fetch-Mode") == "navigate" && field("Sec-Fetch-Dest") == "document")) {
+        return "the request comes from a page of another site (Sec-Fetch-Site: cross-site)";
+    }
+    return std::nullopt;
+}
+
 class Server;
 
 // One browser connection: reads requests one after the other and writes each answer, its body
-// streamed from the mapped bundle or read from the folder file in pieces.
+// streamed from the mapped bundle or read from the folder file in pieces. A connection that
+// stays idle, or a client that does not take an answer, is closed after the server's idle time.
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(tcp::socket socket, Server& server);
@@ -129,7 +188,7 @@ private:
     void SendBody();
     void Finish(bool complete);
 
-    tcp::socket socket_;
+    beast::tcp_stream stream_;
     Server& server_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
@@ -143,12 +202,27 @@ private:
     uint64_t left_ = 0;  // body bytes still to write
     std::vector<char> chunk_;
     std::chrono::steady_clock::time_point start_;
+    std::string refusal_;  // why the request was refused (403)
+};
+
+// How long a connection may stay idle, and how many may be open at once; more clients wait in
+// the system's queue until one closes.
+struct ServeLimits {
+    std::chrono::milliseconds idle{60000};
+    size_t connections = 256;
 };
 
 class Server {
 public:
-    Server(const AppContent& content, uint16_t port, std::ostream& out, bool quiet)
-        : content_(content), out_(out), quiet_(quiet), acceptor_(io_), signals_(io_) {
+    Server(const AppContent& content, uint16_t port, std::ostream& out, bool quiet,
+           const ServeLimits& limits)
+        : content_(content),
+          out_(out),
+          quiet_(quiet),
+          limits_(limits),
+          acceptor_(io_),
+          signals_(io_),
+          retry_(io_) {
         const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
         error_code ec;
         acceptor_.open(endpoint.protocol(), ec);
@@ -168,11 +242,11 @@ public:
             throw ToolError("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " +
                             ec.message());
         }
+        port_ = acceptor_.local_endpoint().port();
         signals_.add(SIGINT);
         signals_.add(SIGTERM);
     }
 
-    uint16_t Port() const { return acceptor_.local_endpoint().port(); }
 
     // Serves until SIGINT or SIGTERM, then closes every connection.
     void Run() {
@@ -182,6 +256,7 @@ public:
             }
             error_code ignored;
             acceptor_.close(ignored);
+            retry_.cancel();
             for (Session* session : sessions_) {
                 session->Close();
             }
@@ -191,21 +266,55 @@ public:
     }
 
     const AppContent& Content() const { return content_; }
+    const ServeLimits& Limits() const { return limits_; }
+    uint16_t OwnPort() const { return port_; }
     void Add(Session* session) { sessions_.insert(session); }
-    void Remove(Session* session) { sessions_.erase(session); }
+    void Remove(Session* session) {
+        sessions_.erase(session);
+        // A place is free again: accept the next client, unless accepting already goes on.
+        if (!accepting_ && !waiting_ && acceptor_.is_open()) {
+            Accept();
+        }
+    }
 
     void Log(const std::string& line) {
         if (!quiet_) {
-            out_ << line << std::endl;
+            out_ << Shown(line, false) << std::endl;
         }
     }
 
 private:
     void Accept() {
+        if (sessions_.size() >= limits_.connections) {
+            return;  // Remove accepts again
+        }
+        accepting_ = true;
         acceptor_.async_accept([this](const error_code& ec, tcp::socket socket) {
+            accepting_ = false;
             if (!acceptor_.is_open()) {
                 return;
             }
+            if (ec && ec != asio::error::connection_aborted) {
+                // Out of descriptors or memory: retrying at once would only spin. Wait a little
+                // longer each time, and say so once.
+                if (backoff_ == std::chrono::milliseconds(0)) {
+                    Log("cannot accept connections (" + ec.message() + "); trying again");
+                }
+                backoff_ = std::min<std::chrono::milliseconds>(
+                    std::max<std::chrono::milliseconds>(backoff_ * 2,
+                                                        std::chrono::milliseconds(10)),
+                    std::chrono::milliseconds(1000));
+                waiting_ = true;
+                retry_.expires_after(backoff_);
+                retry_.async_wait([this](const error_code& waited) {
+                    waiting_ = false;
+                    if (!waited && acceptor_.is_open()) {
+                        Accept();
+                    }
+                });
+                return;
+            }
+            backoff_ = std::chrono::milliseconds(0);
             if (!ec) {
                 std::make_shared<Session>(std::move(socket), *this)->ReadRequest();
             }
@@ -216,13 +325,19 @@ private:
     const AppContent& content_;
     std::ostream& out_;
     bool quiet_;
+    ServeLimits limits_;
     asio::io_context io_;
     tcp::acceptor acceptor_;
     asio::signal_set signals_;
+    asio::steady_timer retry_;
     std::set<Session*> sessions_;
+    uint16_t port_ = 0;
+    bool accepting_ = false;
+    bool waiting_ = false;
+    std::chrono::milliseconds backoff_{0};
 };
 
-Session::Session(tcp::socket socket, Server& server) : socket_(std::move(socket)), server_(server) {
+Session::Session(tcp::socket socket, Server& server) : stream_(std::move(socket)), server_(server) {
     server_.Add(this);
 }
 
@@ -232,14 +347,15 @@ Session::~Session() {
 
 void Session::Close() {
     error_code ignored;
-    socket_.shutdown(tcp::socket::shutdown_both, ignored);
-    socket_.close(ignored);
+    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    stream_.close();
 }
 
 void Session::ReadRequest() {
     parser_.emplace();
     parser_->header_limit(64 * 1024);
-    http::async_read_header(socket_, buffer_, *parser_,
+    stream_.expires_after(server_.Limits().idle);
+    http::async_read_header(stream_, buffer_, *parser_,
                             [self = shared_from_this()](const error_code& ec, size_t) {
                                 self->OnRequest(ec);
                             });
@@ -264,7 +380,18 @@ void Session::OnRequest(const error_code& ec) {
     answer_ = {};
     sent_ = 0;
     left_ = 0;
-    if (request.method() != http::verb::get && !head) {
+    refusal_.clear();
+    if (std::optional<std::string> refusal = Refusal(request, server_.OwnPort())) {
+        refusal_ = std::move(*refusal);
+        static constexpr std::string_view kForbidden = "Forbidden";
+        response_.result(http::status::forbidden);
+        response_.set(http::field::content_type, "text/plain");
+        response_.set(http::field::cache_control, "no-store");
+        response_.content_length(kForbidden.size());
+        answer_.bytes = reinterpret_cast<const uint8_t*>(kForbidden.data());
+        answer_.plan.bodyLength = kForbidden.size();
+        left_ = head ? 0 : kForbidden.size();
+    } else if (request.method() != http::verb::get && !head) {
         response_.result(http::status::method_not_allowed);
         response_.set(http::field::allow, "GET, HEAD");
         response_.set(http::field::cache_control, "no-store");
@@ -297,14 +424,15 @@ void Session::OnRequest(const error_code& ec) {
     response_.body().more = left_ > 0;
     serializer_.emplace(response_);
 
+    stream_.expires_after(server_.Limits().idle);
     if (left_ == 0) {
-        http::async_write(socket_, *serializer_,
+        http::async_write(stream_, *serializer_,
                           [self = shared_from_this()](const error_code& ec, size_t) {
                               self->Finish(!ec);
                           });
         return;
     }
-    http::async_write_header(socket_, *serializer_,
+    http::async_write_header(stream_, *serializer_,
                              [self = shared_from_this()](const error_code& ec, size_t) {
                                  if (ec) {
                                      self->Finish(false);
@@ -343,7 +471,8 @@ void Session::SendBody() {
     response_.body().data = const_cast<char*>(data);
     response_.body().size = n;
     response_.body().more = left_ > n;
-    http::async_write(socket_, *serializer_,
+    stream_.expires_after(server_.Limits().idle);
+    http::async_write(stream_, *serializer_,
                       [self = shared_from_this(), n](error_code ec, size_t) {
                           if (ec == http::error::need_buffer) {
                               ec = {};
@@ -382,6 +511,9 @@ void Session::Finish(bool complete) {
         line += " (found as '" + answer_.nameOnDisk +
                 "' because Windows ignores case in folder names; a bundle needs the exact name)";
     }
+    if (!refusal_.empty()) {
+        line += " (refused: " + refusal_ + ")";
+    }
     if (!answer_.problem.empty()) {
         line += " (" + answer_.problem + ")";
     }
@@ -400,12 +532,14 @@ void Session::Finish(bool complete) {
 
 }  // namespace
 
-int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+          const ToolEnvironment& environment) {
     ServeOptions options;
     try {
         options = ParseServeArgs(args);
     } catch (const UsageProblem& problem) {
-        err << "vandrel: " << problem.what() << " (run 'vandrel serve --help' for usage)\n";
+        err << "vandrel: " << Shown(problem.what(), false)
+            << " (run 'vandrel serve --help' for usage)\n";
         return kExitUsage;
     }
     if (options.help) {
@@ -415,20 +549,25 @@ int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     const std::filesystem::path app = PathFromUtf8(options.folder);
     const AppConfig config = ReadPackageJson(app);
     if (config.contentMode == ContentMode::Remote) {
-        err << "vandrel: '" << PathToUtf8(app / "package.json")
-            << "' sets settings.content-mode to \"remote\": the app is the page at '"
-            << config.main << "', so there is nothing to serve\n";
+        err << "vandrel: " << ShownPath(app / "package.json")
+            << " sets settings.content-mode to \"remote\": the app is the page at "
+            << Shown(config.main) << ", so there is nothing to serve\n";
         return kExitUsage;
     }
     const AppContent content(app, config, options.bundleOnly);
-    Server server(content, options.port, out, options.quiet);
+    ServeLimits limits;
+    limits.idle = environment.serveIdleTime;
+    limits.connections = environment.serveConnections;
+    Server server(content, options.port, out, options.quiet, limits);
     for (const std::string& warning : content.Warnings()) {
-        err << "vandrel: warning: " << warning << '\n';
+        err << "vandrel: warning: " << Shown(warning, false) << '\n';
     }
     err.flush();
-    out << "Serving " << content.Describe() << " to this machine only.\n"
-        << "Start page: http://127.0.0.1:" << server.Port() << "/" << config.main << '\n'
+    out << "Serving " << Shown(content.Describe(), false) << " to this machine only.\n"
+        << "Start page: http://127.0.0.1:" << server.OwnPort() << "/"
+        << Shown(config.main, false) << '\n'
         << "Press Ctrl+C to stop." << std::endl;
+    AtTestPoint(environment, "serve-listening", std::to_string(server.OwnPort()));
     server.Run();
     out << "Stopped." << std::endl;
     return kExitOk;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_environment.h"
+
 namespace vandrel::tool {
 
 // Runs `vandrel serve [APP_FOLDER] [--port N] [--bundle-only] [--quiet]`; `args` start with
@@ -13,6 +15,7 @@ namespace vandrel::tool {
 // address and one line per request go to `out`; warnings and errors to `err`. Returns 2 for a
 // bad command line and for an app in remote content mode, which has nothing to serve. Other
 // failures throw ToolError.
-int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+          const ToolEnvironment& environment);
 
 }  // namespace vandrel::tool

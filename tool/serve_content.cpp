@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bundle_writer.h"
+#include "check.h"
 #include "kit_files.h"
 
 namespace vandrel::tool {
@@ -58,47 +59,6 @@ std::string_view OriginForm(std::string_view target) {
     return path == std::string_view::npos ? std::string_view("/") : target.substr(path);
 }
 
-#ifndef _WIN32
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
-// Windows finds folder files whatever the case of the name; this finds what it would find, one
-// folder level at a time, comparing ASCII letters without case. Among several candidates that
-// differ only in case the first in name order wins. Empty when nothing matches.
-fs::path FindIgnoringCase(const fs::path& root, std::string_view relative) {
-    fs::path found = root;
-    size_t start = 0;
-    while (start <= relative.size()) {
-        size_t end = relative.find('/', start);
-        if (end == std::string_view::npos) {
-            end = relative.size();
-        }
-        const std::string segment(relative.substr(start, end - start));
-        std::error_code ec;
-        if (fs::exists(found / segment, ec)) {
-            found /= segment;
-        } else {
-            std::vector<std::string> candidates;
-            for (fs::directory_iterator it(found, ec), last; !ec && it != last; it.increment(ec)) {
-                const std::string name = it->path().filename().string();
-                if (SameIgnoringAsciiCase(name, segment)) {
-                    candidates.push_back(name);
-                }
-            }
-            if (candidates.empty()) {
-                return {};
-            }
-            found /= *std::min_element(candidates.begin(), candidates.end());
-        }
-        start = end + 1;
-    }
-    return found;
-}
-#endif
 
 // A folder file opened while the plan was made, kept for its body.
 struct OpenedFile {
@@ -112,18 +72,19 @@ struct OpenedFile {
 
 AppConfig ReadPackageJson(const fs::path& appFolder) {
     const fs::path path = appFolder / "package.json";
-    std::string text;
-    {
-        std::error_code ec;
-        if (fs::is_directory(path, ec)) {
-            throw ToolError("cannot read " + Quoted(path) + ": it is a folder");
-        }
-        InputFile file(path);
-        char buffer[1 << 16];
-        for (size_t n; (n = file.Read(buffer, sizeof buffer)) > 0;) {
-            text.append(buffer, n);
-        }
+    const ContainedTree app(appFolder);
+    const Reached file = app.Find("package.json");
+    if (file.reach == Reach::Outside || file.reach == Reach::Broken) {
+        throw ToolError("refusing to read " + Quoted(path) + ": " + app.Refusal(file));
     }
+    if (file.reach == Reach::Missing) {
+        throw ToolError("cannot read " + Quoted(path) + ": " +
+                        ErrorCodeText(std::make_error_code(std::errc::no_such_file_or_directory)));
+    }
+    if (file.kind == EntryKind::Folder) {
+        throw ToolError("cannot read " + Quoted(path) + ": it is a folder");
+    }
+    const std::string text = app.ReadAll(file, kLargestSettingsFile);
     AppConfig config;
     try {
         LoadAppConfig(text, config);
@@ -148,15 +109,25 @@ const char* SourceName(ContentSource source) {
 }
 
 AppContent::AppContent(const fs::path& appFolder, const AppConfig& config, bool bundleOnly)
-    : www_(appFolder / "www"), bundleOnly_(bundleOnly) {
-    std::error_code ec;
-    if (!fs::is_directory(www_, ec)) {
-        throw ToolError(Quoted(www_) + " is not a folder: an app keeps its files in www/");
+    : app_(appFolder), wwwPath_(appFolder / "www"), bundleOnly_(bundleOnly) {
+    const Reached www = app_.Find("www");
+    if (www.reach == Reach::Outside || www.reach == Reach::Broken) {
+        throw ToolError("refusing to serve " + Quoted(wwwPath_) + ": " + app_.Refusal(www));
     }
-    const fs::path bundlePath = www_ / "assets.dat";
-    hasBundle_ = fs::exists(bundlePath, ec);
+    if (!www.IsFolder()) {
+        throw ToolError(Quoted(wwwPath_) + " is not a folder: an app keeps its files in www/");
+    }
+    www_ = std::make_unique<ContainedTree>(app_.Subtree(www));
+    www_->RememberFolderNames(true);
+    wwwIdentity_ = www.identity;
+    const fs::path bundlePath = wwwPath_ / "assets.dat";
+    const Reached bundle = www_->Find("assets.dat", false);
+    if (bundle.reach == Reach::Outside || bundle.reach == Reach::Broken) {
+        throw ToolError("refusing to serve " + Quoted(bundlePath) + ": " + www_->Refusal(bundle));
+    }
+    hasBundle_ = bundle.reach == Reach::Found;
     if (hasBundle_) {
-        bundleFile_ = std::make_unique<MappedFile>(bundlePath);
+        bundleFile_ = std::make_unique<MappedFile>(*www_->Open(bundle));
         bundle_.AttachMemory(bundleFile_->Data(), bundleFile_->Size());
         try {
             bundle_.Parse();
@@ -188,16 +159,32 @@ std::string AppContent::Describe() const {
     std::string text;
     if (hasBundle_) {
         const size_t n = bundle_.directory.size();
-        text = PathToUtf8(www_ / "assets.dat") + " (" + std::to_string(n) +
+        text = PathToUtf8(wwwPath_ / "assets.dat") + " (" + std::to_string(n) +
                (n == 1 ? " file)" : " files)");
         if (!bundleOnly_) {
             text += ", then ";
         }
     }
     if (!bundleOnly_) {
-        text += PathToUtf8(www_ / "");  // with the system's separator at the end
+        text += PathToUtf8(wwwPath_ / "");  // with the system's separator at the end
     }
     return text;
+}
+
+const ContainedTree& AppContent::Www() const {
+    // www is looked up again for each request, so that one replaced while serving is followed;
+    // the tree and the names it remembers are kept while it stays the same folder.
+    const Reached www = app_.Find("www");
+    if (!www.IsFolder()) {
+        throw ToolError(Quoted(wwwPath_) + " is no longer a folder of the app");
+    }
+    if (www.identity != wwwIdentity_) {
+        auto tree = std::make_unique<ContainedTree>(app_.Subtree(www));
+        tree->RememberFolderNames(true);
+        www_ = std::move(tree);
+        wwwIdentity_ = www.identity;
+    }
+    return *www_;
 }
 
 ServedAnswer AppContent::Answer(std::string_view target,
@@ -208,40 +195,34 @@ ServedAnswer AppContent::Answer(std::string_view target,
     if (!bundleOnly_) {
         // The folder path comes with "\" separators (appFolder and webSubfolder are empty here).
         query = [&](const std::string& folderPath) {
-            std::string relative = folderPath;
-            std::replace(relative.begin(), relative.end(), '\\', '/');
             OpenedFile& entry = opened.emplace_back();
             entry.folderPath = folderPath;
-            fs::path path = www_ / PathFromUtf8(relative);
-            std::error_code ec;
-            fs::file_status status = fs::status(path, ec);
-#ifndef _WIN32
-            if (!fs::exists(status)) {
-                path = FindIgnoringCase(www_, relative);
-                if (path.empty()) {
+            try {
+                const ContainedTree& www = Www();
+                // Windows finds folder files whatever the case of their names: so does this.
+                const Reached found = www.Find(folderPath, true);
+                if (found.reach == Reach::Outside || found.reach == Reach::Broken) {
+                    entry.problem = "refused: " + www.Refusal(found);
                     return FolderEntry{};
                 }
-                status = fs::status(path, ec);
-                entry.nameOnDisk = PathToUtf8(path.lexically_relative(www_));
-            }
-#endif
-            if (!fs::exists(status)) {
-                return FolderEntry{};
-            }
-            if (fs::is_directory(status)) {
-                return FolderEntry{true, true, 0};
-            }
-            if (!fs::is_regular_file(status)) {  // a pipe or device would block or never end
-                entry.problem = Quoted(path) + " is not a regular file";
-                return FolderEntry{true, false, 0};
-            }
-            try {
-                entry.file = std::make_unique<InputFile>(path);
+                if (found.reach == Reach::Missing) {
+                    return FolderEntry{};
+                }
+                if (!found.exact) {
+                    entry.nameOnDisk = found.name;
+                }
+                if (found.kind == EntryKind::Folder) {
+                    return FolderEntry{true, true, 0};
+                }
+                if (found.kind != EntryKind::File) {  // a pipe or device would block or never end
+                    entry.problem = Quoted(www.ShownPath(found.name)) + " is not a regular file";
+                    return FolderEntry{true, false, 0};
+                }
+                entry.file = www.Open(found);
                 return FolderEntry{true, false, entry.file->Size()};
             } catch (const ToolError& error) {
                 entry.problem = error.what();
-                const uintmax_t size = fs::file_size(path, ec);
-                return FolderEntry{true, false, ec ? 0 : static_cast<uint64_t>(size)};
+                return FolderEntry{true, false, 0};
             }
         };
     }
@@ -259,6 +240,11 @@ ServedAnswer AppContent::Answer(std::string_view target,
             }
         } else {
             answer.bytes = reinterpret_cast<const uint8_t*>(kNotFoundBody);
+            for (const OpenedFile& entry : opened) {
+                if (!entry.problem.empty()) {
+                    answer.problem = entry.problem;  // a link that leads outside, say
+                }
+            }
         }
         return answer;
     }

@@ -14,6 +14,7 @@
 
 #include "portable/bundle/asset_bundle.h"
 #include "portable/config/app_config.h"
+#include "contained_tree.h"
 #include "file_io.h"
 #include "mapped_file.h"
 #include "portable/server/response_plan.h"
@@ -65,7 +66,13 @@ public:
     std::string Describe() const;
 
 private:
-    std::filesystem::path www_;
+    // The www folder's tree, found again through the app folder.
+    const ContainedTree& Www() const;
+
+    ContainedTree app_;
+    std::filesystem::path wwwPath_;
+    mutable std::unique_ptr<ContainedTree> www_;
+    mutable FileIdentity wwwIdentity_;
     bool bundleOnly_ = false;
     bool hasBundle_ = false;
     std::unique_ptr<MappedFile> bundleFile_;

@@ -2,6 +2,7 @@
 
 // What every command of the tool gets: its exit codes and its environment.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -17,6 +18,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // an error, or a bundle the host rejects
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitOutOfMemory = 3;
+inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report Ctrl+C
 
 struct ToolEnvironment {
     // Progress lines are shown only on a terminal.
@@ -28,10 +30,15 @@ struct ToolEnvironment {
     // attached, before its directory is read), "pack-scanned" (the folder is scanned, before any
     // file is read), "extract-checked" (the extraction folder is checked, before anything is
     // written), "extract-writing" (an entry's bytes are written to its temporary file, before it
-    // takes the entry's name). Unset outside tests.
+    // takes the entry's name), "build-staging" (the staging folder, once the executable is in
+    // it), "build-replacing" (a finished output, before it takes the name of its target, the
+    // path given), "serve-listening" (the port, once serve listens). Unset outside tests.
     std::function<void(std::string_view point, const std::string& name)> testHook;
     // The tool's own file: `build` looks for the host beside it.
     std::filesystem::path programPath;
+    // `serve` closes a connection idle this long, and holds at most this many at once.
+    std::chrono::milliseconds serveIdleTime{60000};
+    size_t serveConnections = 256;
 };
 
 // Calls the environment's test hook when there is one.

@@ -121,7 +121,7 @@ export async function startServe(t, app, args = []) {
 }
 
 /** Launches headless Chromium with a fresh profile, closed when the test ends. */
-export async function launchBrowser(t) {
+export async function launchBrowser(t, extraArgs = []) {
   const profile = tempFolder(t, 'vandrel-chromium-');
   const browser = await puppeteer.launch({
     executablePath: chromium,
@@ -129,7 +129,7 @@ export async function launchBrowser(t) {
     userDataDir: profile,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--autoplay-policy=no-user-gesture-required'],
+      '--autoplay-policy=no-user-gesture-required', ...extraArgs],
   });
   t.after(() => browser.close());
   return browser;

@@ -7,7 +7,10 @@ import http from 'node:http';
 import net from 'node:net';
 import path from 'node:path';
 import { test } from 'node:test';
-import { makeApp, packBundle, repo, runTool, startServe } from './helpers.mjs';
+import {
+  launchBrowser, makeApp, packBundle, repo, runTool, startServe, tempFolder, writeFiles,
+} from './helpers.mjs';
+import { spawnSync } from 'node:child_process';
 
 const app = { 'index.html': '<!DOCTYPE html><title>x</title>', 'game.js': 'let score = 0;\n' };
 
@@ -130,7 +133,7 @@ test('Ctrl+C stops the server cleanly with open connections', { timeout: 30000 }
   const server = await startServe(t, makeApp(t, app));
   const socket = net.connect({ host: '127.0.0.1', port: Number(new URL(server.origin).port) });
   await new Promise((r) => socket.on('connect', r));
-  socket.write('GET /game.js HTTP/1.1\r\nHost: x\r\n\r\n');
+  socket.write(`GET /game.js HTTP/1.1\r\nHost: ${new URL(server.origin).host}\r\n\r\n`);
   await server.waitForLine(/^GET \/game\.js 200 /);
   const closed = new Promise((r) => socket.on('close', r));
   socket.on('error', () => {});
@@ -167,4 +170,120 @@ test('refusals name the file, the key or the option, with the right exit code', 
     assert.match(result.stderr, pattern, what);
     assert.equal(result.stdout, '', what);
   }
+});
+
+test('only this machine\'s own names are answered, and not for other sites\' pages', { timeout: 30000 }, async (t) => {
+  const server = await startServe(t, makeApp(t, app));
+  const port = new URL(server.origin).port;
+  const cases = [
+    // [headers, status]
+    [{ host: `127.0.0.1:${port}` }, 200],
+    [{ host: `LOCALHOST:${port}` }, 200],
+    [{ host: `[::1]:${port}` }, 200],
+    [{ host: `evil.example:${port}` }, 403],
+    [{ host: `127.0.0.1:${Number(port) + 1}` }, 403],
+    [{ host: '127.0.0.1' }, 403],
+    [{ host: `localhost:${port}`, origin: `http://localhost:${port}` }, 200],
+    [{ host: `localhost:${port}`, origin: 'https://evil.example' }, 403],
+    [{ host: `localhost:${port}`, origin: 'null' }, 403],
+    [{ host: `localhost:${port}`, 'sec-fetch-site': 'same-origin', 'sec-fetch-dest': 'script' }, 200],
+    [{ host: `localhost:${port}`, 'sec-fetch-site': 'cross-site', 'sec-fetch-dest': 'script', 'sec-fetch-mode': 'no-cors' }, 403],
+    [{ host: `localhost:${port}`, 'sec-fetch-site': 'cross-site', 'sec-fetch-dest': 'document', 'sec-fetch-mode': 'navigate' }, 200],
+    [{ host: `localhost:${port}`, 'sec-fetch-site': 'cross-site', 'sec-fetch-dest': 'iframe', 'sec-fetch-mode': 'navigate' }, 403],
+  ];
+  for (const [headers, status] of cases) {
+    const answer = await request(server.origin, 'GET', '/game.js', headers);
+    assert.equal(answer.status, status, JSON.stringify(headers));
+    if (status === 403) {
+      assert.equal(answer.body, 'Forbidden');
+      assert.equal(answer.headers['cache-control'], 'no-store');
+    }
+  }
+  // A request without a Host header (HTTP/1.0), and one whose target names another server.
+  for (const raw of ['GET /game.js HTTP/1.0\r\n\r\n',
+    `GET http://evil.example:${port}/game.js HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\n\r\n`]) {
+    const answer = await new Promise((resolve) => {
+      const socket = net.connect({ host: '127.0.0.1', port: Number(port) }, () => socket.end(raw));
+      let text = '';
+      socket.on('data', (c) => { text += c; });
+      socket.on('close', () => resolve(text));
+    });
+    assert.match(answer, /^HTTP\/1\.[01] 403 Forbidden/, raw);
+  }
+  await server.waitForLine(/^GET \/game\.js 403 9 \S+ \(refused: Host 'evil\.example:\d+' is not this server's name; only 127\.0\.0\.1:\d+, localhost:\d+ and \[::1\]:\d+ are answered\)$/);
+  await server.waitForLine(/\(refused: the request comes from the page of another site, Origin 'https:\/\/evil\.example'\)$/);
+});
+
+test('in Chromium: a rebound name and another site\'s page get nothing', { timeout: 60000 }, async (t) => {
+  const server = await startServe(t, makeApp(t, { ...app, 'data.json': '{"secret":1}' }));
+  const port = new URL(server.origin).port;
+  // A site whose name its owner points at 127.0.0.1, and a page on another site (127.0.0.1 and
+  // localhost are different sites) that tries to use the app's files.
+  const other = await startServe(t, makeApp(t, {
+    'index.html': `<!DOCTYPE html><script src="http://localhost:${port}/game.js"></script>
+      <script>fetch('http://localhost:${port}/data.json', { mode: 'cors' }).catch(() => {});</script>`,
+  }));
+  const browser = await launchBrowser(t, ['--host-resolver-rules=MAP rebound.test 127.0.0.1']);
+  const page = await browser.newPage();
+  const rebound = await page.goto(`http://rebound.test:${port}/data.json`);
+  assert.equal(rebound.status(), 403);
+  assert.equal(await page.evaluate(() => document.body.textContent), 'Forbidden');
+  await page.goto(other.startPage, { waitUntil: 'load' });
+  assert.equal(await page.evaluate(() => typeof score), 'undefined', 'the script was not served');
+  await server.waitForLine(/^GET \/game\.js 403 .*Sec-Fetch-Site: cross-site/);
+  await server.waitForLine(/^GET \/data\.json 403 .*Origin 'http:\/\/127\.0\.0\.1:\d+'/);
+  // Following a link to the app from another site opens it: that site cannot read the page.
+  await page.evaluate((url) => { window.location.href = url; }, `http://localhost:${port}/game.js`);
+  await page.waitForFunction(() => document.body && document.body.textContent.includes('score'));
+});
+
+test('links in www are followed only inside it; pipes and devices are not read', { timeout: 30000 }, async (t) => {
+  const outside = tempFolder(t);
+  writeFiles(outside, { 'secret.txt': 'private key' });
+  const folder = makeApp(t, { ...app, 'sub/inner.txt': 'inner' });
+  const www = path.join(folder, 'www');
+  fs.symlinkSync(outside, path.join(www, 'out'));
+  fs.symlinkSync(path.join(outside, 'secret.txt'), path.join(www, 'secret.txt'));
+  fs.symlinkSync(path.join(www, 'sub'), path.join(www, 'alias'));
+  spawnSync('mkfifo', [path.join(www, 'pipe.txt')]);
+  fs.symlinkSync('/dev/zero', path.join(www, 'zero.bin'));
+  const server = await startServe(t, folder);
+  const get = (target) => request(server.origin, 'GET', target);
+  assert.equal((await get('/out/secret.txt')).status, 404);
+  assert.equal((await get('/secret.txt')).status, 404);
+  assert.equal((await get('/alias/inner.txt')).body, 'inner');
+  assert.equal((await get('/pipe.txt')).status, 500);
+  assert.equal((await get('/zero.bin')).status, 404);
+  assert.equal((await get('/game.js')).status, 200, 'the server goes on answering');
+  await server.waitForLine(/^GET \/out\/secret\.txt 404 \S+ \S+ \(refused: the link 'out' leads outside '.*www' \(to '.*'\)\)$/);
+  await server.waitForLine(/^GET \/pipe\.txt 500 .*pipe\.txt' is not a regular file\)$/);
+
+  // package.json and www themselves must lie in the app folder, and be what they seem.
+  for (const [what, setup, pattern] of [
+    ['www leads outside', (f) => { fs.rmSync(path.join(f, 'www'), { recursive: true }); fs.symlinkSync('/', path.join(f, 'www')); },
+      /refusing to serve '.*www': the link 'www' leads outside/],
+    ['package.json is a pipe', (f) => { fs.rmSync(path.join(f, 'package.json')); spawnSync('mkfifo', [path.join(f, 'package.json')]); },
+      /package\.json': it is not a regular file/],
+    ['package.json is /dev/zero', (f) => { fs.rmSync(path.join(f, 'package.json')); fs.symlinkSync('/dev/zero', path.join(f, 'package.json')); },
+      /refusing to read '.*package\.json': the link 'package\.json' leads outside/],
+  ]) {
+    const app2 = makeApp(t, app);
+    setup(app2);
+    const result = runTool(['serve', app2]);
+    assert.equal(result.code, 1, what);
+    assert.match(result.stderr, pattern, what);
+  }
+});
+
+test('names with terminal controls are logged escaped', { timeout: 30000 }, async (t) => {
+  const server = await startServe(t, makeApp(t, app));
+  await request(server.origin, 'GET', '/%1B%5B31mred%E2%80%AE.js');
+  await new Promise((resolve) => {
+    const socket = net.connect({ host: '127.0.0.1', port: Number(new URL(server.origin).port) }, () =>
+      socket.end(`GET /a\u202eb\u009b2J HTTP/1.1\r\nHost: ${new URL(server.origin).host}\r\n\r\n`));
+    socket.on('close', resolve);
+    socket.resume();
+  });
+  await server.waitForLine(/^GET \/a\\u202eb\\u009b2J 404 /);
+  for (const line of server.lines) assert.doesNotMatch(line, /[\x00-\x1f\x7f\u202e]/);
 });

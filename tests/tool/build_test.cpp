@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <csignal>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -65,8 +67,8 @@ TEST(BuildTest, ExampleWithBundleAndZip) {
     EXPECT_NE(run.out.find("no problems found"), std::string::npos) << run.out;
 
     EXPECT_EQ(TreeNames(out),
-              (std::vector<std::string>{"WebView2Loader.dll", "hello-vandrel.exe", "package.json",
-                                        "www", "www/assets.dat", "www/icon.png"}));
+              (std::vector<std::string>{".vandrel-build", "WebView2Loader.dll", "hello-vandrel.exe",
+                                        "package.json", "www", "www/assets.dat", "www/icon.png"}));
     EXPECT_EQ(ReadFile(out / "package.json"), ReadFile(kHello / "package.json"));
     EXPECT_EQ(ReadFile(out / "WebView2Loader.dll"), ReadFile(folder / "host/WebView2Loader.dll"));
     const DecodedBundle bundle = DecodeStrict(ReadFile(out / "www/assets.dat"));
@@ -94,13 +96,15 @@ TEST(BuildTest, ExampleWithBundleAndZip) {
     for (const auto& [name, content] : TreeFiles(out)) {
         expected["hello/" + name] = content;
     }
+    expected.erase("hello/.vandrel-build");  // the mark of a build's folder is not shipped
     EXPECT_EQ(Unzipped(folder / "dist/hello.zip", folder / "unzipped"), expected);
     ASSERT_EQ(
         Build({kHello.string(), "-o", out.string(), "--bundle", "--zip", "--host", host}).code, 0);
     EXPECT_EQ(ReadFile(folder / "dist/hello.zip"), zip);
     EXPECT_EQ(
         TreeNames(folder / "dist"),
-        (std::vector<std::string>{"hello", "hello.zip", "hello/WebView2Loader.dll",
+        (std::vector<std::string>{"hello", "hello.zip", "hello/.vandrel-build",
+                                  "hello/WebView2Loader.dll",
                                   "hello/hello-vandrel.exe", "hello/package.json", "hello/www",
                                   "hello/www/assets.dat", "hello/www/icon.png"}));
 }
@@ -130,7 +134,8 @@ TEST(BuildTest, LooseFilesExtensionRuntimeAndIcon) {
     ASSERT_EQ(run.code, 0) << run.out << run.err;
     EXPECT_EQ(
         TreeNames(folder / "out"),
-        (std::vector<std::string>{"Studio-Castle.exe", "WV2ExtManager.dll", "WebView2Loader.dll",
+        (std::vector<std::string>{".vandrel-build", "Studio-Castle.exe", "WV2ExtManager.dll",
+                                  "WebView2Loader.dll",
                                   "art", "art/castle.png", "package.json", "webview2",
                                   "webview2/msedgewebview2.exe", "www", "www/assets.dat",
                                   "www/index.html", "www/js", "www/js/game.js", "www/vandrel.js"}));
@@ -180,6 +185,80 @@ TEST(BuildTest, FailuresLeaveNothingHalfMade) {
          kBundleSizeLimit,
          "cannot find the loader"},
         {"no output", [](const ScratchFolder&) {}, {"-o"}, kBundleSizeLimit, "needs a value", 2},
+        // Nothing outside the app folder is copied, through any link.
+        {"icon through a link to a private folder",
+         [](const ScratchFolder& f) {
+             WriteFile(f / "home/.ssh/id_rsa", "PRIVATE KEY");
+             fs::create_symlink(f / "home/.ssh", f / "app/gfx");
+             WriteFile(f / "app/package.json", R"({"name":"x","window":{"icon":"gfx/id_rsa"}})");
+         },
+         {"--zip"},
+         kBundleSizeLimit,
+         "refusing to copy 'gfx/id_rsa' (window.icon): the link 'gfx' leads outside"},
+        {"runtime folder that is a link",
+         [](const ScratchFolder& f) {
+             WriteFile(f / "home/runtime/msedgewebview2.exe", "MZ");
+             fs::create_symlink(f / "home/runtime", f / "app/webview2");
+         },
+         {},
+         kBundleSizeLimit,
+         "refusing to copy 'webview2' (the fixed-version runtime): the link 'webview2'"},
+        {"libraries that are links",
+         [](const ScratchFolder& f) {
+             WriteFile(f / "home/lib.dll", "MZ");
+             fs::create_symlink(f / "home/lib.dll", f / "app/WV2ExtManager.dll");
+         },
+         {},
+         kBundleSizeLimit,
+         "refusing to copy 'WV2ExtManager.dll' (the extension library)"},
+        {"loader that is a link",
+         [](const ScratchFolder& f) {
+             WriteFile(f / "home/lib.dll", "MZ");
+             fs::create_symlink(f / "home/lib.dll", f / "app/WebView2Loader.dll");
+         },
+         {},
+         kBundleSizeLimit,
+         "refusing to copy 'WebView2Loader.dll' (the WebView2 loader)"},
+        {"bundle that is a link",
+         [](const ScratchFolder& f) {
+             WriteFile(f / "home/assets.dat", EncodeFiles({}));
+             fs::create_symlink(f / "home/assets.dat", f / "app/www/assets.dat");
+         },
+         {},
+         kBundleSizeLimit,
+         "refusing to copy 'www/assets.dat' (the app's bundle)"},
+        {"www that is a link",
+         [](const ScratchFolder& f) {
+             fs::rename(f / "app/www", f / "home");
+             fs::create_symlink(f / "home", f / "app/www");
+         },
+         {},
+         kBundleSizeLimit,
+         "refusing to copy 'www' (the app's files)"},
+        // Pipes are not read: a build does not wait for ever.
+        {"icon that is a pipe",
+         [](const ScratchFolder& f) {
+             WriteFile(f / "app/package.json", R"({"name":"x","window":{"icon":"i.png"}})");
+             ASSERT_EQ(mkfifo((f / "app/i.png").c_str(), 0600), 0);
+         },
+         {},
+         kBundleSizeLimit,
+         "not a regular file"},
+        // What cannot go into the executable is refused before anything is written.
+        {"title too long",
+         [](const ScratchFolder& f) {
+             WriteFile(f / "app/package.json",
+                       R"({"name":"x","window":{"title":")" + std::string(5000, 't') + "\"}}");
+         },
+         {},
+         kBundleSizeLimit,
+         "cannot go into the executable"},
+        // A zip that cannot take the new one's place keeps the folder from changing too.
+        {"a folder where the zip goes",
+         [](const ScratchFolder& f) { fs::create_directories(f / "dist/out.zip"); },
+         {"--zip"},
+         kBundleSizeLimit,
+         "something other than a file is in the way"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -188,6 +267,7 @@ TEST(BuildTest, FailuresLeaveNothingHalfMade) {
         WriteFile(folder / "app/package.json", R"({"name":"x"})");
         WriteFile(folder / "app/www/index.html", std::string(200, 'i'));
         WriteFile(folder / "dist/out/old.txt", "the earlier build");
+        WriteFile(folder / "dist/out/.vandrel-build", "");
         c.setup(folder);
         std::vector<std::string> args = {(folder / "app").string(), "-o",
                                          (folder / "dist/out").string(), "--host", host};
@@ -197,7 +277,9 @@ TEST(BuildTest, FailuresLeaveNothingHalfMade) {
         const ToolRun run = Build(args, environment);
         EXPECT_EQ(run.code, c.code) << run.out << run.err;
         EXPECT_NE((run.out + run.err).find(c.fragment), std::string::npos) << run.out << run.err;
-        EXPECT_EQ(TreeNames(folder / "dist"), (std::vector<std::string>{"out", "out/old.txt"}))
+        std::vector<std::string> names = TreeNames(folder / "dist");
+        std::erase(names, "out.zip");
+        EXPECT_EQ(names, (std::vector<std::string>{"out", "out/.vandrel-build", "out/old.txt"}))
             << "the earlier build stays as it was, and nothing else is left";
     }
 }
@@ -229,6 +311,66 @@ TEST(BuildTest, OutputMustNotHoldOrLieInTheApp) {
     EXPECT_EQ(again.out.find("not copied"), std::string::npos) << "the output is not the app's";
 }
 
+// OUT is replaced only when a build made it, together with OUT.zip, and never half.
+TEST(BuildTest, OutputIsReplacedWholeOrNotAtAll) {
+    ScratchFolder folder;
+    const std::string host = MakeHost(folder);
+    WriteFile(folder / "app/package.json", R"({"name":"x"})");
+    WriteFile(folder / "app/www/index.html", "<p>");
+    const fs::path out = folder / "dist/out";
+    const auto build = [&](ToolEnvironment environment = {}) {
+        return Build({(folder / "app").string(), "-o", out.string(), "--zip", "--host", host},
+                     environment);
+    };
+    // A folder a build did not make is left alone, unless it is empty.
+    WriteFile(folder / "dist/out/thesis.docx", "years of work");
+    ToolRun run = build();
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("it is a folder that vandrel build did not make"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(TreeNames(folder / "dist"), (std::vector<std::string>{"out", "out/thesis.docx"}));
+    fs::remove(folder / "dist/out/thesis.docx");
+    ASSERT_EQ(build().code, 0);
+    const std::string zip = ReadFile(folder / "dist/out.zip");
+    const std::vector<std::string> built = TreeNames(folder / "dist");
+
+    // The zip cannot take its place at the last step: the folder is put back too.
+    WriteFile(folder / "app/www/index.html", "<p>changed");
+    ToolEnvironment blocked;
+    std::string tempZip;
+    blocked.testHook = [&](std::string_view point, const std::string& target) {
+        if (point == "build-replacing" && target.ends_with(".zip")) {
+            for (const auto& entry : fs::directory_iterator(folder / "dist")) {
+                const std::string bytes = ReadFile(entry.path());
+                if (entry.is_regular_file() && bytes.starts_with("PK") && bytes != zip) {
+                    fs::remove(entry.path());  // the new zip, gone before it is placed
+                }
+            }
+        }
+    };
+    run = build(blocked);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("nothing was changed"), std::string::npos) << run.err;
+    EXPECT_EQ(TreeNames(folder / "dist"), built);
+    EXPECT_EQ(ReadFile(folder / "dist/out/www/index.html"), "<p>") << "the old folder is back";
+    EXPECT_TRUE(ReadFile(folder / "dist/out.zip") == zip) << "and the old zip";
+
+    // An interruption (Ctrl+C) while the app is made removes what was made so far.
+    ASSERT_EQ(build().code, 0);
+    ToolEnvironment interrupted;
+    interrupted.testHook = [](std::string_view point, const std::string&) {
+        if (point == "build-staging") {
+            std::raise(SIGINT);
+        }
+    };
+    WriteFile(folder / "app/www/index.html", "<p>interrupted");
+    run = build(interrupted);
+    EXPECT_EQ(run.code, kExitInterrupted);
+    EXPECT_NE(run.err.find("vandrel: interrupted"), std::string::npos) << run.err;
+    EXPECT_EQ(TreeNames(folder / "dist"), built) << "nothing left behind, nothing replaced";
+    EXPECT_EQ(ReadFile(folder / "dist/out/www/index.html"), "<p>changed");
+}
+
 TEST(BuildTest, ExecutableNames) {
     const std::pair<const char*, const char*> cases[] = {
         {"Castle Run", "Castle Run.exe"},
@@ -239,6 +381,8 @@ TEST(BuildTest, ExecutableNames) {
         {"CON", "app.exe"},
         {"...", "app.exe"},
         {"caf\xC3\xA9", "caf\xC3\xA9.exe"},
+        {"Game\xE2\x80\xAEgpj.exe", "Game-gpj.exe.exe"},
+        {"tab\there", "tab-here.exe"},
     };
     for (const auto& [name, file] : cases) {
         SCOPED_TRACE(name);

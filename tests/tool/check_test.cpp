@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <string>
@@ -46,9 +47,9 @@ TEST(CheckTest, EveryFindingAboutTheFolder) {
     const Severity W = Severity::Warning;
     using Setup = std::function<void(const ScratchFolder&)>;
     const auto package = [](const std::string& json) {
-        return [json](const ScratchFolder& f) { WriteFile(f / "package.json", json); };
+        return [json](const ScratchFolder& f) { WriteFile(f / "app/package.json", json); };
     };
-    const auto page = [](const ScratchFolder& f) { WriteFile(f / "www/index.html", "<p>hi"); };
+    const auto page = [](const ScratchFolder& f) { WriteFile(f / "app/www/index.html", "<p>hi"); };
     const auto all = [](std::vector<Setup> steps) {
         return [steps](const ScratchFolder& f) {
             for (const Setup& step : steps) {
@@ -57,9 +58,22 @@ TEST(CheckTest, EveryFindingAboutTheFolder) {
         };
     };
     const auto file = [](const std::string& name, const std::string& content) {
-        return [name, content](const ScratchFolder& f) { WriteFile(f / name, content); };
+        return [name, content](const ScratchFolder& f) { WriteFile(f / ("app/" + name), content); };
     };
     const Setup app = all({package(R"({"name":"x"})"), page});
+    // A symbolic link at `at` (in the app folder) to `target` (relative to the link).
+    const auto link = [](const std::string& target, const std::string& at) {
+        return [target, at](const ScratchFolder& f) {
+            fs::create_directories((f / ("app/" + at)).parent_path());
+            fs::create_symlink(target, f / ("app/" + at));
+        };
+    };
+    const auto fifo = [](const std::string& at) {
+        return [at](const ScratchFolder& f) {
+            fs::create_directories(f / "app");
+            ASSERT_EQ(mkfifo((f / ("app/" + at)).c_str(), 0600), 0);
+        };
+    };
     struct Case {
         const char* what;
         Setup setup;
@@ -191,6 +205,75 @@ TEST(CheckTest, EveryFindingAboutTheFolder) {
         {"icon with an absolute path",
          all({package(R"({"name":"x","window":{"icon":"C:\\art\\i.png"}})"), page}),
          {{W, "C:\\art\\i.png", "not a path relative"}}},
+        {"icon given from the current folder",
+         all({package(R"({"name":"x","window":{"icon":"./www/i.png"}})"), page,
+              file("www/i.png", Png(64, 64))}),
+         {}},
+        {"icon that is only a PNG header",
+         all({package(R"({"name":"x","window":{"icon":"i.png"}})"), page,
+              file("i.png", Png(64, 64).substr(0, 33))}),
+         {{W, "i.png", "ends before its IEND"}}},
+        {"icon that is an 8-byte BMP",
+         all({package(R"({"name":"x","window":{"icon":"i.bmp"}})"), page,
+              file("i.bmp", "BM\x08\0\0\0\0\0")}),
+         {{W, "i.bmp", "not an image the host can read"}}},
+        // Files reached through links that lead outside the app folder: build refuses them.
+        {"icon through a link outside",
+         all({package(R"({"name":"x","window":{"icon":"gfx/id_rsa"}})"), page,
+              file("../secret/id_rsa", "PRIVATE KEY"), link("../secret", "gfx")}),
+         {{E, "gfx/id_rsa", "the link 'gfx' leads outside"}}},
+        {"icon through ..",
+         all({package(R"({"name":"x","window":{"icon":"../i.png"}})"), page}),
+         {{E, "../i.png", "it lies outside"}}},
+        {"loader and extension that are links outside",
+         all({app, file("../secret/a.dll", Dll(0x8664)), link("../secret/a.dll",
+                                                               "WebView2Loader.dll"),
+              link("../secret/a.dll", "WV2ExtManager.dll")}),
+         {{E, "WebView2Loader.dll", "the link 'WebView2Loader.dll' leads outside"},
+          {E, "WV2ExtManager.dll", "vandrel build refuses to copy it"}}},
+        {"runtime folder that is a link outside",
+         all({app, file("../secret/msedgewebview2.exe", "MZ"), link("../secret", "webview2")}),
+         {{E, "webview2", "the link 'webview2' leads outside"}}},
+        {"www that is a link outside",
+         all({package(R"({"name":"x"})"), file("../site/index.html", "<p>"),
+              link("../site", "www")}),
+         {{E, "www", "the link 'www' leads outside"},
+          {E, "package.json", "is not in the www folder"}}},
+        {"package.json that is a link outside",
+         all({page, file("../other/package.json", R"({"name":"x"})"),
+              link("../other/package.json", "package.json")}),
+         {{E, "package.json", "leads outside"}}},
+        {"links that stay inside are followed",
+         all({package(R"({"name":"x","window":{"icon":"art/i.png"}})"), page,
+              file("gfx/i.png", Png(32, 32)), link("gfx", "art")}),
+         {}},
+        {"links in www that lead outside or nowhere",
+         all({app, file("../secret/key", "k"), link("../../secret/key", "www/key"),
+              link("nowhere", "www/gone")}),
+         {{W, "www/key", "points outside the folder, so vandrel build and pack leave it out"},
+          {W, "www/gone", "broken symbolic link"}}},
+        // Files that would block a reader for ever.
+        {"pipes for the icon and the loader",
+         all({package(R"({"name":"x","window":{"icon":"i.png"}})"), page, fifo("i.png"),
+              fifo("WebView2Loader.dll")}),
+         {{W, "i.png", "not a regular file"}, {E, "WebView2Loader.dll", "not a regular file"}}},
+        {"a pipe for package.json", all({page, fifo("package.json")}),
+         {{E, "package.json", "not a regular file"}}},
+        // Names the host or build refuse.
+        {"a file name that is not UTF-8",
+         all({app, file("www/bad\xFFname.js", "x")}),
+         {{W, "www/bad\xFFname.js", "not valid UTF-8"}}},
+        {"a name that is a device", all({package(R"({"name":"CON"})"), page}),
+         {{E, "package.json", "reserved device name"}}},
+        {"a title too long for the executable",
+         all({package(R"({"name":"x","window":{"title":")" + std::string(3000, 't') + "\"}}"),
+              page}),
+         {{E, "package.json", "2048 that vandrel build writes"}}},
+        {"a name too long for a file name",
+         all({package(R"({"name":")" + std::string(200, 'n') + "\\\\" + std::string(200, 'n') +
+                      "\"}"),
+              page}),
+         {{E, "package.json", "more than the 255 Windows allows"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -198,7 +281,8 @@ TEST(CheckTest, EveryFindingAboutTheFolder) {
         c.setup(folder);
         ToolEnvironment environment;
         environment.sizeLimit = c.sizeLimit;
-        const std::vector<Finding> findings = CheckAppFolder(folder.Path(), environment);
+        fs::create_directories(folder / "app");
+        const std::vector<Finding> findings = CheckAppFolder(folder / "app", environment);
         ASSERT_EQ(findings.size(), c.expected.size()) << Describe(findings);
         for (const Expected& e : c.expected) {
             bool found = false;
@@ -268,6 +352,18 @@ TEST(CheckTest, CommandLineOutputAndExitCodes) {
     EXPECT_EQ(status, 2);
     RunCommand("cd " + path + " && " + tool + " check", &status);
     EXPECT_EQ(status, 0) << "the current folder by default";
+
+    // Keys and names that would move the cursor or reorder the line are shown escaped.
+    WriteFile(folder / "package.json",
+              "{\"name\":\"Game\\u202egpj.exe\",\"\\u001b[2Jwipe\":1,\"\\u009b1m\":2}");
+    WriteFile(folder / "www/\x1B]0;title\x07.js", "x");
+    const std::string escaped = RunCommand(tool + " check " + path + " 2>&1", &status);
+    EXPECT_EQ(escaped.find_first_of("\x1B\x07"), std::string::npos) << escaped;
+    EXPECT_EQ(escaped.find("\u202e"), std::string::npos);
+    EXPECT_EQ(escaped.find("\xC2\x9B"), std::string::npos);
+    EXPECT_NE(escaped.find("unknown key \"\\u001b[2Jwipe\""), std::string::npos) << escaped;
+    EXPECT_NE(escaped.find("www/\\x1b]0;title\\x07.js"), std::string::npos) << escaped;
+    EXPECT_NE(escaped.find("invisible character U+202E"), std::string::npos) << escaped;
 }
 
 }  // namespace
