@@ -78,10 +78,12 @@ std::optional<TreeEntry> ContainedTree::FindIgnoringCase(const TreeFolder& folde
         return first;
     };
     const std::pair<uint64_t, uint64_t> key{folder.Identity().device, folder.Identity().index};
-    const std::optional<uint64_t> stamp = remember_ ? folder.SettledStamp() : std::nullopt;
+    // Remembered names are used only while the folder's stamp says nothing changed.
+    const std::optional<uint64_t> settled = remember_ ? folder.SettledStamp() : std::nullopt;
+    const uint64_t stamp = settled.value_or(0);
     std::optional<std::string> match;
     const auto known = remembered_.find(key);
-    if (stamp && known != remembered_.end() && known->second.stamp == *stamp) {
+    if (settled && known != remembered_.end() && known->second.stamp == stamp) {
         match = pick(known->second.byLowercase);
     } else {
         FolderNames names;
@@ -89,11 +91,11 @@ std::optional<TreeEntry> ContainedTree::FindIgnoringCase(const TreeFolder& folde
             names.byLowercase.emplace(AsciiLowercase(entry.name), std::move(entry.name));
         }
         match = pick(names.byLowercase);
-        if (stamp) {
+        if (settled) {
             if (remembered_.size() >= kMostRememberedFolders) {
                 remembered_.clear();
             }
-            names.stamp = *stamp;
+            names.stamp = stamp;
             remembered_[key] = std::move(names);
         }
     }

@@ -75,7 +75,10 @@ PY
 # The zip holds the same files, and a second build makes the same bytes.
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
     "$work/hello.zip" "$work/unzipped"
-diff -r "$out" "$work/unzipped/hello" || fail "the zip differs from the folder"
+# The folder's mark of a build stays out of the zip.
+diff -r -x .vandrel-build "$out" "$work/unzipped/hello" || fail "the zip differs from the folder"
+[ -f "$out/.vandrel-build" ] && [ ! -e "$work/unzipped/hello/.vandrel-build" ] ||
+    fail "the build's mark is in the folder only"
 cp "$work/hello.zip" "$work/first.zip"
 run build "$example" -o "$out" --bundle --zip --host "$host" --loader "$loader" > /dev/null
 cmp "$work/first.zip" "$work/hello.zip" || fail "the second zip differs"

@@ -44,4 +44,29 @@ fi
 grep -q "vandrel: cannot open folder" "$work/err" || fail "error text: $(cat "$work/err")"
 [[ ! -e "$work/x.dat" ]] || fail "a failed pack left a file"
 ls -A "$work" | grep -q '\.tmp$' && fail "a temporary file was left behind"
+
+# Ctrl+C during a build (SIGINT, which Wine turns into the console's Ctrl+C): the staging folder
+# goes, and the earlier build stays. vandrel.exe itself stands in for the host.
+mkdir -p "$work/big/www"
+printf '{"name":"big"}' > "$work/big/package.json"
+printf '<p>first' > "$work/big/www/index.html"
+run build "$work/big" -o "$work/dist/big" --host "$tool" > /dev/null || fail "first build"
+printf '<p>second' > "$work/big/www/index.html"
+truncate -s 1G "$work/big/www/zeros.bin"
+"$emulator" "$tool" build "$work/big" -o "$work/dist/big" --zip --host "$tool" > "$work/build.log" 2>&1 &
+runner=$!
+for _ in $(seq 600); do
+    ls -A "$work/dist" | grep -q '^\.vandrel-.*\.tmp$' && break
+    sleep 0.05
+done
+program=$(pgrep -P "$runner" | head -n 1)
+[ -n "$program" ] || fail "no build process"
+kill -INT "$program"
+status=0
+wait "$runner" || status=$?
+[ "$status" -ne 0 ] || fail "an interrupted build succeeded: $(cat "$work/build.log")"
+grep -q "vandrel: interrupted" "$work/build.log" || fail "build log: $(cat "$work/build.log")"
+[ "$(cat "$work/dist/big/www/index.html")" = '<p>first' ] || fail "the earlier build was replaced"
+ls -A "$work/dist" | grep -q '\.tmp$' && fail "an interrupted build left its staging folder"
+[ ! -e "$work/dist/big.zip" ] || fail "an interrupted build left a zip"
 echo "windows smoke test passed"

@@ -9,10 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "commands.h"
 #include "file_io.h"
+#include "serve_content.h"
 #include "tool_test_util.h"
 
 namespace vandrel::tool {
@@ -255,6 +257,127 @@ TEST(ToolOnWindows, LongNamesAndDeepTreesRoundTrip) {
     const ToolRun again = Tool({"pack", U8(scratch / "out"), "-o", U8(scratch / "again.dat")});
     ASSERT_EQ(again.code, 0) << again.err;
     EXPECT_EQ(ReadFile(scratch / "again.dat"), ReadFile(scratch / "app.dat"));
+}
+
+// A small app folder under `scratch`: package.json (with `settings` inside) and a start page.
+void MakeApp(const Scratch& scratch, const std::string& packageJson = R"({"name":"x"})") {
+    MakeTree(scratch / "app", {{"package.json", packageJson}, {"www/index.html", "<p>"}});
+}
+
+ToolRun BuildApp(const Scratch& scratch, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args = {"build", U8(scratch / "app"), "-o", U8(scratch / "out"),
+                                     "--zip", "--host", VANDREL_HOST_PATH};
+    args.insert(args.end(), more.begin(), more.end());
+    return Tool(args);
+}
+
+// `build` and `check` read nothing outside the app folder, whether a link leads to a folder
+// (a reparse point to Windows) or to a file (which Wine shows as the file itself).
+TEST(ToolOnWindows, BuildAndCheckRefuseWhatLeadsOutsideTheApp) {
+    const struct {
+        const char* refused;
+        const char* icon;
+        std::function<void(const Scratch&)> link;
+    } cases[] = {
+        {"gfx/id_rsa", "gfx/id_rsa",
+         [](const Scratch& s) {
+             MakeTree(s / "home/.ssh", {{"id_rsa", "PRIVATE KEY"}});
+             Link(s / "home/.ssh", s / "app/gfx");
+         }},
+        {"webview2", "",
+         [](const Scratch& s) {
+             MakeTree(s / "runtime", {{"msedgewebview2.exe", "MZ"}});
+             Link(s / "runtime", s / "app/webview2");
+         }},
+        {"WV2ExtManager.dll", "",
+         [](const Scratch& s) {
+             WriteFile(s / "lib.dll", "MZ");
+             Link(s / "lib.dll", s / "app/WV2ExtManager.dll");
+         }},
+        {"www", "",
+         [](const Scratch& s) {
+             MakeTree(s / "site", {{"index.html", "<p>"}});
+             Shell("rm -r " + Quote(UnixPath(s / "app/www")));
+             Link(s / "site", s / "app/www");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refused);
+        Scratch scratch;
+        MakeApp(scratch, std::string(R"({"name":"x","window":{"icon":")") + c.icon + R"("}})");
+        c.link(scratch);
+        const ToolRun build = BuildApp(scratch);
+        EXPECT_EQ(build.code, 1);
+        EXPECT_TRUE(Contains(build.err, std::string("refusing to copy '") + c.refused + "'"))
+            << build.err;
+        EXPECT_TRUE(Contains(build.err, "leads outside")) << build.err;
+        EXPECT_FALSE(fs::exists(scratch / "out"));
+        EXPECT_FALSE(fs::exists(scratch / "out.zip"));
+        const ToolRun check = Tool({"check", U8(scratch / "app")});
+        EXPECT_EQ(check.code, 1);
+        EXPECT_TRUE(Contains(check.out, std::string("error: ") + c.refused + ": the link '"))
+            << check.out;
+    }
+    // Links that stay inside the app folder are followed.
+    Scratch scratch;
+    MakeApp(scratch, R"({"name":"x","window":{"icon":"art/icon.png"}})");
+    WriteFile(scratch / "app/gfx/icon.png", ReadFile(fs::path(VANDREL_SOURCE_DIR) /
+                                                     "examples/hello/www/icon.png"));
+    Link(scratch / "app/gfx", scratch / "app/art");
+    const ToolRun build = BuildApp(scratch);
+    EXPECT_EQ(build.code, 0) << build.out << build.err;
+    EXPECT_TRUE(fs::is_regular_file(scratch / "out/art/icon.png"));
+}
+
+// Pipes in the place of the icon or a library are not waited for.
+TEST(ToolOnWindows, PipesAreNotWaitedFor) {
+    Scratch scratch;
+    MakeApp(scratch, R"({"name":"x","window":{"icon":"i.png"}})");
+    Shell("mkfifo " + Quote(UnixPath(scratch / "app/i.png")) + " " +
+          Quote(UnixPath(scratch / "app/WebView2Loader.dll")));
+    const ToolRun check = Tool({"check", U8(scratch / "app")});
+    EXPECT_EQ(check.code, 1);
+    EXPECT_TRUE(Contains(check.out, "error: WebView2Loader.dll: cannot be loaded")) << check.out;
+    const ToolRun build = BuildApp(scratch);
+    EXPECT_EQ(build.code, 1);
+    EXPECT_FALSE(fs::exists(scratch / "out"));
+}
+
+// A zip that another program holds open cannot be replaced: the folder stays as it was too.
+TEST(ToolOnWindows, AZipHeldOpenKeepsTheEarlierBuildWhole) {
+    Scratch scratch;
+    MakeApp(scratch);
+    ASSERT_EQ(BuildApp(scratch).code, 0);
+    WriteFile(scratch / "app/www/index.html", "<p>new");
+    const HANDLE held = CreateFileW((scratch / "out.zip").wstring().c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const ToolRun blocked = BuildApp(scratch);
+    EXPECT_EQ(blocked.code, 1);
+    EXPECT_TRUE(Contains(blocked.err, "cannot replace")) << blocked.err;
+    EXPECT_TRUE(Contains(blocked.err, "nothing was changed")) << blocked.err;
+    EXPECT_EQ(ReadFile(scratch / "out/www/index.html"), "<p>");
+    CloseHandle(held);
+    EXPECT_EQ(UnixNames(scratch, scratch.Path()).find(".tmp"), std::string::npos)
+        << "nothing half-made is left";
+    ASSERT_EQ(BuildApp(scratch).code, 0);
+    EXPECT_EQ(ReadFile(scratch / "out/www/index.html"), "<p>new");
+}
+
+// serve answers nothing through a link that leads out of www.
+TEST(ToolOnWindows, ServeFollowsLinksOnlyInsideWww) {
+    Scratch scratch;
+    MakeApp(scratch);
+    MakeTree(scratch / "app/www/sub", {{"inner.txt", "inner"}});
+    MakeTree(scratch / "secret", {{"key.txt", "secret"}});
+    Link(scratch / "secret", scratch / "app/www/out");
+    Link(scratch / "secret/key.txt", scratch / "app/www/key.txt");
+    Link(scratch / "app/www/sub", scratch / "app/www/alias");
+    const AppContent content(scratch / "app", ReadPackageJson(scratch / "app"), false);
+    EXPECT_EQ(content.Answer("/out/key.txt", std::nullopt).plan.status, 404);
+    EXPECT_EQ(content.Answer("/key.txt", std::nullopt).plan.status, 404);
+    EXPECT_EQ(content.Answer("/alias/inner.txt", std::nullopt).plan.status, 200);
+    EXPECT_TRUE(Contains(content.Answer("/out/key.txt", std::nullopt).problem, "leads outside"));
 }
 
 }  // namespace
