@@ -152,8 +152,10 @@ std::string EncodeResourceDirectory(const std::vector<Resource>& resources, uint
     using Languages = std::map<uint16_t, const Resource*>;
     using Names = std::map<ResourceId, Languages, IdLess>;
     std::map<ResourceId, Names, IdLess> tree;
+    // A directory holds each type, name and language once: of duplicates (which only a damaged
+    // directory read back can have) the first is kept.
     for (const Resource& resource : resources) {
-        tree[resource.type][resource.name][resource.language] = &resource;
+        tree[resource.type][resource.name].try_emplace(resource.language, &resource);
     }
 
     // Sizes of the parts, in the order they are written: directories, data entries, names,
@@ -252,6 +254,14 @@ std::string EncodeResourceDirectory(const std::vector<Resource>& resources, uint
 std::string ReplaceResources(const PeImage& image, const std::vector<Resource>& resources) {
     std::string bytes = image.Bytes();
     const std::vector<PeSection>& sections = image.Sections();
+    // Headers and section data the file does not hold could not be laid out again.
+    bool cutShort = bytes.size() < image.SizeOfHeaders();
+    for (const PeSection& section : sections) {
+        cutShort = cutShort || uint64_t{section.rawPointer} + section.rawSize > bytes.size();
+    }
+    if (cutShort) {
+        throw PeFormatError("the file is cut short: it ends before its headers or sections do");
+    }
 
     // Room for one more section header before the first section's data.
     const size_t tableEnd = image.SectionTableOffset() + kPeSectionHeaderSize * sections.size();

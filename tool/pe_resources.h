@@ -46,6 +46,7 @@ std::vector<Resource> ReadResources(const PeImage& image);
 
 // A resource directory with its data, laid out to be mapped at `rva`: entries sorted as Windows
 // searches them (named ones first, by name; then numbers, ascending), data aligned to 8 bytes.
+// Of resources with the same type, name and language, the first is kept.
 std::string EncodeResourceDirectory(const std::vector<Resource>& resources, uint32_t rva);
 
 // The bytes of `image` with `resources` as its resources: a new section ".rsrc" after the last

@@ -274,6 +274,7 @@ private:
             if (colon != std::string::npos) {
                 what = what.substr(colon + 2);
             }
+            what = Cut(std::move(what), 200);  // it quotes what was read, which may be long
             Finding& finding = Add(Severity::Error, "", "invalid JSON: " + what,
                                    "fix the JSON there (no comments, no trailing commas, names "
                                    "and strings in double quotes); the host refuses the file");
