@@ -28,8 +28,10 @@ constexpr char kUsage[] =
     "name and version, package.json, www/ (packed into www/assets.dat with --bundle),\n"
     "WebView2Loader.dll, and WV2ExtManager.dll and webview2/ when the app has them. --zip also\n"
     "writes OUT.zip. The host is vandrel-host.exe beside this tool unless --host names it; the\n"
-    "loader is --loader, else WebView2Loader.dll beside the host. An existing OUT is replaced\n"
-    "only once the new one is complete. Ends with 'vandrel check OUT'.\n";
+    "loader is --loader, else WebView2Loader.dll beside the host. An existing OUT (and OUT.zip)\n"
+    "is replaced only once the new one is complete, and only when an earlier build made it or\n"
+    "it is empty. Nothing outside APP_FOLDER is copied, through any link. Ends with\n"
+    "'vandrel check OUT'.\n";
 
 constexpr char kHostFile[] = "vandrel-host.exe";
 
