@@ -104,8 +104,10 @@ PeImage::PeImage(std::string bytes) : bytes_(std::move(bytes)) {
                                                 ReadLe32(b, directoryTableOffset_ + 8 * i + 4)});
     }
     const auto isPowerOfTwo = [](uint32_t n) { return n != 0 && (n & (n - 1)) == 0; };
+    // Windows takes file alignments up to 64 KiB; a larger one would make every rewrite of the
+    // image that large for nothing.
     if (!isPowerOfTwo(FileAlignment()) || !isPowerOfTwo(SectionAlignment()) ||
-        FileAlignment() > SectionAlignment()) {
+        FileAlignment() > SectionAlignment() || FileAlignment() > 0x10000) {
         throw PeFormatError("its section and file alignments are not valid");
     }
 
