@@ -30,6 +30,8 @@ public:
     explicit RunningServe(ToolEnvironment environment) {
         WriteFile(app_ / "package.json", R"({"name":"t"})");
         WriteFile(app_ / "www/index.html", "<p>hi</p>");
+        WriteFile(app_ / "www/loose.txt", "0123456789");
+        WriteFile(app_ / "www/assets.dat", EncodeFiles({{"packed.txt", "from the bundle"}}));
         std::promise<uint16_t> listening;
         environment.testHook = [&listening](std::string_view point, const std::string& port) {
             if (point == "serve-listening") {
@@ -69,6 +71,8 @@ public:
         return fd;
     }
 
+    uint16_t Port() const { return port_; }
+
     void Request(int fd) const {
         const std::string request =
             "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n\r\n";
@@ -94,6 +98,74 @@ std::string Receive(int fd, std::chrono::milliseconds wait) {
     char buffer[4096];
     const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
     return got <= 0 ? "<closed>" : std::string(buffer, static_cast<size_t>(got));
+}
+
+// Everything the server sends on one connection for `request`, until it closes it.
+std::string Exchange(const RunningServe& server, std::string request) {
+    const std::string port = std::to_string(server.Port());
+    for (size_t at; (at = request.find("PORT")) != std::string::npos;) {
+        request.replace(at, 4, port);
+    }
+    const int fd = server.Connect();
+    send(fd, request.data(), request.size(), 0);
+    std::string answer;
+    for (std::string part; (part = Receive(fd, 5s)) != "<closed>" && !part.empty();) {
+        answer += part;
+    }
+    close(fd);
+    return answer;
+}
+
+// Every answer, byte for byte: status line, header lines in their order, body.
+TEST(ServeTest, AnswersByteForByte) {
+    RunningServe server({});
+    const std::string html = "Cache-Control: no-store\r\nContent-Type: text/html; charset=utf-8\r\n"
+                             "Accept-Ranges: bytes\r\nContent-Length: 9\r\n";
+    const std::string text = "Cache-Control: no-store\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                             "Accept-Ranges: bytes\r\n";
+    const struct {
+        const char* request;
+        std::string answer;
+    } cases[] = {
+        {"GET /index.html HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nConnection: close\r\n\r\n",
+         "HTTP/1.1 200 OK\r\n" + html + "Connection: close\r\n\r\n<p>hi</p>"},
+        {"GET /packed.txt HTTP/1.1\r\nHost: localhost:PORT\r\nConnection: close\r\n\r\n",
+         "HTTP/1.1 200 OK\r\n" + text +
+             "Content-Length: 15\r\nConnection: close\r\n\r\nfrom the bundle"},
+        {"GET /loose.txt HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nRange: bytes=2-4\r\n"
+         "Connection: close\r\n\r\n",
+         "HTTP/1.1 206 Partial Content\r\n" + text +
+             "Content-Range: bytes 2-4/10\r\nContent-Length: 3\r\nConnection: close\r\n\r\n234"},
+        {"GET /loose.txt HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nRange: bytes=10-\r\n"
+         "Connection: close\r\n\r\n",
+         "HTTP/1.1 416 Range Not Satisfiable\r\n" + text +
+             "Content-Length: 0\r\nConnection: close\r\n\r\n"},
+        {"GET /missing.js HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nConnection: close\r\n\r\n",
+         "HTTP/1.1 404 Not Found\r\nCache-Control: no-store\r\nContent-Length: 14\r\n"
+         "Connection: close\r\n\r\nFile not found"},
+        {"HEAD /index.html HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nConnection: close\r\n\r\n",
+         "HTTP/1.1 200 OK\r\n" + html + "Connection: close\r\n\r\n"},
+        {"POST /index.html HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nContent-Length: 0\r\n"
+         "Connection: close\r\n\r\n",
+         "HTTP/1.1 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nCache-Control: no-store\r\n"
+         "Content-Length: 0\r\nConnection: close\r\n\r\n"},
+        {"GET /index.html HTTP/1.0\r\nHost: 127.0.0.1:PORT\r\n\r\n",
+         "HTTP/1.0 200 OK\r\n" + html + "\r\n<p>hi</p>"},
+        {"GET /index.html HTTP/1.1\r\nHost: evil.example:PORT\r\nConnection: close\r\n\r\n",
+         "HTTP/1.1 403 Forbidden\r\nContent-Type: text/plain\r\nCache-Control: no-store\r\n"
+         "Content-Length: 9\r\nConnection: close\r\n\r\nForbidden"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request);
+        EXPECT_EQ(Exchange(server, c.request), c.answer);
+    }
+    // Kept alive: two answers on one connection, the second after the first in full.
+    EXPECT_EQ(Exchange(server,
+                       "GET /loose.txt HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n\r\n"
+                       "GET /packed.txt HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nConnection: close\r\n\r\n"),
+              "HTTP/1.1 200 OK\r\n" + text + "Content-Length: 10\r\n\r\n0123456789" +
+                  "HTTP/1.1 200 OK\r\n" + text +
+                  "Content-Length: 15\r\nConnection: close\r\n\r\nfrom the bundle");
 }
 
 TEST(ServeTest, IdleConnectionsAreClosed) {
