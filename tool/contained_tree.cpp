@@ -1,6 +1,8 @@
 #include "contained_tree.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <utility>
 
 #include "bundle_names.h"
@@ -45,18 +47,26 @@ constexpr size_t kMostRememberedFolders = 256;
 ContainedTree::ContainedTree(const fs::path& root)
     : ContainedTree(TreeFolder::OpenRoot(root), root) {}
 
+struct ContainedTree::Remembered {
+    struct FolderNames {
+        uint64_t stamp = 0;
+        std::multimap<std::string, std::string> byLowercase;  // lower case -> as on disk
+    };
+    std::mutex lock;  // held while a folder is listed and its names kept
+    std::map<std::pair<uint64_t, uint64_t>, FolderNames> folders;
+};
+
 ContainedTree::ContainedTree(TreeFolder root, fs::path shown)
-    : root_(std::move(root)), rootPath_(std::move(shown)) {}
+    : root_(std::move(root)), rootPath_(std::move(shown)), realRoot_(root_.RealPath()) {}
 
 ContainedTree::ContainedTree(ContainedTree&&) noexcept = default;
 ContainedTree& ContainedTree::operator=(ContainedTree&&) noexcept = default;
 ContainedTree::~ContainedTree() = default;
 
-const fs::path& ContainedTree::RealRoot() const {
-    if (!realRoot_) {
-        realRoot_ = root_.RealPath();
+void ContainedTree::RememberFolderNames() {
+    if (!remembered_) {
+        remembered_ = std::make_unique<Remembered>();
     }
-    return *realRoot_;
 }
 
 fs::path ContainedTree::ShownPath(std::string_view name) const {
@@ -77,26 +87,34 @@ std::optional<TreeEntry> ContainedTree::FindIgnoringCase(const TreeFolder& folde
         }
         return first;
     };
-    const std::pair<uint64_t, uint64_t> key{folder.Identity().device, folder.Identity().index};
-    // Remembered names are used only while the folder's stamp says nothing changed.
-    const std::optional<uint64_t> settled = remember_ ? folder.SettledStamp() : std::nullopt;
-    const uint64_t stamp = settled.value_or(0);
-    std::optional<std::string> match;
-    const auto known = remembered_.find(key);
-    if (settled && known != remembered_.end() && known->second.stamp == stamp) {
-        match = pick(known->second.byLowercase);
-    } else {
-        FolderNames names;
+    const auto listed = [&folder] {
+        Remembered::FolderNames names;
         for (TreeEntry& entry : folder.List()) {
             names.byLowercase.emplace(AsciiLowercase(entry.name), std::move(entry.name));
         }
-        match = pick(names.byLowercase);
-        if (settled) {
-            if (remembered_.size() >= kMostRememberedFolders) {
-                remembered_.clear();
+        return names;
+    };
+    std::optional<std::string> match;
+    if (!remembered_) {
+        match = pick(listed().byLowercase);
+    } else {
+        // Remembered names are used only while the folder's stamp says nothing changed.
+        const std::pair<uint64_t, uint64_t> key{folder.Identity().device, folder.Identity().index};
+        const std::lock_guard<std::mutex> lock(remembered_->lock);
+        const std::optional<uint64_t> settled = folder.SettledStamp();
+        const auto known = remembered_->folders.find(key);
+        if (settled && known != remembered_->folders.end() && known->second.stamp == *settled) {
+            match = pick(known->second.byLowercase);
+        } else {
+            Remembered::FolderNames names = listed();
+            match = pick(names.byLowercase);
+            if (settled) {
+                if (remembered_->folders.size() >= kMostRememberedFolders) {
+                    remembered_->folders.clear();
+                }
+                names.stamp = *settled;
+                remembered_->folders[key] = std::move(names);
             }
-            names.stamp = stamp;
-            remembered_[key] = std::move(names);
         }
     }
     return match ? folder.Inspect(*match) : std::nullopt;
@@ -160,7 +178,7 @@ Reached ContainedTree::Find(std::string_view relative, bool ignoreCase) const {
                 return NotFound(Reach::Broken);
             }
             const std::optional<std::vector<std::string>> below =
-                NamesBelow(resolved->realPath, RealRoot());
+                NamesBelow(resolved->realPath, realRoot_);
             if (!below) {
                 reached.link = reached.name;
                 reached.target = resolved->shownPath;
@@ -202,6 +220,9 @@ Reached ContainedTree::Find(std::string_view relative, bool ignoreCase) const {
         }
     }
     reached.reach = Reach::Found;
+    if (!levels.empty()) {
+        reached.opened = std::make_shared<const TreeFolder>(std::move(levels.back()));
+    }
     return reached;
 }
 
@@ -210,10 +231,13 @@ std::unique_ptr<InputFile> ContainedTree::Open(const Reached& file) const {
     if (file.reach != Reach::Found || file.place.empty()) {
         throw ToolError("cannot read " + tool::ShownPath(shown) + ": it is not a file");
     }
-    const std::vector<TreeFolder> levels = Descend(file.place, file.place.size() - 1, file.name);
+    std::vector<TreeFolder> levels;
+    if (!file.opened) {
+        levels = Descend(file.place, file.place.size() - 1, file.name);
+    }
+    const TreeFolder& folder = file.opened ? *file.opened : levels.empty() ? root_ : levels.back();
     std::unique_ptr<InputFile> opened;
-    const OpenOutcome outcome =
-        (levels.empty() ? root_ : levels.back()).OpenFile(file.place.back(), file.identity, opened);
+    const OpenOutcome outcome = folder.OpenFile(file.place.back(), file.identity, opened);
     if (outcome == OpenOutcome::WrongKind) {
         throw ToolError("cannot read " + tool::ShownPath(shown) + ": it is not a regular file");
     }
@@ -245,6 +269,9 @@ TreeFolder ContainedTree::OpenFolder(const Reached& folder) const {
     }
     if (folder.place.empty()) {
         return root_.Duplicate();
+    }
+    if (folder.opened) {
+        return folder.opened->Duplicate();
     }
     std::vector<TreeFolder> levels =
         Descend(folder.place, folder.place.size() - 1, folder.name);

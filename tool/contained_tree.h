@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +44,9 @@ struct Reached {
     std::string link;               // Outside, Broken: the link (or "..") that leads there
     std::filesystem::path target;   // Outside through a link: where it leads
     std::vector<std::string> place;  // Found: the real names from the root, no link among them
+    // Found: the folder that holds a file, or the folder itself, as the lookup opened it (null
+    // for the root and what lies directly in it), so that opening it does not walk again.
+    std::shared_ptr<const TreeFolder> opened;
 
     bool IsFile() const { return reach == Reach::Found && kind == EntryKind::File; }
     bool IsFolder() const { return reach == Reach::Found && kind == EntryKind::Folder; }
@@ -67,6 +69,9 @@ public:
     // would find it. Throws ToolError when a folder cannot be read or changes while it is walked.
     Reached Find(std::string_view relative, bool ignoreCase = true) const;
 
+    // The name `name` directly in the root, as the folder shows it (links not followed).
+    std::optional<TreeEntry> Peek(std::string_view name) const { return root_.Inspect(name); }
+
     // Opens a found file for reading. Throws ToolError naming it when it is not a regular file,
     // or is no longer the file that was found.
     std::unique_ptr<InputFile> Open(const Reached& file) const;
@@ -85,28 +90,23 @@ public:
 
     // Keeps the names of folders that were searched without regard to case, so that the next
     // search of an unchanged folder does not list it again. For a server that answers many
-    // misses in one large folder.
-    void RememberFolderNames(bool remember) { remember_ = remember; }
+    // misses in one large folder; its lookups may then run on several threads at once.
+    void RememberFolderNames();
 
 private:
     explicit ContainedTree(TreeFolder root, std::filesystem::path shown);
-    const std::filesystem::path& RealRoot() const;
     std::optional<TreeEntry> FindIgnoringCase(const TreeFolder& folder,
                                               std::string_view name) const;
     // Opens the folders of `names` from the root, one after the other, none a link.
     std::vector<TreeFolder> Descend(const std::vector<std::string>& names, size_t count,
                                     std::string_view shownName) const;
 
-    struct FolderNames {
-        uint64_t stamp = 0;
-        std::multimap<std::string, std::string> byLowercase;  // lower case -> as on disk
-    };
+    struct Remembered;
 
     TreeFolder root_;
     std::filesystem::path rootPath_;
-    mutable std::optional<std::filesystem::path> realRoot_;
-    bool remember_ = false;
-    mutable std::map<std::pair<uint64_t, uint64_t>, FolderNames> remembered_;
+    std::filesystem::path realRoot_;
+    std::unique_ptr<Remembered> remembered_;  // with RememberFolderNames
 };
 
 }  // namespace vandrel::tool

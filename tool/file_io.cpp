@@ -400,19 +400,17 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
         throw ToolError("cannot read " + Quoted(path) + ": " +
                         (S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"));
     }
-    const int flags = fcntl(fd_, F_GETFL);
-    if (flags < 0 || fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        const std::string reason = LastErrorText();
-        Close();
-        throw ToolError("cannot read " + Quoted(path) + ": " + reason);
-    }
+    // O_NONBLOCK changes nothing for a regular file: it stays.
+    size_ = static_cast<uint64_t>(info.st_size);
 }
 #endif
 
 #ifdef _WIN32
-InputFile::InputFile(void* handle, const fs::path& path) : path_(path), handle_(handle) {}
+InputFile::InputFile(void* handle, const fs::path& path, std::optional<uint64_t> size)
+    : path_(path), size_(size), handle_(handle) {}
 #else
-InputFile::InputFile(int fd, const fs::path& path) : path_(path), fd_(fd) {}
+InputFile::InputFile(int fd, const fs::path& path, std::optional<uint64_t> size)
+    : path_(path), size_(size), fd_(fd) {}
 #endif
 
 InputFile::~InputFile() {
@@ -463,6 +461,9 @@ bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
 }
 
 uint64_t InputFile::Size() {
+    if (size_) {
+        return *size_;
+    }
 #ifdef _WIN32
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(static_cast<HANDLE>(handle_), &size)) {

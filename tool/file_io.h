@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -85,11 +86,12 @@ public:
     // never waits, and only a regular file is kept.
     explicit InputFile(const std::filesystem::path& path);
     // Takes over a descriptor (POSIX) or handle (Windows) opened for reading; `path` names the
-    // file in messages.
+    // file in messages, and `size` is its size when the opener knows it.
 #ifdef _WIN32
-    InputFile(void* handle, const std::filesystem::path& path);
+    InputFile(void* handle, const std::filesystem::path& path,
+              std::optional<uint64_t> size = std::nullopt);
 #else
-    InputFile(int fd, const std::filesystem::path& path);
+    InputFile(int fd, const std::filesystem::path& path, std::optional<uint64_t> size = std::nullopt);
 #endif
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -100,6 +102,7 @@ public:
     // Reads exactly `n` bytes at `offset` (does not move the current position); false when the
     // file ends first.
     bool ReadAt(uint64_t offset, void* buffer, size_t n);
+    // The size when the file was opened, or asked now when the opener did not know it.
     uint64_t Size();
     void Close();
     const std::filesystem::path& Path() const { return path_; }
@@ -116,6 +119,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    std::optional<uint64_t> size_;
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else

@@ -132,11 +132,8 @@ OpenOutcome TreeFolder::OpenFile(std::string_view name, const FileIdentity& expe
     if (IdentityOf(info) != expected) {
         return OpenOutcome::Changed;
     }
-    const int flags = fcntl(fd.Get(), F_GETFL);
-    if (flags < 0 || fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        FailOn("cannot read", shown);
-    }
-    result = std::make_unique<InputFile>(fd.Release(), shown);
+    // O_NONBLOCK changes nothing for a regular file: it stays.
+    result = std::make_unique<InputFile>(fd.Release(), shown, static_cast<uint64_t>(info.st_size));
     return OpenOutcome::Opened;
 }
 

@@ -6,6 +6,10 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/dispatch.hpp>
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
@@ -18,11 +22,16 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <set>
+#include <array>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "commands.h"
 #include "portable/config/config_check.h"
 #include "serve_content.h"
+#include "serve_send.h"
 
 namespace vandrel::tool {
 
@@ -50,8 +59,6 @@ constexpr const char* kServeUsage =
     "Each request is logged as METHOD TARGET STATUS BODY-BYTES TIME SOURCE, and the range sent\n"
     "for a 206 answer. SOURCE is bundle, folder or kit.\n"
     "exit codes: 0 stopped with Ctrl+C, 1 failure, 2 bad command line or a remote-mode app\n";
-
-constexpr size_t kChunkSize = size_t{256} << 10;
 
 struct ServeOptions {
     std::string folder = ".";
@@ -168,11 +175,68 @@ std::optional<std::string> Refusal(const http::request<http::empty_body>& reques
     return std::nullopt;
 }
 
+// How long a connection may stay idle, and how many may be open at once; more clients wait in
+// the system's queue until one closes.
+struct ServeLimits {
+    std::chrono::milliseconds idle{60000};
+    size_t connections = 256;
+};
+
+// Folder files up to this size are read whole and written with their header in one go; larger
+// ones follow their header from the file (sendfile).
+constexpr uint64_t kSmallBody = uint64_t{64} << 10;
+
+// An answer's status line and header lines, as the host's core planned them, in the order given,
+// with the length and the connection's fate as HTTP/1.x wants them.
+class AnswerHeader {
+public:
+    AnswerHeader(unsigned version, int status, std::string_view reason) {
+        text_.reserve(256);
+        text_ += version == 10 ? "HTTP/1.0 " : "HTTP/1.1 ";
+        text_ += std::to_string(status);
+        text_ += ' ';
+        text_ += reason;
+        text_ += "\r\n";
+    }
+    void Line(std::string_view line) {
+        text_ += line;
+        text_ += "\r\n";
+        hasLength_ = hasLength_ || line.starts_with("Content-Length: ");
+    }
+    void Field(std::string_view name, std::string_view value) {
+        text_ += name;
+        text_ += ": ";
+        text_ += value;
+        text_ += "\r\n";
+        hasLength_ = hasLength_ || name == "Content-Length";
+    }
+    // Ends the header: the length when no line gave it (HTTP/1.1 needs it to go on), and
+    // "Connection" when the connection does not do what the version does by default.
+    const std::string& End(uint64_t length, unsigned version, bool keepAlive) {
+        if (!hasLength_) {
+            Field("Content-Length", std::to_string(length));
+        }
+        if (version == 11 && !keepAlive) {
+            Field("Connection", "close");
+        } else if (version == 10 && keepAlive) {
+            Field("Connection", "keep-alive");
+        }
+        text_ += "\r\n";
+        return text_;
+    }
+
+private:
+    std::string text_;
+    bool hasLength_ = false;
+};
+
 class Server;
 
-// One browser connection: reads requests one after the other and writes each answer, its body
-// streamed from the mapped bundle or read from the folder file in pieces. A connection that
-// stays idle, or a client that does not take an answer, is closed after the server's idle time.
+// One browser connection: reads requests one after the other and answers each: the header and a
+// body from memory (the mapped bundle, or a small folder file read whole) in one write, or the
+// header and then the folder file sent from the file by the system. Runs on one event loop;
+// a connection that stays idle, or a client that does not take an answer, is closed after the
+// server's idle time.
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(tcp::socket socket, Server& server);
@@ -180,36 +244,34 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    void ReadRequest();
-    void Close();
+    // From any thread: starts reading requests, or closes the connection, on its loop.
+    void Start();
+    void CloseSoon();
 
 private:
+    void ReadRequest();
+    void Close();
     void OnRequest(const error_code& ec);
-    void SendBody();
+    void Write(const std::string& header, asio::const_buffer body, bool fileFollows);
+    void SendFile();
     void Finish(bool complete);
 
     beast::tcp_stream stream_;
+    asio::steady_timer waitTimer_;
     Server& server_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
-    http::response<http::buffer_body> response_;
-    std::optional<http::response_serializer<http::buffer_body>> serializer_;
     ServedAnswer answer_;
     std::string method_;
     std::string target_;
-    bool keepAlive_ = false;
-    uint64_t sent_ = 0;  // body bytes written
-    uint64_t left_ = 0;  // body bytes still to write
+    unsigned status_ = 0;
+    std::string header_;
     std::vector<char> chunk_;
+    bool keepAlive_ = false;
+    uint64_t bodyLength_ = 0;  // body bytes to send
+    uint64_t sent_ = 0;        // body bytes written
     std::chrono::steady_clock::time_point start_;
     std::string refusal_;  // why the request was refused (403)
-};
-
-// How long a connection may stay idle, and how many may be open at once; more clients wait in
-// the system's queue until one closes.
-struct ServeLimits {
-    std::chrono::milliseconds idle{60000};
-    size_t connections = 256;
 };
 
 class Server {
@@ -220,9 +282,11 @@ public:
           out_(out),
           quiet_(quiet),
           limits_(limits),
-          acceptor_(io_),
-          signals_(io_),
-          retry_(io_) {
+          loops_(MakeLoops()),
+          acceptor_(*loops_[0]),
+          signals_(*loops_[0]),
+          retry_(*loops_[0]),
+          flushTimer_(*loops_[0]) {
         const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
         error_code ec;
         acceptor_.open(endpoint.protocol(), ec);
@@ -243,53 +307,144 @@ public:
                             ec.message());
         }
         port_ = acceptor_.local_endpoint().port();
+        // Each loop makes its descriptors (the system's event queue) when first used: now, while
+        // descriptors are sure to be left, not when a connection first comes to it.
+        for (const auto& loop : loops_) {
+            readied_.emplace_back(*loop);
+        }
         signals_.add(SIGINT);
         signals_.add(SIGTERM);
     }
 
+    uint16_t OwnPort() const { return port_; }
 
-    // Serves until SIGINT or SIGTERM, then closes every connection.
+    // Serves until SIGINT or SIGTERM, then closes every connection. There is one event loop per
+    // core (two at least), each on a thread of its own, and each connection lives on one of them
+    // (taken in turn), as a worker process of nginx holds its connections: a request that waits
+    // for the disk holds up only the connections of its loop, and no loop wakes another.
     void Run() {
-        signals_.async_wait([this](const error_code& ec, int) {
+        std::vector<asio::executor_work_guard<asio::io_context::executor_type>> busy;
+        for (const auto& loop : loops_) {
+            busy.push_back(asio::make_work_guard(*loop));
+        }
+        signals_.async_wait([this, &busy](const error_code& ec, int) {
             if (ec) {
                 return;
             }
             error_code ignored;
             acceptor_.close(ignored);
             retry_.cancel();
-            for (Session* session : sessions_) {
-                session->Close();
+            for (const std::shared_ptr<Session>& session : Sessions()) {
+                session->CloseSoon();
+            }
+            for (auto& guard : busy) {
+                guard.reset();  // each loop ends once its connections have
             }
         });
         Accept();
-        io_.run();
+        std::vector<std::thread> workers;
+        for (size_t i = 1; i < loops_.size(); ++i) {
+            workers.emplace_back([loop = loops_[i].get()] { loop->run(); });
+        }
+        loops_[0]->run();
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+        stopped_ = true;
+        const std::lock_guard<std::mutex> lock(logLock_);
+        WriteLog();
     }
 
     const AppContent& Content() const { return content_; }
     const ServeLimits& Limits() const { return limits_; }
-    uint16_t OwnPort() const { return port_; }
-    void Add(Session* session) { sessions_.insert(session); }
+
+    void Add(Session* session, std::weak_ptr<Session> shared) {
+        const std::lock_guard<std::mutex> lock(sessionsLock_);
+        sessions_[session] = std::move(shared);
+    }
     void Remove(Session* session) {
-        sessions_.erase(session);
-        // A place is free again: accept the next client, unless accepting already goes on.
-        if (!accepting_ && !waiting_ && acceptor_.is_open()) {
-            Accept();
+        {
+            const std::lock_guard<std::mutex> lock(sessionsLock_);
+            sessions_.erase(session);
         }
+        if (stopped_) {
+            return;
+        }
+        // A place is free again: accept the next client, unless accepting already goes on.
+        asio::post(*loops_[0], [this] {
+            if (!accepting_ && !waiting_ && acceptor_.is_open()) {
+                Accept();
+            }
+        });
     }
 
+    // Lines are gathered and written together a moment later (or when many are waiting), so
+    // that a busy server does not make one write for each request.
     void Log(const std::string& line) {
-        if (!quiet_) {
-            out_ << Shown(line, false) << std::endl;
+        if (quiet_) {
+            return;
+        }
+        const std::string shown = Shown(line, false) + '\n';
+        const std::lock_guard<std::mutex> lock(logLock_);
+        pendingLog_ += shown;
+        if (pendingLog_.size() >= kLogBatch) {
+            WriteLog();
+        } else if (!flushScheduled_) {
+            flushScheduled_ = true;
+            flushTimer_.expires_after(kLogDelay);
+            flushTimer_.async_wait([this](const error_code&) {
+                const std::lock_guard<std::mutex> lock(logLock_);
+                flushScheduled_ = false;
+                WriteLog();
+            });
         }
     }
 
 private:
+    static constexpr size_t kLogBatch = 64 << 10;
+    static constexpr std::chrono::milliseconds kLogDelay{20};
+
+    static std::vector<std::unique_ptr<asio::io_context>> MakeLoops() {
+        std::vector<std::unique_ptr<asio::io_context>> loops;
+        const unsigned count = std::max(2u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < count; ++i) {
+            loops.push_back(std::make_unique<asio::io_context>(1));
+        }
+        return loops;
+    }
+
+    // With logLock_ held.
+    void WriteLog() {
+        if (!pendingLog_.empty()) {
+            out_ << pendingLog_ << std::flush;
+            pendingLog_.clear();
+        }
+    }
+
+    std::vector<std::shared_ptr<Session>> Sessions() {
+        std::vector<std::shared_ptr<Session>> open;
+        const std::lock_guard<std::mutex> lock(sessionsLock_);
+        for (const auto& [session, shared] : sessions_) {
+            if (std::shared_ptr<Session> alive = shared.lock()) {
+                open.push_back(std::move(alive));
+            }
+        }
+        return open;
+    }
+
+    size_t SessionCount() {
+        const std::lock_guard<std::mutex> lock(sessionsLock_);
+        return sessions_.size();
+    }
+
+    // On the first loop.
     void Accept() {
-        if (sessions_.size() >= limits_.connections) {
+        if (SessionCount() >= limits_.connections) {
             return;  // Remove accepts again
         }
         accepting_ = true;
-        acceptor_.async_accept([this](const error_code& ec, tcp::socket socket) {
+        asio::io_context& loop = *loops_[nextLoop_++ % loops_.size()];
+        acceptor_.async_accept(loop, [this](const error_code& ec, tcp::socket socket) {
             accepting_ = false;
             if (!acceptor_.is_open()) {
                 return;
@@ -316,7 +471,9 @@ private:
             }
             backoff_ = std::chrono::milliseconds(0);
             if (!ec) {
-                std::make_shared<Session>(std::move(socket), *this)->ReadRequest();
+                auto session = std::make_shared<Session>(std::move(socket), *this);
+                Add(session.get(), session);
+                session->Start();
             }
             Accept();
         });
@@ -326,27 +483,48 @@ private:
     std::ostream& out_;
     bool quiet_;
     ServeLimits limits_;
-    asio::io_context io_;
-    tcp::acceptor acceptor_;
+    // Before the context, so that sessions its destruction releases can still leave.
+    std::mutex sessionsLock_;
+    std::map<Session*, std::weak_ptr<Session>> sessions_;
+    std::mutex logLock_;
+    std::string pendingLog_;       // with logLock_
+    bool flushScheduled_ = false;  // with logLock_
+    std::atomic<bool> stopped_{false};
+    std::vector<std::unique_ptr<asio::io_context>> loops_;
+    tcp::acceptor acceptor_;  // these four on the first loop
     asio::signal_set signals_;
     asio::steady_timer retry_;
-    std::set<Session*> sessions_;
+    asio::steady_timer flushTimer_;
+    std::vector<asio::steady_timer> readied_;  // one on each loop
+    size_t nextLoop_ = 0;
     uint16_t port_ = 0;
-    bool accepting_ = false;
+    bool accepting_ = false;  // these three on the first loop
     bool waiting_ = false;
     std::chrono::milliseconds backoff_{0};
 };
 
-Session::Session(tcp::socket socket, Server& server) : stream_(std::move(socket)), server_(server) {
-    server_.Add(this);
+Session::Session(tcp::socket socket, Server& server)
+    : stream_(std::move(socket)), waitTimer_(stream_.get_executor()), server_(server) {
+    error_code ignored;
+    // Small answers go out at once, not after the browser's delayed acknowledgement.
+    stream_.socket().set_option(tcp::no_delay(true), ignored);
 }
 
 Session::~Session() {
     server_.Remove(this);
 }
 
+void Session::Start() {
+    asio::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->ReadRequest(); });
+}
+
+void Session::CloseSoon() {
+    asio::post(stream_.get_executor(), [self = shared_from_this()] { self->Close(); });
+}
+
 void Session::Close() {
     error_code ignored;
+    waitTimer_.cancel();
     stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
     stream_.close();
 }
@@ -368,94 +546,66 @@ void Session::OnRequest(const error_code& ec) {
     }
     start_ = std::chrono::steady_clock::now();
     const http::request<http::empty_body>& request = parser_->get();
-    method_ = std::string(request.method_string());
-    target_ = std::string(request.target());
+    method_ = std::string(View(request.method_string()));
+    target_ = std::string(View(request.target()));
     // A request with a body is answered, then the connection is closed instead of reading on.
     keepAlive_ = request.keep_alive() && parser_->is_done();
+    const unsigned version = request.version();
     const bool head = request.method() == http::verb::head;
 
-    serializer_.reset();
-    response_ = {};
-    response_.version(request.version());
     answer_ = {};
     sent_ = 0;
-    left_ = 0;
     refusal_.clear();
+    asio::const_buffer body;
+    bool fromFile = false;
     if (std::optional<std::string> refusal = Refusal(request, server_.OwnPort())) {
         refusal_ = std::move(*refusal);
         static constexpr std::string_view kForbidden = "Forbidden";
-        response_.result(http::status::forbidden);
-        response_.set(http::field::content_type, "text/plain");
-        response_.set(http::field::cache_control, "no-store");
-        response_.content_length(kForbidden.size());
-        answer_.bytes = reinterpret_cast<const uint8_t*>(kForbidden.data());
-        answer_.plan.bodyLength = kForbidden.size();
-        left_ = head ? 0 : kForbidden.size();
+        status_ = 403;
+        AnswerHeader header(version, 403, "Forbidden");
+        header.Field("Content-Type", "text/plain");
+        header.Field("Cache-Control", "no-store");
+        header.Field("Content-Length", std::to_string(kForbidden.size()));
+        header_ = header.End(kForbidden.size(), version, keepAlive_);
+        body = asio::buffer(kForbidden.data(), kForbidden.size());
     } else if (request.method() != http::verb::get && !head) {
-        response_.result(http::status::method_not_allowed);
-        response_.set(http::field::allow, "GET, HEAD");
-        response_.set(http::field::cache_control, "no-store");
-        response_.content_length(0);
+        status_ = 405;
+        AnswerHeader header(version, 405, "Method Not Allowed");
+        header.Field("Allow", "GET, HEAD");
+        header.Field("Cache-Control", "no-store");
+        header_ = header.End(0, version, keepAlive_);
     } else {
         std::optional<std::string> range;
         if (const auto field = request.find(http::field::range); field != request.end()) {
-            range = std::string(field->value());
+            range = std::string(View(field->value()));
         }
         answer_ = server_.Content().Answer(target_, range);
         const ResponsePlan& plan = answer_.plan;
-        response_.result(static_cast<unsigned>(plan.status));
-        response_.reason(plan.reason);
-        bool hasLength = false;
+        status_ = static_cast<unsigned>(plan.status);
+        AnswerHeader header(version, plan.status, plan.reason);
         for (const std::string& line : plan.headers) {
-            const size_t colon = line.find(": ");
-            const std::string name = line.substr(0, colon);
-            response_.insert(name, line.substr(colon + 2));
-            hasLength = hasLength || name == "Content-Length";
+            header.Line(line);
         }
-        const uint64_t bodyLength = plan.body == BodyKind::None ? 0 : plan.bodyLength;
-        if (!hasLength) {  // the 404 text, or no body: HTTP/1.1 needs the length to go on
-            response_.content_length(bodyLength);
+        const uint64_t length = plan.body == BodyKind::None ? 0 : plan.bodyLength;
+        header_ = header.End(length, version, keepAlive_);
+        if (answer_.bytes != nullptr) {
+            body = asio::buffer(answer_.bytes, static_cast<size_t>(length));
+        } else if (length > 0) {
+            fromFile = true;
+            bodyLength_ = length;
         }
-        left_ = head ? 0 : bodyLength;
     }
-    response_.keep_alive(keepAlive_);
-    response_.body().data = nullptr;
-    response_.body().size = 0;
-    response_.body().more = left_ > 0;
-    serializer_.emplace(response_);
-
-    stream_.expires_after(server_.Limits().idle);
-    if (left_ == 0) {
-        http::async_write(stream_, *serializer_,
-                          [self = shared_from_this()](const error_code& ec, size_t) {
-                              self->Finish(!ec);
-                          });
-        return;
+    if (head) {
+        body = {};
+        fromFile = false;
     }
-    http::async_write_header(stream_, *serializer_,
-                             [self = shared_from_this()](const error_code& ec, size_t) {
-                                 if (ec) {
-                                     self->Finish(false);
-                                 } else {
-                                     self->SendBody();
-                                 }
-                             });
-}
-
-void Session::SendBody() {
-    const char* data = nullptr;
-    size_t n = 0;
-    if (answer_.bytes != nullptr) {
-        // Straight from the mapped image, in pieces the size of size_t.
-        n = static_cast<size_t>(std::min<uint64_t>(left_, size_t{1} << 30));
-        data = reinterpret_cast<const char*>(answer_.bytes) + sent_;
-    } else {
-        n = static_cast<size_t>(std::min<uint64_t>(left_, kChunkSize));
-        chunk_.resize(kChunkSize);
+    bodyLength_ = fromFile ? bodyLength_ : body.size();
+    if (fromFile && bodyLength_ <= kSmallBody) {
+        // Read whole, and written with the header.
+        chunk_.resize(static_cast<size_t>(bodyLength_));
         bool read = false;
         try {
-            read = answer_.file &&
-                   answer_.file->ReadAt(answer_.plan.bodyOffset + sent_, chunk_.data(), n);
+            read = answer_.file->ReadAt(answer_.plan.bodyOffset, chunk_.data(), chunk_.size());
         } catch (const ToolError& error) {
             answer_.problem = error.what();
         }
@@ -466,29 +616,39 @@ void Session::SendBody() {
             Finish(false);  // the promised length cannot be kept: the connection ends
             return;
         }
-        data = chunk_.data();
+        body = asio::buffer(chunk_.data(), chunk_.size());
+        fromFile = false;
     }
-    response_.body().data = const_cast<char*>(data);
-    response_.body().size = n;
-    response_.body().more = left_ > n;
+    Write(header_, body, fromFile);
+}
+
+void Session::Write(const std::string& header, asio::const_buffer body, bool fileFollows) {
+    const std::array<asio::const_buffer, 2> buffers{asio::buffer(header), body};
     stream_.expires_after(server_.Limits().idle);
-    http::async_write(stream_, *serializer_,
-                      [self = shared_from_this(), n](error_code ec, size_t) {
-                          if (ec == http::error::need_buffer) {
-                              ec = {};
-                          }
+    asio::async_write(stream_, buffers,
+                      [self = shared_from_this(), fileFollows, bytes = body.size()](
+                          const error_code& ec, size_t) {
                           if (ec) {
                               self->Finish(false);
-                              return;
-                          }
-                          self->sent_ += n;
-                          self->left_ -= n;
-                          if (self->left_ > 0) {
-                              self->SendBody();
+                          } else if (fileFollows) {
+                              self->SendFile();
                           } else {
+                              self->sent_ = bytes;
                               self->Finish(true);
                           }
                       });
+}
+
+void Session::SendFile() {
+    SendFileBody(stream_, waitTimer_, server_.Limits().idle, *answer_.file,
+                 answer_.plan.bodyOffset, bodyLength_, chunk_,
+                 [self = shared_from_this()](uint64_t sent, bool complete, std::string problem) {
+                     self->sent_ = sent;
+                     if (!problem.empty()) {
+                         self->answer_.problem = std::move(problem);
+                     }
+                     self->Finish(complete);
+                 });
 }
 
 void Session::Finish(bool complete) {
@@ -497,8 +657,8 @@ void Session::Finish(bool complete) {
                           .count();
     char time[32];
     std::snprintf(time, sizeof time, "%.1fms", ms);
-    std::string line = method_ + " " + target_ + " " + std::to_string(response_.result_int()) +
-                       " " + std::to_string(sent_) + " " + time;
+    std::string line = method_ + " " + target_ + " " + std::to_string(status_) + " " +
+                       std::to_string(sent_) + " " + time;
     if (answer_.source != ContentSource::None) {
         line += std::string(" ") + SourceName(answer_.source);
     }

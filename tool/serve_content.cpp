@@ -117,8 +117,9 @@ AppContent::AppContent(const fs::path& appFolder, const AppConfig& config, bool 
     if (!www.IsFolder()) {
         throw ToolError(Quoted(wwwPath_) + " is not a folder: an app keeps its files in www/");
     }
-    www_ = std::make_unique<ContainedTree>(app_.Subtree(www));
-    www_->RememberFolderNames(true);
+    auto tree = std::make_shared<ContainedTree>(app_.Subtree(www));
+    tree->RememberFolderNames();
+    www_ = std::move(tree);
     wwwIdentity_ = www.identity;
     const fs::path bundlePath = wwwPath_ / "assets.dat";
     const Reached bundle = www_->Find("assets.dat", false);
@@ -171,20 +172,23 @@ std::string AppContent::Describe() const {
     return text;
 }
 
-const ContainedTree& AppContent::Www() const {
-    // www is looked up again for each request, so that one replaced while serving is followed;
+std::shared_ptr<const ContainedTree> AppContent::Www() const {
+    // www is looked at again for each request, so that one replaced while serving is followed;
     // the tree and the names it remembers are kept while it stays the same folder.
+    const std::optional<TreeEntry> now = app_.Peek("www");
+    const std::lock_guard<std::mutex> lock(wwwLock_);
+    if (now && now->kind == EntryKind::Folder && now->identity == wwwIdentity_) {
+        return www_;
+    }
     const Reached www = app_.Find("www");
     if (!www.IsFolder()) {
         throw ToolError(Quoted(wwwPath_) + " is no longer a folder of the app");
     }
-    if (www.identity != wwwIdentity_) {
-        auto tree = std::make_unique<ContainedTree>(app_.Subtree(www));
-        tree->RememberFolderNames(true);
-        www_ = std::move(tree);
-        wwwIdentity_ = www.identity;
-    }
-    return *www_;
+    auto tree = std::make_shared<ContainedTree>(app_.Subtree(www));
+    tree->RememberFolderNames();
+    www_ = std::move(tree);
+    wwwIdentity_ = www.identity;
+    return www_;
 }
 
 ServedAnswer AppContent::Answer(std::string_view target,
@@ -198,7 +202,8 @@ ServedAnswer AppContent::Answer(std::string_view target,
             OpenedFile& entry = opened.emplace_back();
             entry.folderPath = folderPath;
             try {
-                const ContainedTree& www = Www();
+                const std::shared_ptr<const ContainedTree> tree = Www();
+                const ContainedTree& www = *tree;
                 // Windows finds folder files whatever the case of their names: so does this.
                 const Reached found = www.Find(folderPath, true);
                 if (found.reach == Reach::Outside || found.reach == Reach::Broken) {

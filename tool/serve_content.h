@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,7 +57,7 @@ public:
     // The answer to a request whose target is `target` (origin form "/path?query", or absolute
     // form "http://host/path"), with the Range header's value when there is one. The bundle, then
     // the www folder (not with bundleOnly), then the kit's page library; every plan comes from
-    // PlanResponse.
+    // PlanResponse. Safe to call on several threads at once.
     ServedAnswer Answer(std::string_view target, const std::optional<std::string>& range) const;
 
     // Things the app maker should know before the first request (a rejected bundle, a start page
@@ -66,12 +67,14 @@ public:
     std::string Describe() const;
 
 private:
-    // The www folder's tree, found again through the app folder.
-    const ContainedTree& Www() const;
+    // The www folder's tree, found again through the app folder. Answer runs on several threads
+    // at once: the tree is replaced under a lock, and kept alive by the answers that use it.
+    std::shared_ptr<const ContainedTree> Www() const;
 
     ContainedTree app_;
     std::filesystem::path wwwPath_;
-    mutable std::unique_ptr<ContainedTree> www_;
+    mutable std::mutex wwwLock_;
+    mutable std::shared_ptr<const ContainedTree> www_;
     mutable FileIdentity wwwIdentity_;
     bool bundleOnly_ = false;
     bool hasBundle_ = false;

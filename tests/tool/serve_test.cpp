@@ -25,12 +25,22 @@ namespace {
 using namespace testing_util;
 using namespace std::chrono_literals;
 
+// 300 KiB that differ from offset to offset: sent from the file by the system.
+std::string LargeBody() {
+    std::string bytes(300 << 10, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7 + i / 1000);
+    }
+    return bytes;
+}
+
 class RunningServe {
 public:
     explicit RunningServe(ToolEnvironment environment) {
         WriteFile(app_ / "package.json", R"({"name":"t"})");
         WriteFile(app_ / "www/index.html", "<p>hi</p>");
         WriteFile(app_ / "www/loose.txt", "0123456789");
+        WriteFile(app_ / "www/large.bin", LargeBody());
         WriteFile(app_ / "www/assets.dat", EncodeFiles({{"packed.txt", "from the bundle"}}));
         std::promise<uint16_t> listening;
         environment.testHook = [&listening](std::string_view point, const std::string& port) {
@@ -72,6 +82,7 @@ public:
     }
 
     uint16_t Port() const { return port_; }
+    const fs::path& App() const { return app_.Path(); }
 
     void Request(int fd) const {
         const std::string request =
@@ -159,6 +170,19 @@ TEST(ServeTest, AnswersByteForByte) {
         SCOPED_TRACE(c.request);
         EXPECT_EQ(Exchange(server, c.request), c.answer);
     }
+    // A large folder file, whole and a range in the middle of it.
+    const std::string large = LargeBody();
+    EXPECT_TRUE(Exchange(server, "GET /large.bin HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n"
+                                 "Connection: close\r\n\r\n") ==
+                "HTTP/1.1 200 OK\r\nCache-Control: no-store\r\nContent-Type: "
+                "application/octet-stream\r\nAccept-Ranges: bytes\r\nContent-Length: 307200\r\n"
+                "Connection: close\r\n\r\n" + large);
+    EXPECT_TRUE(Exchange(server, "GET /large.bin HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n"
+                                 "Range: bytes=100000-299999\r\nConnection: close\r\n\r\n") ==
+                "HTTP/1.1 206 Partial Content\r\nCache-Control: no-store\r\nContent-Type: "
+                "application/octet-stream\r\nAccept-Ranges: bytes\r\nContent-Range: bytes "
+                "100000-299999/307200\r\nContent-Length: 200000\r\nConnection: close\r\n\r\n" +
+                    large.substr(100000, 200000));
     // Kept alive: two answers on one connection, the second after the first in full.
     EXPECT_EQ(Exchange(server,
                        "GET /loose.txt HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n\r\n"
@@ -166,6 +190,24 @@ TEST(ServeTest, AnswersByteForByte) {
               "HTTP/1.1 200 OK\r\n" + text + "Content-Length: 10\r\n\r\n0123456789" +
                   "HTTP/1.1 200 OK\r\n" + text +
                   "Content-Length: 15\r\nConnection: close\r\n\r\nfrom the bundle");
+}
+
+// Browsers that go away in the middle of a large answer end their connections, not the server.
+TEST(ServeTest, ClientsThatLeaveMidAnswerDoNotStopTheServer) {
+    RunningServe server({});
+    WriteFile(server.App() / "www/huge.bin", std::string(32 << 20, 'h'));
+    for (int round = 0; round < 4; ++round) {
+        const int fd = server.Connect();
+        const std::string request = "GET /huge.bin HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                    std::to_string(server.Port()) + "\r\n\r\n";
+        send(fd, request.data(), request.size(), 0);
+        EXPECT_NE(Receive(fd, 5s), "");
+        close(fd);  // with most of the answer unread
+    }
+    EXPECT_EQ(Exchange(server, "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n"
+                               "Connection: close\r\n\r\n")
+                  .substr(0, 15),
+              "HTTP/1.1 200 OK");
 }
 
 TEST(ServeTest, IdleConnectionsAreClosed) {

@@ -1,0 +1,36 @@
+#pragma once
+
+// Sends the body of a folder file on a browser's connection, the fastest way the system has: on
+// POSIX the kernel copies it from the file to the socket (sendfile) without passing through the
+// program; on Windows it is read in large pieces and written.
+
+// Boost 1.74's asio/awaitable.hpp uses std::exchange without including <utility>, which MinGW's
+// GCC 12 then does not find.
+#include <utility>
+
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vandrel::tool {
+
+class InputFile;
+
+// How a body send ended: the bytes sent, whether they were all, and why not when the file is to
+// blame (it got shorter, it cannot be read); an empty problem otherwise (the browser went away, or
+// stopped taking bytes for `idle`).
+using BodySent = std::function<void(uint64_t sent, bool complete, std::string problem)>;
+
+// Sends `length` bytes of `file` from `offset` on `stream`, then calls `done` on the stream's
+// executor. A wait for the browser longer than `idle` ends the send (`timer` measures it);
+// `buffer` is room the sender may use. `file`, `timer` and `buffer` must live until `done`.
+void SendFileBody(boost::beast::tcp_stream& stream, boost::asio::steady_timer& timer,
+                  std::chrono::milliseconds idle, InputFile& file, uint64_t offset,
+                  uint64_t length, std::vector<char>& buffer, BodySent done);
+
+}  // namespace vandrel::tool
