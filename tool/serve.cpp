@@ -239,7 +239,7 @@ class Server;
 // server's idle time.
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(tcp::socket socket, Server& server);
+    Session(BrowserSocket socket, Server& server);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -256,8 +256,8 @@ private:
     void SendFile();
     void Finish(bool complete);
 
-    beast::tcp_stream stream_;
-    asio::steady_timer waitTimer_;
+    BrowserStream stream_;
+    LoopTimer waitTimer_;
     Server& server_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
@@ -444,7 +444,8 @@ private:
         }
         accepting_ = true;
         asio::io_context& loop = *loops_[nextLoop_++ % loops_.size()];
-        acceptor_.async_accept(loop, [this](const error_code& ec, tcp::socket socket) {
+        acceptor_.async_accept(loop.get_executor(), [this](const error_code& ec,
+                                                            BrowserSocket socket) {
             accepting_ = false;
             if (!acceptor_.is_open()) {
                 return;
@@ -503,7 +504,7 @@ private:
     std::chrono::milliseconds backoff_{0};
 };
 
-Session::Session(tcp::socket socket, Server& server)
+Session::Session(BrowserSocket socket, Server& server)
     : stream_(std::move(socket)), waitTimer_(stream_.get_executor()), server_(server) {
     error_code ignored;
     // Small answers go out at once, not after the browser's delayed acknowledgement.
@@ -652,11 +653,15 @@ void Session::SendFile() {
 }
 
 void Session::Finish(bool complete) {
-    const double ms = std::chrono::duration<double, std::milli>(
-                          std::chrono::steady_clock::now() - start_)
-                          .count();
+    // Tenths of a millisecond, rounded.
+    const auto tenths = static_cast<unsigned long long>(
+        (std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                               start_)
+             .count() +
+         50) /
+        100);
     char time[32];
-    std::snprintf(time, sizeof time, "%.1fms", ms);
+    std::snprintf(time, sizeof time, "%llu.%llums", tenths / 10, tenths % 10);
     std::string line = method_ + " " + target_ + " " + std::to_string(status_) + " " +
                        std::to_string(sent_) + " " + time;
     if (answer_.source != ContentSource::None) {

@@ -173,11 +173,18 @@ std::string AppContent::Describe() const {
 }
 
 std::shared_ptr<const ContainedTree> AppContent::Www() const {
-    // www is looked at again for each request, so that one replaced while serving is followed;
-    // the tree and the names it remembers are kept while it stays the same folder.
-    const std::optional<TreeEntry> now = app_.Peek("www");
+    // www is looked at again (at most every tenth of a second), so that one replaced while
+    // serving is followed; the tree and the names it remembers are kept while it stays the same
+    // folder.
+    constexpr auto kLookAgain = std::chrono::milliseconds(100);
+    const auto now = std::chrono::steady_clock::now();
     const std::lock_guard<std::mutex> lock(wwwLock_);
-    if (now && now->kind == EntryKind::Folder && now->identity == wwwIdentity_) {
+    if (now - wwwSeen_ < kLookAgain) {
+        return www_;
+    }
+    const std::optional<TreeEntry> entry = app_.Peek("www");
+    if (entry && entry->kind == EntryKind::Folder && entry->identity == wwwIdentity_) {
+        wwwSeen_ = now;
         return www_;
     }
     const Reached www = app_.Find("www");
@@ -188,6 +195,7 @@ std::shared_ptr<const ContainedTree> AppContent::Www() const {
     tree->RememberFolderNames();
     www_ = std::move(tree);
     wwwIdentity_ = www.identity;
+    wwwSeen_ = now;
     return www_;
 }
 

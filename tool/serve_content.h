@@ -4,6 +4,7 @@
 // into memory) and www folder, and the kit's page library, turned into one response plan per
 // request by the host's own response core.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -76,6 +77,7 @@ private:
     mutable std::mutex wwwLock_;
     mutable std::shared_ptr<const ContainedTree> www_;
     mutable FileIdentity wwwIdentity_;
+    mutable std::chrono::steady_clock::time_point wwwSeen_;  // when www was last looked at
     bool bundleOnly_ = false;
     bool hasBundle_ = false;
     std::unique_ptr<MappedFile> bundleFile_;

@@ -8,6 +8,8 @@
 // GCC 12 then does not find.
 #include <utility>
 
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 
@@ -21,6 +23,14 @@ namespace vandrel::tool {
 
 class InputFile;
 
+// A browser's connection and its timers, on one event loop's own executor: the type-erased
+// executor of the plain types would cost an allocation in every operation.
+using LoopExecutor = boost::asio::io_context::executor_type;
+using BrowserSocket = boost::asio::basic_stream_socket<boost::asio::ip::tcp, LoopExecutor>;
+using BrowserStream = boost::beast::basic_stream<boost::asio::ip::tcp, LoopExecutor>;
+using LoopTimer = boost::asio::basic_waitable_timer<
+    std::chrono::steady_clock, boost::asio::wait_traits<std::chrono::steady_clock>, LoopExecutor>;
+
 // How a body send ended: the bytes sent, whether they were all, and why not when the file is to
 // blame (it got shorter, it cannot be read); an empty problem otherwise (the browser went away, or
 // stopped taking bytes for `idle`).
@@ -29,7 +39,7 @@ using BodySent = std::function<void(uint64_t sent, bool complete, std::string pr
 // Sends `length` bytes of `file` from `offset` on `stream`, then calls `done` on the stream's
 // executor. A wait for the browser longer than `idle` ends the send (`timer` measures it);
 // `buffer` is room the sender may use. `file`, `timer` and `buffer` must live until `done`.
-void SendFileBody(boost::beast::tcp_stream& stream, boost::asio::steady_timer& timer,
+void SendFileBody(BrowserStream& stream, LoopTimer& timer,
                   std::chrono::milliseconds idle, InputFile& file, uint64_t offset,
                   uint64_t length, std::vector<char>& buffer, BodySent done);
 

@@ -21,8 +21,8 @@ using boost::system::error_code;
 constexpr size_t kSendSlice = size_t{8} << 20;
 
 struct FileSend : std::enable_shared_from_this<FileSend> {
-    boost::beast::tcp_stream& stream;
-    asio::steady_timer& timer;
+    BrowserStream& stream;
+    LoopTimer& timer;
     std::chrono::milliseconds idle;
     InputFile& file;
     off_t offset;
@@ -30,7 +30,7 @@ struct FileSend : std::enable_shared_from_this<FileSend> {
     uint64_t sent = 0;
     BodySent done;
 
-    FileSend(boost::beast::tcp_stream& s, asio::steady_timer& t, std::chrono::milliseconds i,
+    FileSend(BrowserStream& s, LoopTimer& t, std::chrono::milliseconds i,
              InputFile& f, uint64_t o, uint64_t l, BodySent d)
         : stream(s), timer(t), idle(i), file(f), offset(static_cast<off_t>(o)), left(l),
           done(std::move(d)) {}
@@ -82,12 +82,12 @@ struct FileSend : std::enable_shared_from_this<FileSend> {
                                 });
     }
 
-    boost::beast::tcp_stream::socket_type& tcp_socket() { return stream.socket(); }
+    BrowserSocket& tcp_socket() { return stream.socket(); }
 };
 
 }  // namespace
 
-void SendFileBody(boost::beast::tcp_stream& stream, asio::steady_timer& timer,
+void SendFileBody(BrowserStream& stream, LoopTimer& timer,
                   std::chrono::milliseconds idle, InputFile& file, uint64_t offset,
                   uint64_t length, std::vector<char>&, BodySent done) {
     // sendfile cannot be told to spare the program the signal of a connection the browser has

@@ -17,7 +17,7 @@ using boost::system::error_code;
 constexpr size_t kPiece = size_t{256} << 10;
 
 struct FileSend : std::enable_shared_from_this<FileSend> {
-    boost::beast::tcp_stream& stream;
+    BrowserStream& stream;
     std::chrono::milliseconds idle;
     InputFile& file;
     uint64_t offset;
@@ -26,7 +26,7 @@ struct FileSend : std::enable_shared_from_this<FileSend> {
     uint64_t sent = 0;
     BodySent done;
 
-    FileSend(boost::beast::tcp_stream& s, std::chrono::milliseconds i, InputFile& f, uint64_t o,
+    FileSend(BrowserStream& s, std::chrono::milliseconds i, InputFile& f, uint64_t o,
              uint64_t l, std::vector<char>& b, BodySent d)
         : stream(s), idle(i), file(f), offset(o), left(l), buffer(b), done(std::move(d)) {}
 
@@ -58,7 +58,7 @@ struct FileSend : std::enable_shared_from_this<FileSend> {
 
 }  // namespace
 
-void SendFileBody(boost::beast::tcp_stream& stream, asio::steady_timer&,
+void SendFileBody(BrowserStream& stream, LoopTimer&,
                   std::chrono::milliseconds idle, InputFile& file, uint64_t offset,
                   uint64_t length, std::vector<char>& buffer, BodySent done) {
     std::make_shared<FileSend>(stream, idle, file, offset, length, buffer, std::move(done))

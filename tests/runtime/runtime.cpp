@@ -83,7 +83,23 @@ void HoldStream(IStream* stream, size_t limit) {
     }
 }
 
+// Milliseconds since this process was created.
+double SinceProcessStart() {
+    FILETIME creation{}, exit{}, kernel{}, user{}, now{};
+    GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+    GetSystemTimePreciseAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+        return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(now) - ticks(creation)) / 10000.0;
+}
+
+double loadedMs = 0;  // when this library was loaded, since the process was created
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        loadedMs = SinceProcessStart();
+    }
     if (reason == DLL_PROCESS_DETACH) {
         ReleaseHeldStreams();
         // Unloaded by FreeLibrary (not at process exit): the window class goes with the code.
@@ -109,8 +125,34 @@ std::wstring OwnFolder() {
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
+// Whether log entries carry their time ("timestamps" in runtime-options.json), read once: the
+// first entries come before any environment is asked for.
+bool Timestamped() {
+    static const bool on = [] {
+        const auto text = ReadWholeFile(OwnFolder() + L"runtime-options.json");
+        if (!text) {
+            return false;
+        }
+        const json options = json::parse(*text, nullptr, false);
+        return options.is_object() && options.value("timestamps", false);
+    }();
+    return on;
+}
+
 void Log(const json& entry) {
-    const std::string line = entry.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+    std::string line;
+    if (Timestamped()) {
+        static bool loadedLogged = false;
+        if (!loadedLogged) {
+            loadedLogged = true;
+            line = json{{"event", "loaded"}, {"ms", loadedMs}}.dump() + "\n";
+        }
+        json stamped = entry;
+        stamped["ms"] = SinceProcessStart();
+        line += stamped.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+    } else {
+        line = entry.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+    }
     HANDLE file = CreateFileW((OwnFolder() + L"webview2-calls.log").c_str(), FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -194,6 +236,12 @@ void Runtime::Post(std::function<void()> task) {
 void Runtime::Play(WebView* webview) {
     if (playing_ == nullptr) {
         SetTimer(window_, kScenarioTimer, kScenarioPollMs, nullptr);
+        // Lines already written play at once, not a poll later.
+        Post([self = weak_from_this()] {
+            if (const std::shared_ptr<Runtime> runtime = self.lock()) {
+                runtime->Tick();
+            }
+        });
     }
     playing_ = webview;
 }
