@@ -115,10 +115,8 @@ int RunHost(HINSTANCE instance) {
         return 1;
     }
 
-    const BundleImage bundle(folders.WebFolder() + "assets.dat");
-    if (bundle.GetState() == BundleImage::State::Unreadable) {
-        ShowMessage(kBundleFailedText, kFixedCaption, MB_ICONERROR);
-    }
+    // Read once the runtime is starting up; released after the extension library.
+    std::optional<BundleImage> bundle;
 
     // The extension library talks to the page through the bridge, from "Init" (before any window)
     // to "Release" (after the message loop).
@@ -127,13 +125,42 @@ int RunHost(HINSTANCE instance) {
     const ExtensionLibrary extensions(folders, bridge);
     bridge.UseExtensions(&extensions);
 
+    // The environment is asked for as soon as the extension's "Init" has run (it may set the
+    // runtime's environment variables there): the runtime starts up while the bundle is read and
+    // the window is made. The control is made on the window once both are there, after the parts
+    // its handlers reach exist.
     MainWindow window;
+    ContentServer* content = nullptr;
+    Browser::Hooks hooks;
+    hooks.ready = [&window, &bridge](ICoreWebView2Environment* environment,
+                                     ICoreWebView2Controller* controller, ICoreWebView2* webview) {
+        window.AttachController(controller);
+        bridge.AttachBrowser(environment, webview);
+    };
+    hooks.resourceRequested = [&content](ICoreWebView2Environment* environment,
+                                         ICoreWebView2WebResourceRequestedEventArgs* args) {
+        return content->OnWebResourceRequested(environment, args);
+    };
+    hooks.messageReceived = [&bridge](ICoreWebView2WebMessageReceivedEventArgs* args) {
+        return bridge.OnWebMessageReceived(args);
+    };
+    hooks.fullScreenChanged = [&window](bool on) { window.SetFullScreen(on); };
+    browser.emplace(config, origin, browserFolder, folders.userDataFolder, std::move(hooks));
+    browser->Start();
+
+    bundle.emplace(folders.WebFolder() + "assets.dat");
+    if (bundle->GetState() == BundleImage::State::Unreadable) {
+        ShowMessage(kBundleFailedText, kFixedCaption, MB_ICONERROR);
+    }
+
     switch (window.Create(instance, config, icon.Get())) {
         case MainWindow::Failure::RegisterClass:
             ShowMessage(kRegisterClassFailedText, kFixedCaption, MB_ICONERROR);
+            browser->Detach();
             return 1;
         case MainWindow::Failure::CreateWindow:
             ShowMessage(kCreateWindowFailedText, kFixedCaption, MB_ICONERROR);
+            browser->Detach();
             return 1;
         case MainWindow::Failure::None:
             break;
@@ -143,25 +170,9 @@ int RunHost(HINSTANCE instance) {
                       [&window](int32_t w, int32_t h) { window.SetWindowSize(w, h); },
                       [&window](int32_t x, int32_t y) { window.SetWindowPosition(x, y); }});
 
-    ContentServer content(bundle, folders, origin.size());
-
-    Browser::Hooks hooks;
-    hooks.ready = [&window, &bridge](ICoreWebView2Environment* environment,
-                                     ICoreWebView2Controller* controller, ICoreWebView2* webview) {
-        window.AttachController(controller);
-        bridge.AttachBrowser(environment, webview);
-    };
-    hooks.resourceRequested = [&content](ICoreWebView2Environment* environment,
-                                         ICoreWebView2WebResourceRequestedEventArgs* args) {
-        return content.OnWebResourceRequested(environment, args);
-    };
-    hooks.messageReceived = [&bridge](ICoreWebView2WebMessageReceivedEventArgs* args) {
-        return bridge.OnWebMessageReceived(args);
-    };
-    hooks.fullScreenChanged = [&window](bool on) { window.SetFullScreen(on); };
-    browser.emplace(config, window.Handle(), origin, browserFolder, folders.userDataFolder,
-                    std::move(hooks));
-    browser->Start();
+    ContentServer contentServer(*bundle, folders, origin.size());
+    content = &contentServer;
+    browser->AttachWindow(window.Handle());
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -59,10 +59,9 @@ bool Browser::IsFromApp(Args* args, const char* call) const {
     return IsInsideOrigin(Utf8Text(uri), origin_);
 }
 
-Browser::Browser(const AppConfig& config, HWND window, std::string origin,
-                 const wchar_t* browserFolder, std::string userDataFolder, Hooks hooks)
+Browser::Browser(const AppConfig& config, std::string origin, const wchar_t* browserFolder,
+                 std::string userDataFolder, Hooks hooks)
     : config_(config),
-      window_(window),
       origin_(std::move(origin)),
       browserFolder_(browserFolder),
       userDataFolder_(std::move(userDataFolder)),
@@ -97,6 +96,22 @@ HRESULT Browser::OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* 
         return S_OK;
     }
     environment_ = ComPtr<ICoreWebView2Environment>::Share(created);
+    if (window_ != nullptr) {
+        CreateController();
+    }
+    return S_OK;
+}
+
+void Browser::AttachWindow(HWND window) {
+    window_ = window;
+    if (startFailed_) {
+        DestroyWindow(window_);  // reported already: the run ends
+    } else if (environment_) {
+        CreateController();
+    }
+}
+
+void Browser::CreateController() {
     auto handler = ComPtr<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>::Adopt(
         MakeHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
             [this](HRESULT done, ICoreWebView2Controller* controller) {
@@ -106,7 +121,6 @@ HRESULT Browser::OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* 
     if (FAILED(started)) {
         ReportStartFailure(started);
     }
-    return S_OK;
 }
 
 HRESULT Browser::OnControllerCreated(HRESULT result, ICoreWebView2Controller* created) {
@@ -314,7 +328,9 @@ void Browser::ReportStartFailure(HRESULT code) {
                   static_cast<unsigned long>(code));
     const std::wstring caption = Utf8ToWide(config_.title);
     MessageBoxW(nullptr, text, caption.c_str(), MB_OK | MB_ICONERROR);
-    DestroyWindow(window_);
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
 }
 
 }  // namespace vandrel

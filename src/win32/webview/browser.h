@@ -37,13 +37,16 @@ public:
 
     // `config` must outlive this object. `browserFolder` is null for the installed runtime, or a
     // fixed runtime's folder; `origin` is the app's (ContentOrigin).
-    Browser(const AppConfig& config, HWND window, std::string origin, const wchar_t* browserFolder,
+    Browser(const AppConfig& config, std::string origin, const wchar_t* browserFolder,
             std::string userDataFolder, Hooks hooks);
     Browser(const Browser&) = delete;
     Browser& operator=(const Browser&) = delete;
 
-    // Starts creating the environment and returns at once.
+    // Starts creating the environment and returns at once. The runtime starts up while the host
+    // makes its window; the control is made on the window once both are there.
     void Start();
+    // The main window, which the control fills: made after Start, before the message loop.
+    void AttachWindow(HWND window);
 
     // The message loop has ended and the parts the handlers reach are going away: from now on the
     // event handlers do nothing (a library's "Release" that pumps messages must not reach them).
@@ -55,6 +58,8 @@ public:
 
 private:
     HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* created);
+    // Asks for the control, once the environment and the window are both there.
+    void CreateController();
     HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* created);
     void ApplySettings();
     void RegisterEventHandlers();
@@ -69,7 +74,7 @@ private:
     bool IsFromApp(Args* args, const char* call) const;
 
     const AppConfig& config_;
-    const HWND window_;
+    HWND window_ = nullptr;  // until AttachWindow
     const std::string origin_;
     const wchar_t* const browserFolder_;
     const std::string userDataFolder_;
