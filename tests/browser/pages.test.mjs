@@ -155,10 +155,11 @@ test('a video seeks to its middle and plays over 206 answers', { timeout: 60000 
   assert.ok(result.duration > 23.5 && result.duration < 24.5, JSON.stringify(result));
   assert.equal(result.error, null);
   assert.deepEqual(page.problems, []);
-  const partial = server.requests().filter((l) => /^GET \/media\/clip\.webm 206 /.test(l));
-  assert.ok(partial.length > 0, server.lines.join('\n'));
-  // At least one answer started past the first byte: the browser jumped inside the file.
-  assert.ok(partial.some((l) => /bundle bytes [1-9]\d*-\d+\/\d+$/.test(l)), partial.join('\n'));
+  // An answer still being read is logged when it ends: closing the page ends them all.
+  await page.close();
+  // At least one answer started past the first byte: the browser jumped inside the file. (The
+  // browser may have stopped reading it before its end, which the line then says.)
+  await server.waitForLine(/^GET \/media\/clip\.webm 206 \d+ \S+ bundle bytes [1-9]\d*-\d+\/\d+( |$)/);
 });
 
 // What the host gives for awkward names, from a bundle and from the folder.
