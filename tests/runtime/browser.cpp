@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdio>
+
 #include "browser.h"
 
 #include "event_args.h"
@@ -31,7 +33,28 @@ const KnownInterface kEnvironmentInterfaces[] = {
 
 const KnownInterface kControllerInterfaces[] = {
     {&IID_ICoreWebView2Controller, "ICoreWebView2Controller"},
+    {&IID_ICoreWebView2Controller2, "ICoreWebView2Controller2"},
 };
+
+// The class of the page's child window.
+constexpr wchar_t kViewClass[] = L"VandrelStandInView";
+
+// The runtime reports a key as an accelerator when Ctrl or Alt is held, when the key makes no
+// character, and always for Escape; never for Shift alone.
+bool IsAcceleratorKey(UINT message, WPARAM key) {
+    if (key == VK_SHIFT || key == VK_LSHIFT || key == VK_RSHIFT) {
+        return false;
+    }
+    return message == WM_SYSKEYDOWN || message == WM_SYSKEYUP || key == VK_ESCAPE ||
+           GetKeyState(VK_CONTROL) < 0 ||
+           MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_CHAR) == 0;
+}
+
+std::string ColorText(COREWEBVIEW2_COLOR color) {
+    char text[16];
+    snprintf(text, sizeof(text), "#%02X%02X%02X", color.R, color.G, color.B);
+    return text;
+}
 
 const KnownInterface kWebViewInterfaces[] = {
     {&IID_ICoreWebView2, "ICoreWebView2"},       {&IID_ICoreWebView2_2, "ICoreWebView2_2"},
@@ -129,6 +152,11 @@ HRESULT NotImplemented(const char* on, const char* call) {
     return E_NOTIMPL;
 }
 
+HRESULT BrowserGone(const char* on, const char* call) {
+    Log({{"call", call}, {"on", on}, {"browserGone", true}});
+    return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+}
+
 // Environment
 
 Environment::Environment(std::shared_ptr<Runtime> runtime) : runtime_(std::move(runtime)) {}
@@ -150,14 +178,17 @@ HRESULT Environment::CreateCoreWebView2Controller(
     if (handler == nullptr) {
         return E_POINTER;
     }
+    if (runtime_->BrowserGone()) {
+        return BrowserGone("environment", "CreateCoreWebView2Controller");
+    }
     auto self = Ref<ICoreWebView2Environment>::Share(this);
     auto completed = Ref<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>::Share(handler);
     runtime_->Post([runtime = runtime_, self, completed, parentWindow] {
         const RuntimeOptions& options = runtime->Options();
         Ref<ICoreWebView2Controller> controller;
         if (SUCCEEDED(options.controllerResult) && options.controllerObject) {
-            controller =
-                Ref<ICoreWebView2Controller>::Adopt(new Controller(runtime, self, parentWindow));
+            controller = Ref<ICoreWebView2Controller>::Adopt(
+                static_cast<ICoreWebView2Controller*>(new Controller(runtime, self, parentWindow)));
         }
         Log({{"event", "controller-created"},
              {"result", HresultText(options.controllerResult)},
@@ -226,11 +257,79 @@ Controller::Controller(std::shared_ptr<Runtime> runtime, Ref<ICoreWebView2Enviro
                        HWND parent)
     : runtime_(runtime),
       webview_(Ref<WebView>::Adopt(new WebView(runtime, std::move(environment), this))),
-      parent_(parent) {}
+      parent_(parent) {
+    static const ATOM viewClass = [] {
+        WNDCLASSEXW description{};
+        description.cbSize = sizeof(description);
+        description.lpfnWndProc = &Controller::ViewProc;
+        description.hInstance = OwnModule();
+        description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        description.lpszClassName = kViewClass;
+        return RegisterClassExW(&description);
+    }();
+    if (viewClass != 0 && IsWindow(parent)) {
+        view_ = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                                0, 0, parent, nullptr, OwnModule(), nullptr);
+        SetWindowLongPtrW(view_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+}
 
 Controller::~Controller() {
+    EndView();
     webview_->DetachController();
     Log({{"call", "destroyed"}, {"object", "controller"}});
+}
+
+void Controller::EndView() {
+    if (view_ != nullptr) {
+        SetWindowLongPtrW(view_, GWLP_USERDATA, 0);
+        if (IsWindow(view_)) {
+            DestroyWindow(view_);
+        }
+        view_ = nullptr;
+    }
+}
+
+LRESULT CALLBACK Controller::ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* controller = reinterpret_cast<Controller*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            if (controller != nullptr && IsAcceleratorKey(message, wParam)) {
+                const auto self = Ref<Controller>::Share(controller);
+                if (self->OnKeyMessage(message, wParam, lParam)) {
+                    return 0;
+                }
+            }
+            break;
+        case WM_NCDESTROY:
+            if (controller != nullptr) {
+                controller->view_ = nullptr;  // gone with its parent
+            }
+            break;
+        default:
+            break;
+    }
+    // What no handler took goes on as in any window: Alt+F4 closes the top-level window, Alt
+    // alone asks it for its menu.
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool Controller::OnKeyMessage(UINT message, WPARAM key, LPARAM lParam) {
+    const auto args = MakeAcceleratorKeyPressedArgs(message, key, lParam);
+    acceleratorKeyPressed_.Raise(static_cast<ICoreWebView2Controller*>(this), args.Get());
+    BOOL handled = FALSE;
+    args->get_Handled(&handled);
+    COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN;
+    args->get_KeyEventKind(&kind);
+    Log({{"event", "key"},
+         {"key", key},
+         {"kind", static_cast<int>(kind)},
+         {"handled", handled != FALSE},
+         {"fromWindow", true}});
+    return handled != FALSE;
 }
 
 bool Controller::Answers(REFIID iid) {
@@ -250,6 +349,12 @@ HRESULT Controller::get_IsVisible(BOOL* isVisible) {
 }
 
 HRESULT Controller::put_IsVisible(BOOL isVisible) {
+    if (runtime_->BrowserGone()) {
+        return BrowserGone("controller", "put_IsVisible");
+    }
+    if (view_ != nullptr) {
+        ShowWindow(view_, isVisible ? SW_SHOWNA : SW_HIDE);
+    }
     return PutSwitch("controller", "put_IsVisible", isVisible, visible_);
 }
 
@@ -259,6 +364,13 @@ HRESULT Controller::get_Bounds(RECT* bounds) {
 }
 
 HRESULT Controller::put_Bounds(RECT bounds) {
+    if (runtime_->BrowserGone()) {
+        return BrowserGone("controller", "put_Bounds");
+    }
+    if (view_ != nullptr) {
+        MoveWindow(view_, bounds.left, bounds.top, bounds.right - bounds.left,
+                   bounds.bottom - bounds.top, TRUE);
+    }
     Log({{"call", "put_Bounds"},
          {"on", "controller"},
          {"left", bounds.left},
@@ -294,7 +406,13 @@ HRESULT Controller::SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) {
 }
 
 HRESULT Controller::MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) {
+    if (runtime_->BrowserGone()) {
+        return BrowserGone("controller", "MoveFocus");
+    }
     Log({{"call", "MoveFocus"}, {"on", "controller"}, {"reason", static_cast<int>(reason)}});
+    if (view_ != nullptr) {
+        SetFocus(view_);
+    }
     return S_OK;
 }
 
@@ -320,6 +438,30 @@ HRESULT Controller::Close() {
     Log({{"call", "Close"}, {"on", "controller"}});
     acceleratorKeyPressed_.Clear();
     webview_->Close();
+    EndView();
+    return S_OK;
+}
+
+HRESULT Controller::get_DefaultBackgroundColor(COREWEBVIEW2_COLOR* value) {
+    Log({{"call", "get_DefaultBackgroundColor"}, {"on", "controller2"}});
+    return GiveValue(background_, value);
+}
+
+// Only an opaque or a fully transparent colour is taken.
+HRESULT Controller::put_DefaultBackgroundColor(COREWEBVIEW2_COLOR value) {
+    if (runtime_->BrowserGone()) {
+        return BrowserGone("controller2", "put_DefaultBackgroundColor");
+    }
+    const bool taken = value.A == 0 || value.A == 255;
+    Log({{"call", "put_DefaultBackgroundColor"},
+         {"on", "controller2"},
+         {"value", ColorText(value)},
+         {"alpha", value.A},
+         {"taken", taken}});
+    if (!taken) {
+        return E_INVALIDARG;
+    }
+    background_ = value;
     return S_OK;
 }
 
@@ -396,6 +538,7 @@ void WebView::Close() {
     windowCloseRequested_.Clear();
     domContentLoaded_.Clear();
     navigationCompleted_.Clear();
+    processFailed_.Clear();
 }
 
 HRESULT WebView::get_Settings(ICoreWebView2Settings** settings) {
@@ -409,6 +552,9 @@ HRESULT WebView::get_Source(LPWSTR* uri) {
 }
 
 HRESULT WebView::Navigate(LPCWSTR uri) {
+    if (runtime_->BrowserGone()) {
+        return BrowserGone("webview", "Navigate");
+    }
     Log({{"call", "Navigate"}, {"on", "webview"}, {"uri", OptionalText(uri)}});
     if (uri == nullptr) {
         return E_POINTER;
@@ -419,7 +565,19 @@ HRESULT WebView::Navigate(LPCWSTR uri) {
     return S_OK;
 }
 
+HRESULT WebView::Reload() {
+    if (runtime_->BrowserGone()) {
+        return BrowserGone("webview", "Reload");
+    }
+    Log({{"call", "Reload"}, {"on", "webview"}});
+    ++lastNavigationId_;
+    return S_OK;
+}
+
 HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
+    if (runtime_->BrowserGone()) {
+        return BrowserGone("webview", "PostWebMessageAsJson");
+    }
     Log({{"call", "PostWebMessageAsJson"},
          {"on", "webview"},
          {"json", OptionalText(webMessageAsJson)}});

@@ -68,6 +68,10 @@ bool Answer(const Runtime& runtime, const char* on, REFIID iid,
 // Logs the call of a method that the stand-in does not implement; answers E_NOTIMPL.
 HRESULT NotImplemented(const char* on, const char* call);
 
+// What a call on an object of an environment whose browser process has exited answers:
+// HRESULT_FROM_WIN32(ERROR_INVALID_STATE), logged with "browserGone".
+HRESULT BrowserGone(const char* on, const char* call);
+
 // The handlers registered for one event, each with a reference held until it is removed or the
 // object that raised it goes.
 template <typename Handler>
@@ -201,13 +205,18 @@ private:
 
 class WebView;
 
-class Controller : public ComObject<ICoreWebView2Controller, IID_ICoreWebView2Controller> {
+// The controller shows the page in a child window of its parent, as the runtime does: the window
+// follows Bounds and IsVisible, takes the focus on MoveFocus, and reports the key messages it gets
+// as AcceleratorKeyPressed.
+class Controller : public ComObject<ICoreWebView2Controller2, IID_ICoreWebView2Controller2> {
 public:
     Controller(std::shared_ptr<Runtime> runtime, Ref<ICoreWebView2Environment> environment,
                HWND parent);
 
     // Raises AcceleratorKeyPressed; whether a handler marked the key handled.
     bool PressKey(UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind, bool repeat);
+    // The browser process has exited: the control's window goes.
+    void EndView();
 
     HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override;
     HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override;
@@ -229,14 +238,22 @@ public:
     HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override;
     HRESULT STDMETHODCALLTYPE Close() override;
     HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override;
+    // ICoreWebView2Controller2
+    HRESULT STDMETHODCALLTYPE get_DefaultBackgroundColor(COREWEBVIEW2_COLOR* value) override;
+    HRESULT STDMETHODCALLTYPE put_DefaultBackgroundColor(COREWEBVIEW2_COLOR value) override;
 
 private:
     ~Controller() override;
     bool Answers(REFIID iid) override;
+    static LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // A key message of the view that the runtime reports; whether a handler handled it.
+    bool OnKeyMessage(UINT message, WPARAM key, LPARAM lParam);
 
     std::shared_ptr<Runtime> runtime_;
     Ref<WebView> webview_;
     HWND parent_;
+    HWND view_ = nullptr;  // the page's child window, until Close or the browser's end
+    COREWEBVIEW2_COLOR background_{255, 255, 255, 255};
     RECT bounds_{};
     BOOL visible_ = TRUE;
     double zoomFactor_ = 1.0;
@@ -311,7 +328,7 @@ public:
     VANDREL_UNSUPPORTED_EVENT("webview", ScriptDialogOpening,
                               ICoreWebView2ScriptDialogOpeningEventHandler)
     VANDREL_SUPPORTED_EVENT("webview", PermissionRequested, permissionRequested_)
-    VANDREL_UNSUPPORTED_EVENT("webview", ProcessFailed, ICoreWebView2ProcessFailedEventHandler)
+    VANDREL_SUPPORTED_EVENT("webview", ProcessFailed, processFailed_)
     HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
         LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
         return NotImplemented("webview", "AddScriptToExecuteOnDocumentCreated");
@@ -328,7 +345,7 @@ public:
                    ICoreWebView2CapturePreviewCompletedHandler*) override {
         return NotImplemented("webview", "CapturePreview");
     }
-    HRESULT STDMETHODCALLTYPE Reload() override { return NotImplemented("webview", "Reload"); }
+    HRESULT STDMETHODCALLTYPE Reload() override;
     HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) override;
     HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) override;
     VANDREL_SUPPORTED_EVENT("webview", WebMessageReceived, webMessageReceived_)
@@ -542,6 +559,7 @@ private:
     EventHandlers<ICoreWebView2WindowCloseRequestedEventHandler> windowCloseRequested_;
     EventHandlers<ICoreWebView2DOMContentLoadedEventHandler> domContentLoaded_;
     EventHandlers<ICoreWebView2NavigationCompletedEventHandler> navigationCompleted_;
+    EventHandlers<ICoreWebView2ProcessFailedEventHandler> processFailed_;
 };
 
 }  // namespace vandrel::testruntime

@@ -130,6 +130,16 @@ public:
         status_.WasKeyDown = up || repeat;
         status_.IsKeyReleased = up;
     }
+    // From a key message and its lParam.
+    AcceleratorKeyPressedArgs(UINT key, COREWEBVIEW2_KEY_EVENT_KIND kind, UINT32 lParam)
+        : key_(key), kind_(kind) {
+        status_.RepeatCount = lParam & 0xFFFF;
+        status_.ScanCode = (lParam >> 16) & 0xFF;
+        status_.IsExtendedKey = (lParam >> 24) & 1;
+        status_.IsMenuKeyDown = (lParam >> 29) & 1;
+        status_.WasKeyDown = (lParam >> 30) & 1;
+        status_.IsKeyReleased = (lParam >> 31) & 1;
+    }
 
     HRESULT STDMETHODCALLTYPE get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* kind) override {
         return GiveValue(kind_, kind);
@@ -193,6 +203,45 @@ private:
     UINT64 id_;
 };
 
+class ProcessFailedArgs : public ComObject<ICoreWebView2ProcessFailedEventArgs2,
+                                           IID_ICoreWebView2ProcessFailedEventArgs2> {
+public:
+    ProcessFailedArgs(COREWEBVIEW2_PROCESS_FAILED_KIND kind,
+                      COREWEBVIEW2_PROCESS_FAILED_REASON reason, int exitCode,
+                      std::wstring description)
+        : kind_(kind), reason_(reason), exitCode_(exitCode), description_(std::move(description)) {}
+
+    HRESULT STDMETHODCALLTYPE get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* value) override {
+        return GiveValue(kind_, value);
+    }
+    HRESULT STDMETHODCALLTYPE get_Reason(COREWEBVIEW2_PROCESS_FAILED_REASON* reason) override {
+        return GiveValue(reason_, reason);
+    }
+    HRESULT STDMETHODCALLTYPE get_ExitCode(int* exitCode) override {
+        return GiveValue(exitCode_, exitCode);
+    }
+    HRESULT STDMETHODCALLTYPE get_ProcessDescription(LPWSTR* value) override {
+        return CoTaskCopy(description_, value);
+    }
+    HRESULT STDMETHODCALLTYPE
+    get_FrameInfosForFailedProcess(ICoreWebView2FrameInfoCollection** frames) override {
+        if (frames != nullptr) {
+            *frames = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+
+private:
+    bool Answers(REFIID iid) override {
+        return ComObject::Answers(iid) || IsEqualIID(iid, IID_ICoreWebView2ProcessFailedEventArgs);
+    }
+
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind_;
+    COREWEBVIEW2_PROCESS_FAILED_REASON reason_;
+    int exitCode_;
+    std::wstring description_;
+};
+
 }  // namespace
 
 Ref<ICoreWebView2NavigationStartingEventArgs> MakeNavigationStartingArgs(const std::wstring& uri,
@@ -228,6 +277,25 @@ Ref<ICoreWebView2NavigationCompletedEventArgs> MakeNavigationCompletedArgs(
     bool success, COREWEBVIEW2_WEB_ERROR_STATUS status, UINT64 navigationId) {
     return Ref<ICoreWebView2NavigationCompletedEventArgs>::Adopt(
         new NavigationCompletedArgs(success, status, navigationId));
+}
+
+Ref<ICoreWebView2AcceleratorKeyPressedEventArgs> MakeAcceleratorKeyPressedArgs(UINT message,
+                                                                               WPARAM virtualKey,
+                                                                               LPARAM lParam) {
+    const auto kind = static_cast<COREWEBVIEW2_KEY_EVENT_KIND>(
+        message == WM_KEYDOWN      ? COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN
+        : message == WM_KEYUP      ? COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP
+        : message == WM_SYSKEYDOWN ? COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN
+                                   : COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP);
+    return Ref<ICoreWebView2AcceleratorKeyPressedEventArgs>::Adopt(new AcceleratorKeyPressedArgs(
+        static_cast<UINT>(virtualKey), kind, static_cast<UINT32>(lParam)));
+}
+
+Ref<ICoreWebView2ProcessFailedEventArgs> MakeProcessFailedArgs(
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind, COREWEBVIEW2_PROCESS_FAILED_REASON reason, int exitCode,
+    const std::wstring& description) {
+    return Ref<ICoreWebView2ProcessFailedEventArgs>::Adopt(
+        new ProcessFailedArgs(kind, reason, exitCode, description));
 }
 
 Ref<ICoreWebView2DOMContentLoadedEventArgs> MakeDOMContentLoadedArgs(UINT64 navigationId) {

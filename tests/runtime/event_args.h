@@ -33,7 +33,19 @@ Ref<ICoreWebView2WebMessageReceivedEventArgs> MakeWebMessageReceivedArgs(
 Ref<ICoreWebView2AcceleratorKeyPressedEventArgs> MakeAcceleratorKeyPressedArgs(
     UINT virtualKey, COREWEBVIEW2_KEY_EVENT_KIND kind, bool repeat = false);
 
+// A key message the control's window received (WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN or
+// WM_SYSKEYUP), as the runtime reports it: the kind from the message, the status from lParam.
+Ref<ICoreWebView2AcceleratorKeyPressedEventArgs> MakeAcceleratorKeyPressedArgs(UINT message,
+                                                                               WPARAM virtualKey,
+                                                                               LPARAM lParam);
+
 Ref<ICoreWebView2DOMContentLoadedEventArgs> MakeDOMContentLoadedArgs(UINT64 navigationId);
+
+// Answers ICoreWebView2ProcessFailedEventArgs and ...Args2; get_FrameInfosForFailedProcess is
+// E_NOTIMPL.
+Ref<ICoreWebView2ProcessFailedEventArgs> MakeProcessFailedArgs(
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind, COREWEBVIEW2_PROCESS_FAILED_REASON reason, int exitCode,
+    const std::wstring& description);
 
 Ref<ICoreWebView2NavigationCompletedEventArgs> MakeNavigationCompletedArgs(
     bool success, COREWEBVIEW2_WEB_ERROR_STATUS status, UINT64 navigationId);

@@ -270,32 +270,51 @@ LRESULT CALLBACK Runtime::WindowProc(HWND window, UINT message, WPARAM wParam, L
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void Runtime::ReadNewLines() {
-    HANDLE file = CreateFileW((OwnFolder() + L"scenario.jsonl").c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    LARGE_INTEGER offset{};
-    offset.QuadPart = readOffset_;
-    SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        partial_.append(buffer, read);
-        readOffset_ += read;
-    }
-    CloseHandle(file);
-    for (size_t end = partial_.find('\n'); end != std::string::npos; end = partial_.find('\n')) {
-        std::string line = partial_.substr(0, end);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+namespace {
+
+// Where the process is in scenario.jsonl. One for the process, not per environment: after a lost
+// browser process the host makes a new environment, whose webview goes on with the next line.
+struct ScenarioFile {
+    LONGLONG readOffset = 0;  // up to which the file has been read
+    std::string partial;      // an incomplete last line
+    std::deque<std::string> lines;
+    size_t nextIndex = 0;
+
+    void ReadNewLines() {
+        HANDLE file = CreateFileW((OwnFolder() + L"scenario.jsonl").c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return;
         }
-        lines_.push_back(std::move(line));
-        partial_.erase(0, end + 1);
+        LARGE_INTEGER offset{};
+        offset.QuadPart = readOffset;
+        SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+            partial.append(buffer, read);
+            readOffset += read;
+        }
+        CloseHandle(file);
+        for (size_t end = partial.find('\n'); end != std::string::npos;
+             end = partial.find('\n')) {
+            std::string line = partial.substr(0, end);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            lines.push_back(std::move(line));
+            partial.erase(0, end + 1);
+        }
     }
+};
+
+ScenarioFile& Scenario() {
+    static ScenarioFile scenario;
+    return scenario;
 }
+
+}  // namespace
 
 void Runtime::Tick() {
     if (busy_ || playing_ == nullptr) {
@@ -310,13 +329,14 @@ void Runtime::Tick() {
         Log({{"event", "done"}, {"index", *sleeping_}});
         sleeping_.reset();
     }
-    ReadNewLines();
+    ScenarioFile& scenario = Scenario();
+    scenario.ReadNewLines();
     busy_ = true;
     const auto webview = Ref<WebView>::Share(playing_);
-    while (!lines_.empty() && playing_ == webview.Get() && !sleeping_) {
-        const size_t index = nextIndex_++;
-        const std::string line = std::move(lines_.front());
-        lines_.pop_front();
+    while (!scenario.lines.empty() && playing_ == webview.Get() && !sleeping_) {
+        const size_t index = scenario.nextIndex++;
+        const std::string line = std::move(scenario.lines.front());
+        scenario.lines.pop_front();
         if (line.find_first_not_of(" \t") != std::string::npos) {
             const json command = json::parse(line, nullptr, false);
             std::string error;

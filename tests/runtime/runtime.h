@@ -62,22 +62,21 @@ public:
     void Play(WebView* webview);
     // Stops playing on `webview` (closed or destroyed).
     void Stop(WebView* webview);
+    // The browser process of this environment has exited: its objects refuse their calls.
+    void EndBrowserProcess() { gone_ = true; }
+    bool BrowserGone() const { return gone_; }
 
 private:
     explicit Runtime(RuntimeOptions options) : options_(std::move(options)) {}
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Tick();
-    void ReadNewLines();
 
     RuntimeOptions options_;
     HWND window_ = nullptr;
     std::deque<std::function<void()>> tasks_;
     WebView* playing_ = nullptr;  // not owned: the webview stops playing when it goes
     bool busy_ = false;           // a command is being played (handlers may pump messages)
-    LONGLONG readOffset_ = 0;     // of scenario.jsonl, up to which it has been read
-    std::string partial_;         // an incomplete last line
-    std::deque<std::string> lines_;
-    size_t nextIndex_ = 0;
+    bool gone_ = false;           // the browser process has exited
     std::optional<size_t> sleeping_;  // index of a "sleep" still running
     ULONGLONG wakeAt_ = 0;
 };

@@ -164,6 +164,32 @@ std::string WebView::Play(const json& command) {
             controller && controller->PressKey(key, static_cast<COREWEBVIEW2_KEY_EVENT_KIND>(kind),
                                                command.value("repeat", false));
         Log({{"event", "key"}, {"key", key}, {"kind", kind}, {"handled", handled}});
+    } else if (name == "process-failed") {
+        // The published defaults: a lost browser process is UNEXPECTED, an unresponsive page
+        // UNRESPONSIVE with the exit code STILL_ACTIVE; anything else here CRASHED.
+        const int kind = command.value("kind", 1);
+        const int defaultReason = kind == COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED
+                                      ? COREWEBVIEW2_PROCESS_FAILED_REASON_UNEXPECTED
+                                  : kind == COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE
+                                      ? COREWEBVIEW2_PROCESS_FAILED_REASON_UNRESPONSIVE
+                                      : COREWEBVIEW2_PROCESS_FAILED_REASON_CRASHED;
+        const int defaultExitCode =
+            kind == COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE ? STILL_ACTIVE : 1;
+        const auto args = MakeProcessFailedArgs(
+            static_cast<COREWEBVIEW2_PROCESS_FAILED_KIND>(kind),
+            static_cast<COREWEBVIEW2_PROCESS_FAILED_REASON>(command.value("reason", defaultReason)),
+            command.value("exitCode", defaultExitCode), Text(command, "description"));
+        Log({{"event", "process-failed"}, {"kind", kind}});
+        const auto self = Ref<WebView>::Share(this);
+        if (kind == COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED) {
+            // Everything of this environment is closed: the scenario waits for a new webview.
+            runtime_->EndBrowserProcess();
+            runtime_->Stop(this);
+            if (controller_ != nullptr) {
+                Ref<Controller>::Share(controller_)->EndView();
+            }
+        }
+        processFailed_.Raise(sender, args.Get());
     } else {
         return "unknown command \"" + name + "\"";
     }

@@ -116,6 +116,15 @@ const SlotRow kHostMethods[] = {
                 ICoreWebView2AcceleratorKeyPressedEventHandler*, EventRegistrationToken*),
     HOST_METHOD(ICoreWebView2Controller, NotifyParentWindowPositionChanged, 23),
     HOST_METHOD(ICoreWebView2Controller, get_CoreWebView2, 25, ICoreWebView2**),
+    HOST_METHOD(ICoreWebView2Controller, Close, 24),
+    HOST_METHOD(ICoreWebView2Controller2, put_DefaultBackgroundColor, 27, COREWEBVIEW2_COLOR),
+    HOST_METHOD(ICoreWebView2, add_ProcessFailed, 25, ICoreWebView2ProcessFailedEventHandler*,
+                EventRegistrationToken*),
+    HOST_METHOD(ICoreWebView2, Reload, 31),
+    HOST_METHOD(ICoreWebView2ProcessFailedEventArgs, get_ProcessFailedKind, 3,
+                COREWEBVIEW2_PROCESS_FAILED_KIND*),
+    HOST_METHOD(ICoreWebView2ProcessFailedEventHandler, Invoke, 3, ICoreWebView2*,
+                ICoreWebView2ProcessFailedEventArgs*),
 
     HOST_METHOD(ICoreWebView2, get_Settings, 3, ICoreWebView2Settings**),
     HOST_METHOD(ICoreWebView2, get_Source, 4, LPWSTR*),
@@ -587,6 +596,11 @@ const SlotRow kPublishedMethods[] = {
     SLOT(ICoreWebView2DOMContentLoadedEventHandler, Invoke, 3),
     SLOT(ICoreWebView2AcceleratorKeyPressedEventHandler, Invoke, 3),
     SLOT(ICoreWebView2NavigationCompletedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2Controller2, get_DefaultBackgroundColor, 26),
+    SLOT(ICoreWebView2ProcessFailedEventArgs2, get_Reason, 4),
+    SLOT(ICoreWebView2ProcessFailedEventArgs2, get_ExitCode, 5),
+    SLOT(ICoreWebView2ProcessFailedEventArgs2, get_ProcessDescription, 6),
+    SLOT(ICoreWebView2ProcessFailedEventArgs2, get_FrameInfosForFailedProcess, 7),
     SLOT(ICoreWebView2_23, Navigate, 5),
     SLOT(ICoreWebView2_23, add_WindowCloseRequested, 59),
     SLOT(ICoreWebView2_23, add_DOMContentLoaded, 64),
@@ -690,6 +704,10 @@ PUBLISHED_INTERFACE(ICoreWebView2NewWindowRequestedEventHandler, IUnknown);
 PUBLISHED_INTERFACE(ICoreWebView2WebMessageReceivedEventHandler, IUnknown);
 PUBLISHED_INTERFACE(ICoreWebView2DOMContentLoadedEventHandler, IUnknown);
 PUBLISHED_INTERFACE(ICoreWebView2AcceleratorKeyPressedEventHandler, IUnknown);
+PUBLISHED_INTERFACE(ICoreWebView2Controller2, ICoreWebView2Controller);
+PUBLISHED_INTERFACE(ICoreWebView2ProcessFailedEventArgs, IUnknown);
+PUBLISHED_INTERFACE(ICoreWebView2ProcessFailedEventArgs2, ICoreWebView2ProcessFailedEventArgs);
+PUBLISHED_INTERFACE(ICoreWebView2ProcessFailedEventHandler, IUnknown);
 #undef PUBLISHED_INTERFACE
 
 // The loader exports, as the host calls them.
@@ -783,6 +801,10 @@ const IidRow kIids[] = {
     IID_ROW(ICoreWebView2AcceleratorKeyPressedEventHandler, "b29c7e28-fa79-41a8-8e44-65811c76dcb2"),
     IID_ROW(ICoreWebView2NavigationCompletedEventArgs, "30d68b7d-20d9-4752-a9ca-ec8448fbb5c1"),
     IID_ROW(ICoreWebView2NavigationCompletedEventHandler, "d33a35bf-1c49-4f98-93ab-006e0533fe1c"),
+    IID_ROW(ICoreWebView2Controller2, "c979903e-d4ca-4228-92eb-47ee3fa96eab"),
+    IID_ROW(ICoreWebView2ProcessFailedEventArgs, "8155a9a4-1474-4a86-8cae-151b0fa6b8ca"),
+    IID_ROW(ICoreWebView2ProcessFailedEventArgs2, "4dab9422-46fa-4c3e-a5d2-41d2071d3680"),
+    IID_ROW(ICoreWebView2ProcessFailedEventHandler, "79e0aea4-990b-42d9-aa1d-0fcc2e5bc7f1"),
 };
 #undef IID_ROW
 
@@ -846,6 +868,16 @@ TEST(Enumerations, HostValuesAreThePublishedOnes) {
         {"KEY_EVENT_KIND_KEY_UP", COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP, 1},
         {"KEY_EVENT_KIND_SYSTEM_KEY_DOWN", COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN, 2},
         {"KEY_EVENT_KIND_SYSTEM_KEY_UP", COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP, 3},
+        {"PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED",
+         COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED, 0},
+        {"PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED",
+         COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED, 1},
+        {"PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE",
+         COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE, 2},
+        {"PROCESS_FAILED_KIND_UNKNOWN_PROCESS_EXITED",
+         COREWEBVIEW2_PROCESS_FAILED_KIND_UNKNOWN_PROCESS_EXITED, 9},
+        {"PROCESS_FAILED_REASON_PROFILE_DELETED",
+         COREWEBVIEW2_PROCESS_FAILED_REASON_PROFILE_DELETED, 6},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.value, row.published) << "COREWEBVIEW2_" << row.name;
@@ -867,6 +899,8 @@ TEST(Enumerations, AreThirtyTwoBits) {
         ENUM_SIZE(COREWEBVIEW2_PERMISSION_KIND),
         ENUM_SIZE(COREWEBVIEW2_FILE_SYSTEM_HANDLE_KIND),
         ENUM_SIZE(COREWEBVIEW2_WEB_RESOURCE_REQUEST_SOURCE_KINDS),
+        ENUM_SIZE(COREWEBVIEW2_PROCESS_FAILED_KIND),
+        ENUM_SIZE(COREWEBVIEW2_PROCESS_FAILED_REASON),
     };
 #undef ENUM_SIZE
     for (const Row& row : rows) {
@@ -892,6 +926,10 @@ TEST(Structures, PhysicalKeyStatusHasThePublishedLayout) {
         EXPECT_EQ(row.offset, row.published) << row.field;
     }
     EXPECT_EQ(sizeof(COREWEBVIEW2_PHYSICAL_KEY_STATUS), 24u);
+    // A colour goes by value as four bytes: A, R, G, B.
+    EXPECT_EQ(offsetof(COREWEBVIEW2_COLOR, A), 0u);
+    EXPECT_EQ(offsetof(COREWEBVIEW2_COLOR, B), 3u);
+    EXPECT_EQ(sizeof(COREWEBVIEW2_COLOR), 4u);
     EXPECT_EQ(sizeof(EventRegistrationToken), 8u);
 }
 

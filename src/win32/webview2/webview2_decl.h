@@ -119,6 +119,10 @@ struct ICoreWebView2WebMessageReceivedEventHandler;
 struct ICoreWebView2DOMContentLoadedEventHandler;
 struct ICoreWebView2AcceleratorKeyPressedEventHandler;
 struct ICoreWebView2NavigationCompletedEventHandler;
+struct ICoreWebView2Controller2;
+struct ICoreWebView2ProcessFailedEventArgs;
+struct ICoreWebView2ProcessFailedEventArgs2;
+struct ICoreWebView2ProcessFailedEventHandler;
 
 // Interfaces that appear in parameters but that the host never calls: names only.
 struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
@@ -140,6 +144,7 @@ struct ICoreWebView2ExecuteScriptCompletedHandler;
 struct ICoreWebView2ExecuteScriptWithResultCompletedHandler;
 struct ICoreWebView2FaviconChangedEventHandler;
 struct ICoreWebView2FocusChangedEventHandler;
+struct ICoreWebView2FrameInfoCollection;
 struct ICoreWebView2FrameCreatedEventHandler;
 struct ICoreWebView2GetFaviconCompletedHandler;
 struct ICoreWebView2GetProcessExtendedInfosCompletedHandler;
@@ -155,7 +160,6 @@ struct ICoreWebView2PrintCompletedHandler;
 struct ICoreWebView2PrintSettings;
 struct ICoreWebView2PrintToPdfCompletedHandler;
 struct ICoreWebView2PrintToPdfStreamCompletedHandler;
-struct ICoreWebView2ProcessFailedEventHandler;
 struct ICoreWebView2ProcessInfoCollection;
 struct ICoreWebView2ProcessInfosChangedEventHandler;
 struct ICoreWebView2Profile;
@@ -221,6 +225,37 @@ struct COREWEBVIEW2_PHYSICAL_KEY_STATUS {
     BOOL IsMenuKeyDown;
     BOOL WasKeyDown;
     BOOL IsKeyReleased;
+};
+
+enum COREWEBVIEW2_PROCESS_FAILED_KIND : int {
+    COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED = 0,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_FRAME_RENDER_PROCESS_EXITED,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_UTILITY_PROCESS_EXITED,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_SANDBOX_HELPER_PROCESS_EXITED,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_GPU_PROCESS_EXITED,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_PPAPI_PLUGIN_PROCESS_EXITED,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_PPAPI_BROKER_PROCESS_EXITED,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_UNKNOWN_PROCESS_EXITED,
+};
+
+enum COREWEBVIEW2_PROCESS_FAILED_REASON : int {
+    COREWEBVIEW2_PROCESS_FAILED_REASON_UNEXPECTED = 0,
+    COREWEBVIEW2_PROCESS_FAILED_REASON_UNRESPONSIVE,
+    COREWEBVIEW2_PROCESS_FAILED_REASON_TERMINATED,
+    COREWEBVIEW2_PROCESS_FAILED_REASON_CRASHED,
+    COREWEBVIEW2_PROCESS_FAILED_REASON_LAUNCH_FAILED,
+    COREWEBVIEW2_PROCESS_FAILED_REASON_OUT_OF_MEMORY,
+    COREWEBVIEW2_PROCESS_FAILED_REASON_PROFILE_DELETED,
+};
+
+// Passed by value, in this order.
+struct COREWEBVIEW2_COLOR {
+    BYTE A;
+    BYTE R;
+    BYTE G;
+    BYTE B;
 };
 
 // Other 32-bit enumerations that appear in the interfaces. The host passes none of them, so their
@@ -311,6 +346,10 @@ extern "C" const IID IID_ICoreWebView2WebMessageReceivedEventHandler;
 extern "C" const IID IID_ICoreWebView2DOMContentLoadedEventHandler;
 extern "C" const IID IID_ICoreWebView2AcceleratorKeyPressedEventHandler;
 extern "C" const IID IID_ICoreWebView2NavigationCompletedEventHandler;
+extern "C" const IID IID_ICoreWebView2Controller2;
+extern "C" const IID IID_ICoreWebView2ProcessFailedEventArgs;
+extern "C" const IID IID_ICoreWebView2ProcessFailedEventArgs2;
+extern "C" const IID IID_ICoreWebView2ProcessFailedEventHandler;
 
 // IID 2fde08a8-1e9a-4766-8c05-95a9ceb9d1c5
 struct ICoreWebView2EnvironmentOptions : public IUnknown {
@@ -446,6 +485,11 @@ struct ICoreWebView2Controller : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Close() = 0;                              // slot 24
     virtual HRESULT STDMETHODCALLTYPE
     get_CoreWebView2(ICoreWebView2** coreWebView2) = 0;  // slot 25
+};
+
+// IID c979903e-d4ca-4228-92eb-47ee3fa96eab
+struct ICoreWebView2Controller2 : public ICoreWebView2Controller {
+    VANDREL_WEBVIEW2_PROPERTY(DefaultBackgroundColor, COREWEBVIEW2_COLOR);  // slots 26, 27
 };
 
 // IID 76eceacb-0462-4d94-ac83-423a6793775e
@@ -852,6 +896,22 @@ struct ICoreWebView2ObjectCollection : public ICoreWebView2ObjectCollectionView 
                                                          IUnknown* value) = 0;  // slot 6
 };
 
+// IID 8155a9a4-1474-4a86-8cae-151b0fa6b8ca
+struct ICoreWebView2ProcessFailedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* value) = 0;  // slot 3
+};
+
+// IID 4dab9422-46fa-4c3e-a5d2-41d2071d3680
+struct ICoreWebView2ProcessFailedEventArgs2 : public ICoreWebView2ProcessFailedEventArgs {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_Reason(COREWEBVIEW2_PROCESS_FAILED_REASON* reason) = 0;                    // slot 4
+    virtual HRESULT STDMETHODCALLTYPE get_ExitCode(int* exitCode) = 0;             // slot 5
+    virtual HRESULT STDMETHODCALLTYPE get_ProcessDescription(LPWSTR* value) = 0;  // slot 6
+    virtual HRESULT STDMETHODCALLTYPE
+    get_FrameInfosForFailedProcess(ICoreWebView2FrameInfoCollection** frames) = 0;  // slot 7
+};
+
 // IID 4e8a3389-c9d8-4bd2-b6b5-124fee6cc14d
 VANDREL_WEBVIEW2_HANDLER(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, HRESULT,
                          ICoreWebView2Environment*);
@@ -889,6 +949,9 @@ VANDREL_WEBVIEW2_HANDLER(ICoreWebView2AcceleratorKeyPressedEventHandler, ICoreWe
 // IID d33a35bf-1c49-4f98-93ab-006e0533fe1c
 VANDREL_WEBVIEW2_HANDLER(ICoreWebView2NavigationCompletedEventHandler, ICoreWebView2*,
                          ICoreWebView2NavigationCompletedEventArgs*);
+// IID 79e0aea4-990b-42d9-aa1d-0fcc2e5bc7f1
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2ProcessFailedEventHandler, ICoreWebView2*,
+                         ICoreWebView2ProcessFailedEventArgs*);
 
 // The WebView2Loader.dll exports the host calls (the import library comes from
 // WebView2Loader.def). The official SDK header declares these itself.
