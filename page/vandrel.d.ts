@@ -52,7 +52,15 @@ export declare function setWindowPosition(x: number, y: number): Promise<void>;
 export declare function sendToExtension(message: Record<string, unknown>): Promise<void>;
 
 /**
+ * Calls the listener with true or false whenever full screen goes on or off, whoever switched it
+ * (the page, F11 or Alt+Enter, an element's own full screen); in a browser, on the Fullscreen
+ * API's changes. Returns a function that removes the listener.
+ */
+export declare function onFullscreenChange(listener: (on: boolean) => void): () => void;
+
+/**
  * Calls the listener with each message the host posts that is not part of the start-up
- * handshake (what extensions post). Returns a function that removes the listener.
+ * handshake or a full-screen change (what extensions post). Returns a function that removes the
+ * listener.
  */
 export declare function onMessage(listener: (data: unknown, event: MessageEvent) => void): () => void;

@@ -1,6 +1,6 @@
 // vandrel.js: the page side of the Vandrel host.
 //
-//   import { connect, setFullscreen, onMessage } from './vandrel.js';
+//   import { connect, setFullscreen, onFullscreenChange, onMessage } from './vandrel.js';
 //   const { inHost, folders, componentIds } = await connect();
 //
 // Inside the host it speaks the host's web-message protocol. In a plain browser (or under
@@ -14,9 +14,11 @@ export const folderNames = Object.freeze([
 ]);
 
 const HANDSHAKE_TYPES = new Set(['directory-handles', 'wrapper-init-response']);
+const FULLSCREEN_CHANGED = 'fullscreen-changed';
 
 let pending = null;   // the promise of the first connect(), shared by every later call
 const listeners = new Set();
+const fullscreenListeners = new Set();
 let listening = false;
 
 /** The host's message channel, or null outside the host. */
@@ -40,22 +42,37 @@ function emptyFolders() {
   return folders;
 }
 
-// Every message from the host that is not part of the start-up handshake goes to onMessage's
-// listeners; a listener that throws does not stop the others.
+// Calls each listener; one that throws does not stop the others (its error is reported later).
+function notify(set, ...args) {
+  for (const listener of [...set]) {
+    try {
+      listener(...args);
+    } catch (error) {
+      setTimeout(() => { throw error; });
+    }
+  }
+}
+
+// The host's full-screen changes go to onFullscreenChange's listeners; every other message that
+// is not part of the start-up handshake goes to onMessage's.
 function listen() {
   if (listening) return;
   listening = true;
   bridge().addEventListener('message', (event) => {
     const data = event.data;
-    if (data && typeof data === 'object' && HANDSHAKE_TYPES.has(data.type)) return;
-    for (const listener of [...listeners]) {
-      try {
-        listener(data, event);
-      } catch (error) {
-        setTimeout(() => { throw error; });
+    if (data && typeof data === 'object') {
+      if (HANDSHAKE_TYPES.has(data.type)) return;
+      if (data.type === FULLSCREEN_CHANGED) {
+        notify(fullscreenListeners, data.fullscreen === true);
+        return;
       }
     }
+    notify(listeners, data, event);
   });
+}
+
+function onDocumentFullscreen() {
+  notify(fullscreenListeners, Boolean(document.fullscreenElement));
 }
 
 function connectToHost(timeoutMs) {
@@ -168,8 +185,32 @@ export async function sendToExtension(message) {
 }
 
 /**
+ * Calls listener(on) whenever full screen goes on or off, whoever switched it: the page, the
+ * player (F11, Alt+Enter) or an element's own full screen. In a browser: the Fullscreen API's
+ * changes. Returns a function that removes it.
+ */
+export function onFullscreenChange(listener) {
+  if (typeof listener !== 'function') {
+    throw new TypeError('vandrel: onFullscreenChange: the listener must be a function');
+  }
+  if (isInHost()) {
+    listen();
+  } else if (fullscreenListeners.size === 0) {
+    document.addEventListener('fullscreenchange', onDocumentFullscreen);
+  }
+  fullscreenListeners.add(listener);
+  return () => {
+    fullscreenListeners.delete(listener);
+    if (!isInHost() && fullscreenListeners.size === 0) {
+      document.removeEventListener('fullscreenchange', onDocumentFullscreen);
+    }
+  };
+}
+
+/**
  * Calls listener(data, event) for every message the host posts to the page apart from the
- * start-up handshake (that is, what extensions post). Returns a function that removes it.
+ * start-up handshake and the full-screen changes (that is, what extensions post). Returns a
+ * function that removes it.
  */
 export function onMessage(listener) {
   if (typeof listener !== 'function') {

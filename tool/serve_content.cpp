@@ -109,7 +109,10 @@ const char* SourceName(ContentSource source) {
 }
 
 AppContent::AppContent(const fs::path& appFolder, const AppConfig& config, bool bundleOnly)
-    : app_(appFolder), wwwPath_(appFolder / "www"), bundleOnly_(bundleOnly) {
+    : app_(appFolder),
+      wwwPath_(appFolder / "www"),
+      bundleOnly_(bundleOnly),
+      isolated_(config.crossOriginIsolation) {
     const Reached www = app_.Find("www");
     if (www.reach == Reach::Outside || www.reach == Reach::Broken) {
         throw ToolError("refusing to serve " + Quoted(wwwPath_) + ": " + app_.Refusal(www));
@@ -201,6 +204,15 @@ std::shared_ptr<const ContainedTree> AppContent::Www() const {
 
 ServedAnswer AppContent::Answer(std::string_view target,
                                 const std::optional<std::string>& range) const {
+    ServedAnswer answer = Find(target, range);
+    if (isolated_) {
+        AddIsolationHeaders(answer.plan);
+    }
+    return answer;
+}
+
+ServedAnswer AppContent::Find(std::string_view target,
+                              const std::optional<std::string>& range) const {
     const std::string_view uri = OriginForm(target);
     std::vector<OpenedFile> opened;
     FolderQuery query;

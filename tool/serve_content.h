@@ -58,7 +58,8 @@ public:
     // The answer to a request whose target is `target` (origin form "/path?query", or absolute
     // form "http://host/path"), with the Range header's value when there is one. The bundle, then
     // the www folder (not with bundleOnly), then the kit's page library; every plan comes from
-    // PlanResponse. Safe to call on several threads at once.
+    // PlanResponse, with the cross-origin isolation headers when the app asks for them. Safe to
+    // call on several threads at once.
     ServedAnswer Answer(std::string_view target, const std::optional<std::string>& range) const;
 
     // Things the app maker should know before the first request (a rejected bundle, a start page
@@ -71,6 +72,7 @@ private:
     // The www folder's tree, found again through the app folder. Answer runs on several threads
     // at once: the tree is replaced under a lock, and kept alive by the answers that use it.
     std::shared_ptr<const ContainedTree> Www() const;
+    ServedAnswer Find(std::string_view target, const std::optional<std::string>& range) const;
 
     ContainedTree app_;
     std::filesystem::path wwwPath_;
@@ -79,6 +81,7 @@ private:
     mutable FileIdentity wwwIdentity_;
     mutable std::chrono::steady_clock::time_point wwwSeen_;  // when www was last looked at
     bool bundleOnly_ = false;
+    bool isolated_ = false;  // settings.cross-origin-isolation
     bool hasBundle_ = false;
     std::unique_ptr<MappedFile> bundleFile_;
     AssetBundle bundle_;

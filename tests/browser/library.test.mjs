@@ -67,15 +67,19 @@ test('outside the host: the browser stands in for what it can', { timeout: 60000
     const rejected = await v.sendToExtension({ save: 1 }).then(() => 'resolved', (e) => e.message);
     await v.setWindowSize(800, 600);
     await v.setWindowPosition(10, 10);
+    const changes = [];
+    const stopHearing = v.onFullscreenChange((on) => changes.push(on));
     await v.setFullscreen(true);
     const fullscreenOn = document.fullscreenElement === document.documentElement;
     await v.setFullscreen(false);
     const fullscreenOff = document.fullscreenElement;
+    for (let i = 0; i < 100 && changes.length < 2; ++i) await new Promise((r) => setTimeout(r, 10));
+    stopHearing();
     const remove = v.onMessage(() => {});
     return {
       inHost: first.inHost, same: first === second, isInHost: v.isInHost(),
       kind: first.folders.currentAppData.kind, saved, nulls, componentIds: first.componentIds,
-      rejected, fullscreenOn, fullscreenOff, removeType: typeof remove,
+      rejected, fullscreenOn, fullscreenOff, changes, removeType: typeof remove,
       names: Object.keys(first.folders),
     };
   });
@@ -92,6 +96,7 @@ test('outside the host: the browser stands in for what it can', { timeout: 60000
   assert.match(result.rejected, /not running inside the Vandrel host/);
   assert.equal(result.fullscreenOn, true);
   assert.equal(result.fullscreenOff, null);
+  assert.deepEqual(result.changes, [true, false]);
   assert.equal(result.removeType, 'function');
   assert.deepEqual(tab.problems, []);
   await server.waitForLine(/^GET \/vandrel\.js 200 \d+ \S+ kit$/);
@@ -116,15 +121,22 @@ test('inside the host: connect and every command speak the host protocol', { tim
     const badSize = await v.setWindowSize('800', 600).then(() => 'resolved', (e) => e.name);
 
     const heard = [];
+    const fullscreen = [];
     const remove = v.onMessage((data) => heard.push(data));
+    const removeFullscreen = v.onFullscreenChange((on) => fullscreen.push(on));
     window.hostPost({ saved: true });
     window.hostPost({ type: 'wrapper-init-response', registeredComponentIds: [] });
+    window.hostPost({ fullscreen: true, type: 'fullscreen-changed' });
+    window.hostPost({ fullscreen: false, type: 'fullscreen-changed' });
     remove();
+    removeFullscreen();
     window.hostPost({ saved: 'after removal' });
+    window.hostPost({ fullscreen: true, type: 'fullscreen-changed' });
+    const badListener = (() => { try { v.onFullscreenChange(5); return 'accepted'; } catch (e) { return e.name; } })();
     return {
       inHost: first.inHost, same: first === second && second === third, folders,
       componentIds: first.componentIds, handshake, commands, badType, badSize,
-      heard, posted: window.posted,
+      heard, fullscreen, badListener, posted: window.posted,
     };
   });
   assert.equal(result.inHost, true);
@@ -147,7 +159,10 @@ test('inside the host: connect and every command speak the host protocol', { tim
   ]);
   assert.equal(result.badType, 'TypeError');
   assert.equal(result.badSize, 'TypeError');
-  assert.deepEqual(result.heard, [{ saved: true }], 'handshake replies and removed listeners hear nothing');
+  assert.deepEqual(result.heard, [{ saved: true }],
+    'handshake replies, full-screen changes and removed listeners hear nothing');
+  assert.deepEqual(result.fullscreen, [true, false]);
+  assert.equal(result.badListener, 'TypeError');
   assert.deepEqual(result.posted, [], 'rejected commands post nothing');
   assert.deepEqual(tab.problems, []);
 });

@@ -220,3 +220,42 @@ test('the folder answer names the file a wrong case found', { timeout: 60000 }, 
   assert.equal(response.headers.get('content-type'), 'image/png');
   await server.waitForLine(/^GET \/logo\.png 200 3 \S+ folder \(found as 'Logo\.PNG'/);
 });
+
+// A threaded WebAssembly engine needs SharedArrayBuffer, which the browser gives only to a
+// cross-origin isolated page.
+const isolationPage = {
+  'index.html': '<!DOCTYPE html><meta charset="utf-8"><title>threads</title><link rel="icon" href="data:,">',
+  'worker.js': 'onmessage = (e) => { const cells = new Int32Array(e.data); ' +
+    'Atomics.store(cells, 0, 42); Atomics.notify(cells, 0); };',
+};
+
+for (const isolated of [true, false]) {
+  test(`cross-origin isolation ${isolated ? 'on: a worker wakes the page through shared memory' : 'off: no shared memory'}`, { timeout: 60000 }, async (t) => {
+    const settings = isolated ? { 'cross-origin-isolation': true } : {};
+    const server = await startServe(t, makeApp(t, isolationPage, { name: 'threads', settings }));
+    const browser = await launchBrowser(t);
+    const page = await watchedPage(browser);
+    await page.goto(server.startPage, { waitUntil: 'load' });
+    const result = await page.evaluate(async () => {
+      const shared = typeof SharedArrayBuffer === 'function';
+      if (!shared) return { isolated: crossOriginIsolated, shared };
+      const cells = new Int32Array(new SharedArrayBuffer(8));
+      const worker = new Worker('worker.js');
+      const waited = Atomics.waitAsync(cells, 0, 0, 10000);
+      worker.postMessage(cells.buffer);
+      return { isolated: crossOriginIsolated, shared, woken: await waited.value, value: cells[0] };
+    });
+    if (isolated) {
+      assert.deepEqual(result, { isolated: true, shared: true, woken: 'ok', value: 42 });
+    } else {
+      assert.deepEqual(result, { isolated: false, shared: false });
+    }
+    // Every answer carries the headers, a missing file's too.
+    const missing = await fetch(`${server.origin}/missing.js`);
+    assert.equal(missing.status, 404);
+    assert.equal(missing.headers.get('cross-origin-embedder-policy'), isolated ? 'require-corp' : null);
+    assert.equal(missing.headers.get('cross-origin-opener-policy'), isolated ? 'same-origin' : null);
+    assert.equal(missing.headers.get('cross-origin-resource-policy'), isolated ? 'same-origin' : null);
+    assert.deepEqual(page.problems, []);
+  });
+}

@@ -89,6 +89,9 @@ TEST(PageMessage, TextEndsAtItsFirstNulByte) {
 
 TEST(PageMessage, RepliesAreCompactWithMembersInByteOrder) {
     EXPECT_EQ(DirectoryHandlesMessage(), R"({"type":"directory-handles"})");
+    EXPECT_EQ(FullScreenChangedMessage(true), R"({"fullscreen":true,"type":"fullscreen-changed"})");
+    EXPECT_EQ(FullScreenChangedMessage(false),
+              R"({"fullscreen":false,"type":"fullscreen-changed"})");
     EXPECT_EQ(WrapperInitReply({}), R"({"registeredComponentIds":[],"type":"wrapper-init-response"})");
     EXPECT_EQ(WrapperInitReply({"a", "b", "a", ""}),
               R"({"registeredComponentIds":["a","b","a",""],"type":"wrapper-init-response"})");

@@ -30,6 +30,9 @@ DOCUMENTS = [
      CLEAN),
     ('{"name": "x", "main": "https://example.com/", "settings": {"content-mode": "remote"}}', CLEAN),
     ('{"name": "x", "version": "2.0.0-beta.1"}', CLEAN),
+    ('{"name": "x", "window": {"background-color": "#0a0B0c", "pause-when-minimized": false, '
+     '"fullscreen-keys": false}, "settings": {"cross-origin-isolation": true}, '
+     '"messages": {"page-crashed": "a", "page-unresponsive": "b"}}', CLEAN),
     ('{"name": "x", "window": {"width": 1, "height": 2147483647}}', CLEAN),
     ('{"name": "a\\\\b"}', CLEAN),
     # Refused by the host.
@@ -58,6 +61,12 @@ DOCUMENTS = [
     ('{"name": "x", "title": "T"}', FLAGGED),
     ('{"name": "x", "fullscreen": true}', FLAGGED),
     ('{"name": "x", "window": {"width": 0}}', FLAGGED),
+    ('{"name": "x", "window": {"background-color": "black"}}', FLAGGED),
+    ('{"name": "x", "window": {"background-color": "#12345"}}', FLAGGED),
+    ('{"name": "x", "window": {"background-color": "#1234567"}}', FLAGGED),
+    ('{"name": "x", "window": {"background-color": "#12345g"}}', FLAGGED),
+    ('{"name": "x", "window": {"pause-when-minimized": "false"}}', FLAGGED),
+    ('{"name": "x", "settings": {"cross-origin-isolation": 1}}', FLAGGED),
     ('{"name": "x", "window": {"height": 0.5}}', FLAGGED),
     ('{"name": "x", "window": {"width": 4294967296}}', FLAGGED),
     ('{"name": "x", "version": 1}', FLAGGED),

@@ -401,12 +401,13 @@ std::optional<MessageBoxSeen> HostProcess::WaitForMessageBox(DWORD timeoutMs) {
     return std::nullopt;
 }
 
-void HostProcess::PressOk() {
+void HostProcess::Press(int id) {
     if (lastBox_ == nullptr) {
         return;
     }
-    HWND ok = GetDlgItem(lastBox_, IDOK);
-    PostMessageW(lastBox_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    HWND button = GetDlgItem(lastBox_, id);
+    PostMessageW(lastBox_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
     // Wait until the box is gone, so that the next wait finds the next box.
     const ULONGLONG deadline = GetTickCount64() + 5000;
     while (IsWindow(lastBox_) && IsWindowVisible(lastBox_) && GetTickCount64() < deadline) {
@@ -488,6 +489,23 @@ std::vector<nlohmann::json> RunningHost::Play(const nlohmann::json& command) {
     auto entries = app.PlayAndWait(command);
     EXPECT_TRUE(entries.has_value()) << command.dump();
     return entries.value_or(std::vector<nlohmann::json>{});
+}
+
+void RunningHost::Message(const nlohmann::json& message) {
+    Play({{"cmd", "web-message"},
+          {"source", std::string(kAppOrigin) + "index.html"},
+          {"string", message.dump()}});
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() > deadline) {
+            return false;
+        }
+        Sleep(kPollMs);
+    }
+    return true;
 }
 
 void RunningHost::Close() {

@@ -106,7 +106,9 @@ public:
     // Waits for a message box of the process and reads it; nullopt on time-out or exit.
     std::optional<MessageBoxSeen> WaitForMessageBox(DWORD timeoutMs = 15000);
     // Presses OK on the message box last returned by WaitForMessageBox.
-    void PressOk();
+    void PressOk() { Press(IDOK); }
+    // Presses the button `id` (IDOK, IDYES, IDNO...) on that box.
+    void Press(int id);
     // Waits for a message box, reads it and presses OK.
     std::optional<MessageBoxSeen> DismissMessageBox(DWORD timeoutMs = 15000);
 
@@ -126,6 +128,12 @@ private:
     HWND lastBox_ = nullptr;
 };
 
+// The app's origin as the host serves it.
+inline constexpr char kAppOrigin[] = "https://vandrel.localhost/";
+
+// Polls `done` every few milliseconds until it holds; false on time-out.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
 // A known folder's path as the platform gives it (no trailing backslash); empty when it has none.
 std::wstring KnownFolderPath(const KNOWNFOLDERID& id);
 
@@ -142,6 +150,8 @@ public:
     // Plays a scenario command and gives the entries logged meanwhile (failing the test on a
     // time-out).
     std::vector<nlohmann::json> Play(const nlohmann::json& command);
+    // Plays a message from a page of the app's origin.
+    void Message(const nlohmann::json& message);
     // The recorded calls named `call`.
     std::vector<nlohmann::json> Calls(const std::string& call) const {
         return app.RuntimeCalls(call);

@@ -13,23 +13,14 @@ namespace {
 
 using nlohmann::json;
 
-constexpr char kOrigin[] = "https://vandrel.localhost/";
+constexpr const char* kOrigin = kAppOrigin;
 
 bool IsCall(const json& entry, const std::string& call) {
     return entry.value("call", "") == call;
 }
 
-// A host run up to its first navigation that plays page messages from the app's own origin.
-class RunningApp : public RunningHost {
-public:
-    using RunningHost::RunningHost;
-
-    void Message(const json& message) {
-        Play({{"cmd", "web-message"},
-              {"source", std::string(kOrigin) + "index.html"},
-              {"string", message.dump()}});
-    }
-};
+// A host run up to its first navigation.
+using RunningApp = RunningHost;
 
 RECT WindowRect(HWND window) {
     RECT r{};
@@ -98,6 +89,7 @@ TEST(WebViewHost, BundleModeSettingsRegistrationsAndFirstShow) {
         "add_WebMessageReceived@webview",
         "add_DOMContentLoaded@webview2",
         "add_NavigationCompleted@webview",
+        "add_ProcessFailed@webview",
         "Navigate",
     };
     EXPECT_EQ(seen, expected);
@@ -313,11 +305,25 @@ TEST(WebViewHost, F12OpensDevToolsOncePerPressOnlyWhenEnabled) {
 }
 
 TEST(WebViewHost, WithoutSettings3TheKeysStayTheBrowsers) {
-    RunningApp run(R"({"name":"old"})", {{"withhold", {"ICoreWebView2Settings3"}}});
-    EXPECT_TRUE(run.Calls("put_AreBrowserAcceleratorKeysEnabled").empty());
-    EXPECT_TRUE(run.Calls("add_AcceleratorKeyPressed").empty());
-    EXPECT_EQ(run.Calls("Navigate").size(), 1u);
-    run.Close();
+    // F12 is the browser's own; the host listens only for its full-screen keys, and not at all
+    // when they are off.
+    for (const bool fullScreenKeys : {true, false}) {
+        SCOPED_TRACE(fullScreenKeys);
+        RunningApp run(std::string(R"({"name":"old","window":{"fullscreen-keys":)") +
+                           (fullScreenKeys ? "true" : "false") + "}}",
+                       {{"withhold", {"ICoreWebView2Settings3"}}});
+        EXPECT_TRUE(run.Calls("put_AreBrowserAcceleratorKeysEnabled").empty());
+        EXPECT_EQ(run.Calls("add_AcceleratorKeyPressed").size(), fullScreenKeys ? 1u : 0u);
+        const auto entries = run.Play({{"cmd", "key"}, {"key", VK_F12}});
+        EXPECT_TRUE(run.Calls("OpenDevToolsWindow").empty());
+        for (const json& e : entries) {
+            if (e.value("event", "") == "key") {
+                EXPECT_EQ(e["handled"], false);
+            }
+        }
+        EXPECT_EQ(run.Calls("Navigate").size(), 1u);
+        run.Close();
+    }
 }
 
 TEST(WebViewHost, NavigationsLeavingTheOriginAreCancelled) {

@@ -62,6 +62,10 @@ std::string DirectoryHandlesMessage() {
     return json{{"type", "directory-handles"}}.dump();
 }
 
+std::string FullScreenChangedMessage(bool on) {
+    return json{{"fullscreen", on}, {"type", "fullscreen-changed"}}.dump();
+}
+
 std::string WrapperInitReply(const std::vector<std::string>& componentIds) {
     json ids = json::array();
     for (const std::string& id : componentIds) {

@@ -51,6 +51,9 @@ inline constexpr size_t kFolderTokenCount = sizeof(kFolderTokens) / sizeof(kFold
 // {"type":"directory-handles"}
 std::string DirectoryHandlesMessage();
 
+// {"fullscreen":true|false,"type":"fullscreen-changed"}
+std::string FullScreenChangedMessage(bool on);
+
 // {"registeredComponentIds":[...],"type":"wrapper-init-response"}. An id that is not valid UTF-8
 // is sent with each malformed sequence replaced by U+FFFD, so that the reply always goes out.
 std::string WrapperInitReply(const std::vector<std::string>& componentIds);

@@ -32,6 +32,17 @@ void LoadAppConfig(const std::string& text, AppConfig& config) {
     config.height = ReadConfigNumber(root, keys::kHeight);
     config.icon = ReadConfigString(root, keys::kIcon);
     config.resizable = ReadConfigBool(root, keys::kResizable);
+    // Only a colour that is written changes anything: without one the window looks as it always
+    // has.
+    if (const nlohmann::json* window = KeyContainer(root, keys::kBackgroundColor);
+        window != nullptr && window->is_object() &&
+        window->contains(keys::kBackgroundColor.name)) {
+        config.backgroundColor = ParseColor(ReadConfigString(root, keys::kBackgroundColor));
+    } else {
+        config.backgroundColor.reset();
+    }
+    config.pauseWhenMinimized = ReadConfigBool(root, keys::kPauseWhenMinimized);
+    config.fullscreenKeys = ReadConfigBool(root, keys::kFullscreenKeys);
 
     config.chromiumArgs = ReadConfigString(root, keys::kChromiumArgs);
 
@@ -41,11 +52,35 @@ void LoadAppConfig(const std::string& text, AppConfig& config) {
     config.hostingMode = static_cast<HostingMode>(ReadConfigMode(root, keys::kHostingMode));
     config.contentMode = static_cast<ContentMode>(ReadConfigMode(root, keys::kContentMode));
     config.enableDevtools = ReadConfigBool(root, keys::kEnableDevtools);
+    config.crossOriginIsolation = ReadConfigBool(root, keys::kCrossOriginIsolation);
 
     config.installWebView2Message = ReadConfigString(root, keys::kInstallWebView2Message);
     config.downloadingMessage = ReadConfigString(root, keys::kDownloadingMessage);
     config.installWebView2FailedMessage =
         ReadConfigString(root, keys::kInstallWebView2FailedMessage);
+    config.pageCrashedMessage = ReadConfigString(root, keys::kPageCrashedMessage);
+    config.pageUnresponsiveMessage = ReadConfigString(root, keys::kPageUnresponsiveMessage);
+}
+
+std::optional<uint32_t> ParseColor(std::string_view text) {
+    if (text.size() != 7 || text[0] != '#') {
+        return std::nullopt;
+    }
+    uint32_t color = 0;
+    for (const char c : text.substr(1)) {
+        uint32_t digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<uint32_t>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            digit = static_cast<uint32_t>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'F') {
+            digit = static_cast<uint32_t>(c - 'A' + 10);
+        } else {
+            return std::nullopt;
+        }
+        color = color << 4 | digit;
+    }
+    return color;
 }
 
 }  // namespace vandrel

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace vandrel {
 
@@ -29,6 +31,14 @@ inline constexpr char kDefaultInstallWebView2FailedMessage[] =
     "Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
     "install it, and that your Internet connection is working. Run the app again to try again.";
 
+inline constexpr char kDefaultBackgroundColor[] = "#FFFFFF";
+inline constexpr char kDefaultPageCrashedMessage[] =
+    "This app stopped working and has to close. Start it again to go on; if this keeps "
+    "happening, tell the app's maker.";
+inline constexpr char kDefaultPageUnresponsiveMessage[] =
+    "This app is not responding. Reload it? Choose Yes to reload it (what was not saved is "
+    "lost), or No to keep waiting.";
+
 // The settings read from package.json. Strings are UTF-8. Sizes are logical pixels at 96 DPI and
 // are not range-checked. The loader fills every field; the numbers and switches start at the
 // loader's defaults.
@@ -40,15 +50,28 @@ struct AppConfig {
     int32_t height = kDefaultWindowHeight;
     std::string icon;  // image file relative to the executable's folder; empty for the stock icon
     bool resizable = true;
+    // 0xRRGGBB from window.background-color, when that is a colour; none: the system's window
+    // colour under the page, and the control's own white.
+    std::optional<uint32_t> backgroundColor;
+    bool pauseWhenMinimized = true;  // the control is hidden while the window is minimised
+    bool fullscreenKeys = true;      // F11 and Alt+Enter switch full screen
     std::string chromiumArgs;  // extra browser arguments for the WebView2 environment
     ContentMode contentMode = ContentMode::Bundle;
     DistributionMode distributionMode = DistributionMode::Evergreen;
     HostingMode hostingMode = HostingMode::Windowed;
     bool enableDevtools = true;
+    // Every answer on the app's origin carries the headers that make the page cross-origin
+    // isolated (SharedArrayBuffer, threaded WebAssembly).
+    bool crossOriginIsolation = false;
     std::string installWebView2Message;
     std::string downloadingMessage;
     std::string installWebView2FailedMessage;
+    std::string pageCrashedMessage;
+    std::string pageUnresponsiveMessage;
 };
+
+// "#RRGGBB" (hex digits of either case) as 0xRRGGBB; nullopt for anything else.
+std::optional<uint32_t> ParseColor(std::string_view text);
 
 // Parses `text` (the whole package.json) and fills every field of `config`, taking the default
 // for every key that is missing or has the wrong JSON type.

@@ -421,6 +421,13 @@ private:
                 CheckMode(*key, it->get_ref<const std::string&>());
             } else if (key == &keys::kWidth || key == &keys::kHeight) {
                 CheckSize(*key, *it);
+            } else if (key == &keys::kBackgroundColor &&
+                       !ParseColor(it->get_ref<const std::string&>())) {
+                Add(Severity::Warning, key->Path(),
+                    key->Path() + " is " + Shown(*it) +
+                        ", not a colour, so the window keeps its usual white",
+                    "write the colour as \"#RRGGBB\" in hexadecimal, such as \"#000000\" "
+                    "for black");
             }
         }
     }

@@ -59,6 +59,12 @@ inline constexpr ConfigKey kHeight{"window", "height", KeyType::Number, "", kDef
 inline constexpr ConfigKey kIcon{"window", "icon", KeyType::String, "", 0, false, {}, nullptr};
 inline constexpr ConfigKey kResizable{"window", "resizable", KeyType::Boolean, "", 0,
                                       true,     {},          nullptr};
+inline constexpr ConfigKey kBackgroundColor{
+    "window", "background-color", KeyType::String, kDefaultBackgroundColor, 0, false, {}, nullptr};
+inline constexpr ConfigKey kPauseWhenMinimized{
+    "window", "pause-when-minimized", KeyType::Boolean, "", 0, true, {}, nullptr};
+inline constexpr ConfigKey kFullscreenKeys{
+    "window", "fullscreen-keys", KeyType::Boolean, "", 0, true, {}, nullptr};
 inline constexpr ConfigKey kDistributionMode{"settings",
                                              "distribution-mode",
                                              KeyType::String,
@@ -75,6 +81,8 @@ inline constexpr ConfigKey kContentMode{
     0,          false,          kContentModeValues, "invalid content mode"};
 inline constexpr ConfigKey kEnableDevtools{
     "settings", "enable-devtools", KeyType::Boolean, "", 0, true, {}, nullptr};
+inline constexpr ConfigKey kCrossOriginIsolation{
+    "settings", "cross-origin-isolation", KeyType::Boolean, "", 0, false, {}, nullptr};
 inline constexpr ConfigKey kInstallWebView2Message{
     "messages", "install-webview2", KeyType::String, kDefaultInstallWebView2Message, 0, false, {},
     nullptr};
@@ -89,10 +97,21 @@ inline constexpr ConfigKey kInstallWebView2FailedMessage{"messages",
                                                          {},
                                                          nullptr};
 
+inline constexpr ConfigKey kPageCrashedMessage{
+    "messages", "page-crashed", KeyType::String, kDefaultPageCrashedMessage, 0, false, {}, nullptr};
+inline constexpr ConfigKey kPageUnresponsiveMessage{"messages",
+                                                    "page-unresponsive",
+                                                    KeyType::String,
+                                                    kDefaultPageUnresponsiveMessage,
+                                                    0,
+                                                    false,
+                                                    {},
+                                                    nullptr};
+
 }  // namespace keys
 
 // Every key the host reads, in the order the loader reads them.
-inline constexpr std::array<const ConfigKey*, 15> kConfigKeys = {
+inline constexpr std::array<const ConfigKey*, 21> kConfigKeys = {
     &keys::kName,
     &keys::kMain,
     &keys::kTitle,
@@ -100,14 +119,20 @@ inline constexpr std::array<const ConfigKey*, 15> kConfigKeys = {
     &keys::kHeight,
     &keys::kIcon,
     &keys::kResizable,
+    &keys::kBackgroundColor,
+    &keys::kPauseWhenMinimized,
+    &keys::kFullscreenKeys,
     &keys::kChromiumArgs,
     &keys::kDistributionMode,
     &keys::kHostingMode,
     &keys::kContentMode,
     &keys::kEnableDevtools,
+    &keys::kCrossOriginIsolation,
     &keys::kInstallWebView2Message,
     &keys::kDownloadingMessage,
     &keys::kInstallWebView2FailedMessage,
+    &keys::kPageCrashedMessage,
+    &keys::kPageUnresponsiveMessage,
 };
 
 // The sections: objects at the top level that hold keys of the table.

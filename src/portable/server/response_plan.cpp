@@ -193,6 +193,12 @@ ResponsePlan PlanResponse(std::string_view uri, size_t originLength, const Asset
     return plan;
 }
 
+void AddIsolationHeaders(ResponsePlan& plan) {
+    plan.headers.emplace_back("Cross-Origin-Opener-Policy: same-origin");
+    plan.headers.emplace_back("Cross-Origin-Embedder-Policy: require-corp");
+    plan.headers.emplace_back("Cross-Origin-Resource-Policy: same-origin");
+}
+
 void MarkBodyUnavailable(ResponsePlan& plan) {
     plan.status = 500;
     plan.reason = "Internal Server Error";

@@ -81,6 +81,11 @@ ResponsePlan PlanResponse(std::string_view uri, size_t originLength, const Asset
                           const std::string& appFolder, const std::string& webSubfolder,
                           const std::optional<std::string>& rangeHeader, const FolderQuery& folder);
 
+// Adds the lines that make the page cross-origin isolated (so that it gets SharedArrayBuffer):
+// Cross-Origin-Opener-Policy: same-origin, Cross-Origin-Embedder-Policy: require-corp and
+// Cross-Origin-Resource-Policy: same-origin, after the plan's own lines.
+void AddIsolationHeaders(ResponsePlan& plan);
+
 // The answer when a folder file's body cannot be had (its stream cannot be opened, or a range of it
 // cannot be mapped): 500 "Internal Server Error", no body, the header lines (Content-Range and
 // Content-Length included) kept.

@@ -21,6 +21,9 @@ constexpr LONG kFullScreenExStyleMask = ~static_cast<LONG>(WS_EX_DLGMODALFRAME |
                                                            WS_EX_CLIENTEDGE | WS_EX_STATICEDGE);
 constexpr UINT kSwitchFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
 
+// Posted once for each step of RunSoon.
+constexpr UINT kRunStep = WM_APP + 1;
+
 }  // namespace
 
 MainWindow::~MainWindow() {
@@ -30,7 +33,19 @@ MainWindow::~MainWindow() {
 }
 
 MainWindow::Failure MainWindow::Create(HINSTANCE instance, const AppConfig& config, HICON icon) {
-    if (!RegisterHostWindowClass(instance, kClassName, Procedure, icon, COLOR_WINDOW)) {
+    pauseWhenMinimized_ = config.pauseWhenMinimized;
+    bool registered = false;
+    if (config.backgroundColor) {
+        const uint32_t rgb = *config.backgroundColor;
+        background_.Reset(CreateSolidBrush(RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF)));
+    }
+    if (background_) {
+        registered =
+            RegisterHostWindowClass(instance, kClassName, Procedure, icon, background_.Get());
+    } else {
+        registered = RegisterHostWindowClass(instance, kClassName, Procedure, icon, COLOR_WINDOW);
+    }
+    if (!registered) {
         return Failure::RegisterClass;
     }
     const DWORD style = config.resizable ? kResizableStyle : kFixedSizeStyle;
@@ -45,6 +60,39 @@ MainWindow::Failure MainWindow::Create(HINSTANCE instance, const AppConfig& conf
 
 void MainWindow::AttachController(ICoreWebView2Controller* controller) {
     controller_ = controller;
+    pageFocused_ = false;
+}
+
+void MainWindow::RunSoon(std::function<void()> step) {
+    steps_.push_back(std::move(step));
+    PostMessageW(window_, kRunStep, 0, 0);
+}
+
+void MainWindow::ShowPage() {
+    const bool wasVisible = IsWindowVisible(window_) != FALSE;
+    ShowWindow(window_, SW_SHOW);  // activates the window, which focuses the page
+    UpdateWindow(window_);
+    ShowControl();
+    if (wasVisible) {
+        pageFocused_ = false;  // a new document
+    }
+    FocusPage();
+}
+
+void MainWindow::ShowControl() {
+    if (controller_ != nullptr) {
+        const bool rest = pauseWhenMinimized_ && IsIconic(window_);
+        Traced(controller_->put_IsVisible(rest ? FALSE : TRUE),
+               "ICoreWebView2Controller::put_IsVisible");
+    }
+}
+
+void MainWindow::FocusPage() {
+    if (controller_ != nullptr && !pageFocused_) {
+        pageFocused_ = true;
+        Traced(controller_->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC),
+               "ICoreWebView2Controller::MoveFocus");
+    }
 }
 
 LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -70,6 +118,13 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
+        case kRunStep:
+            if (!steps_.empty()) {
+                const std::function<void()> step = std::move(steps_.front());
+                steps_.pop_front();
+                step();
+            }
+            return 0;
         case WM_MOVE:
         case WM_MOVING:
             if (controller_ != nullptr) {
@@ -83,7 +138,41 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 GetClientRect(window_, &bounds);
                 Traced(controller_->put_Bounds(bounds), "ICoreWebView2Controller::put_Bounds");
             }
+            if (wParam == SIZE_MINIMIZED && !minimized_) {
+                // Behind the taskbar the page rests: hidden, it stops drawing frames.
+                minimized_ = true;
+                pageFocused_ = false;
+                if (pauseWhenMinimized_) {
+                    ShowControl();
+                }
+            } else if (wParam != SIZE_MINIMIZED && minimized_) {
+                minimized_ = false;
+                if (pauseWhenMinimized_) {
+                    ShowControl();
+                }
+                if (GetActiveWindow() == window_) {
+                    FocusPage();
+                }
+            }
             return 0;
+        case WM_ACTIVATE:
+            // The page, not the window, takes the keys when the player comes back (Alt+Tab, the
+            // taskbar); the default would focus the window itself.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                pageFocused_ = false;
+            } else if (controller_ != nullptr && HIWORD(wParam) == 0) {
+                FocusPage();
+                return 0;
+            }
+            return DefWindowProcW(window_, message, wParam, lParam);
+        case WM_SETFOCUS:
+            // The window itself got the focus (a dialog closed, a click on the frame).
+            if (controller_ != nullptr) {
+                pageFocused_ = false;
+                FocusPage();
+                return 0;
+            }
+            return DefWindowProcW(window_, message, wParam, lParam);
         case WM_SYSCOMMAND:
             // Alt or F10 alone (lParam 0) and Alt with a character would open the window menu
             // from the keyboard; the page gets those keys instead.
@@ -121,6 +210,11 @@ void MainWindow::SetFullScreen(bool on) {
                      kSwitchFlags);
     }
     MarkFullScreenOnTaskbar(on);
+    pageFocused_ = false;
+    FocusPage();
+    if (fullScreenListener_) {
+        fullScreenListener_(on);
+    }
 }
 
 // The taskbar object is made on the first switch and kept; when it cannot be made, it is tried

@@ -4,9 +4,12 @@
 #include <shobjidl.h>
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 
 #include "portable/config/app_config.h"
 #include "win32/util/com_ptr.h"
+#include "win32/util/handles.h"
 #include "win32/webview2/webview2.h"
 
 namespace vandrel {
@@ -26,18 +29,35 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Registers the window class (icon at both sizes) and creates the window, hidden, with a
-    // client area of the configured size in 96-DPI pixels scaled to the screen, resizable or not.
+    // Registers the window class (icon at both sizes, the configured background colour or the
+    // system's window colour) and creates the window, hidden, with a client area of the
+    // configured size in 96-DPI pixels scaled to the screen, resizable or not.
     Failure Create(HINSTANCE instance, const AppConfig& config, HICON icon);
 
     HWND Handle() const { return window_; }
 
     // The browser control that follows the client area (put_Bounds on every WM_SIZE) and the
-    // window's moves from now on. Borrowed: it outlives the window's messages.
+    // window's moves from now on, or null while there is none (a browser being made again).
+    // Borrowed: it outlives the window's messages.
     void AttachController(ICoreWebView2Controller* controller);
 
+    // A document of the page has loaded: the window and the control are shown (the control
+    // stays hidden while the window is minimised, unless the app keeps it running), and the page
+    // gets the keyboard focus.
+    void ShowPage();
+
+    // Runs `step` from the message loop, once the message in progress is done. Steps still
+    // waiting when the window goes are dropped.
+    void RunSoon(std::function<void()> step);
+
+    // Called after every change of the full-screen state, whoever asked for it.
+    void OnFullScreenChanged(std::function<void(bool on)> listener) {
+        fullScreenListener_ = std::move(listener);
+    }
+    bool FullScreen() const { return fullScreen_; }
     // Borderless full screen on the window's monitor (taskbar area included), or back to the exact
-    // style and rectangle the window had. Asking for the state it is in does nothing.
+    // style and rectangle the window had; the page keeps the keyboard focus. Asking for the state
+    // it is in does nothing.
     void SetFullScreen(bool on);
     // The client area in 96-DPI pixels, scaled; ignored in full screen or when either is <= 0.
     void SetWindowSize(int32_t width, int32_t height);
@@ -48,9 +68,21 @@ private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void MarkFullScreenOnTaskbar(bool on);
+    // The page gets the keyboard focus, unless it was given since the window last lost it.
+    void FocusPage();
+    // The control is visible unless the window is minimised and the app lets it rest then.
+    void ShowControl();
 
     HWND window_ = nullptr;
+    UniqueBrush background_;  // the configured colour, when there is one
     ICoreWebView2Controller* controller_ = nullptr;
+    bool pauseWhenMinimized_ = true;
+    bool minimized_ = false;
+    // MoveFocus was called since the window last lost the activation or the focus: the runtime's
+    // own focus changes do not call it again.
+    bool pageFocused_ = false;
+    std::function<void(bool)> fullScreenListener_;
+    std::deque<std::function<void()>> steps_;
     bool fullScreen_ = false;
     LONG savedStyle_ = 0;
     LONG savedExStyle_ = 0;

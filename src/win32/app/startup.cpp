@@ -137,6 +137,9 @@ int RunHost(HINSTANCE instance) {
         window.AttachController(controller);
         bridge.AttachBrowser(environment, webview);
     };
+    hooks.showPage = [&window] { window.ShowPage(); };
+    hooks.later = [&window](std::function<void()> step) { window.RunSoon(std::move(step)); };
+    hooks.toggleFullScreen = [&window] { window.SetFullScreen(!window.FullScreen()); };
     hooks.resourceRequested = [&content](ICoreWebView2Environment* environment,
                                          ICoreWebView2WebResourceRequestedEventArgs* args) {
         return content->OnWebResourceRequested(environment, args);
@@ -165,12 +168,13 @@ int RunHost(HINSTANCE instance) {
         case MainWindow::Failure::None:
             break;
     }
+    window.OnFullScreenChanged([&bridge](bool on) { bridge.PostFullScreenChanged(on); });
     extensions.OnMainWindowCreated(window.Handle());
     bridge.UseWindow({[&window](bool on) { window.SetFullScreen(on); },
                       [&window](int32_t w, int32_t h) { window.SetWindowSize(w, h); },
                       [&window](int32_t x, int32_t y) { window.SetWindowPosition(x, y); }});
 
-    ContentServer contentServer(*bundle, folders, origin.size());
+    ContentServer contentServer(*bundle, folders, origin.size(), config.crossOriginIsolation);
     content = &contentServer;
     browser->AttachWindow(window.Handle());
 
@@ -180,8 +184,9 @@ int RunHost(HINSTANCE instance) {
         DispatchMessageW(&message);
     }
     browser->Detach();
-    // A browser view that could not be started has been reported; the run counts as failed.
-    return browser->StartFailed() ? 1 : static_cast<int>(message.wParam);
+    // A browser view that could not be started, or whose processes kept failing, has been
+    // reported; the run counts as failed.
+    return browser->Failed() ? 1 : static_cast<int>(message.wParam);
 }
 
 }  // namespace vandrel

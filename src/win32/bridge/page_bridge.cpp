@@ -143,6 +143,10 @@ void PageBridge::PostDirectoryHandles() {
            "ICoreWebView2_23::PostWebMessageAsJsonWithAdditionalObjects");
 }
 
+void PageBridge::PostFullScreenChanged(bool on) {
+    PostJson(FullScreenChangedMessage(on));
+}
+
 void PageBridge::PostJson(const std::string& json) {
     if (webview_ != nullptr) {
         Traced(webview_->PostWebMessageAsJson(Utf8ToWide(json).c_str()),

@@ -32,9 +32,12 @@ public:
 
     void UseExtensions(const ExtensionLibrary* extensions) { extensions_ = extensions; }
     void UseWindow(WindowCommands window) { window_ = std::move(window); }
-    // The browser is there: the page can be posted to from now on. Borrowed; both outlive this
-    // object's use.
+    // The browser is there: the page can be posted to from now on; or, both null, it is gone
+    // until the next call. Borrowed; both outlive this object's use.
     void AttachBrowser(ICoreWebView2Environment* environment, ICoreWebView2* webview);
+
+    // Tells the page that the host's full screen is now on or off.
+    void PostFullScreenChanged(bool on);
 
     // The web-message event of the browser. Always S_OK.
     HRESULT OnWebMessageReceived(ICoreWebView2WebMessageReceivedEventArgs* args);

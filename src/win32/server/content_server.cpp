@@ -51,8 +51,12 @@ ComPtr<IStream> ViewBytes(const std::shared_ptr<const MappedFile>& view, const u
 
 }  // namespace
 
-ContentServer::ContentServer(const BundleImage& bundle, AppFolders folders, size_t originLength)
-    : bundle_(bundle), folders_(std::move(folders)), originLength_(originLength) {}
+ContentServer::ContentServer(const BundleImage& bundle, AppFolders folders, size_t originLength,
+                             bool isolated)
+    : bundle_(bundle),
+      folders_(std::move(folders)),
+      originLength_(originLength),
+      isolated_(isolated) {}
 
 std::shared_ptr<const MappedFile> ContentServer::FolderView(const std::string& key,
                                                             const std::string& path,
@@ -87,6 +91,9 @@ HRESULT ContentServer::OnWebResourceRequested(ICoreWebView2Environment* environm
     ResponsePlan plan = PlanResponse(uri ? WideToUtf8(uri.Get()) : std::string(), originLength_,
                                      bundle_.Reader(), folders_.exeFolder, folders_.webSubfolder,
                                      RangeHeader(headers.Get()), QueryFolder);
+    if (isolated_) {
+        AddIsolationHeaders(plan);
+    }
 
     // The body the plan names. A body that cannot be had never leaves a success status without
     // it: the answer becomes 500.

@@ -20,8 +20,10 @@ namespace vandrel {
 // synchronously inside the event.
 class ContentServer {
 public:
-    // `bundle` must outlive this object.
-    ContentServer(const BundleImage& bundle, AppFolders folders, size_t originLength);
+    // `bundle` must outlive this object. `isolated`: every answer carries the cross-origin
+    // isolation headers (AddIsolationHeaders).
+    ContentServer(const BundleImage& bundle, AppFolders folders, size_t originLength,
+                  bool isolated = false);
     ContentServer(const ContentServer&) = delete;
     ContentServer& operator=(const ContentServer&) = delete;
 
@@ -43,6 +45,7 @@ private:
     const BundleImage& bundle_;
     const AppFolders folders_;
     const size_t originLength_;
+    const bool isolated_;
     std::map<std::string, std::shared_ptr<const MappedFile>> folderViews_;
 };
 

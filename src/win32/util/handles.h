@@ -66,10 +66,17 @@ struct IconTraits {  // icons the host made itself (never a shared stock icon)
     static void Close(Handle h) { DestroyIcon(h); }
 };
 
+struct BrushTraits {  // CreateSolidBrush
+    using Handle = HBRUSH;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle h) { DeleteObject(h); }
+};
+
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueView = UniqueHandle<ViewTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueBrush = UniqueHandle<BrushTraits>;
 
 }  // namespace vandrel

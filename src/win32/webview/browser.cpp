@@ -20,7 +20,8 @@ constexpr wchar_t kStartFailedText[] =
     L"Restart the app to try again; if this keeps happening, reinstall the Microsoft Edge "
     L"WebView2 runtime.";
 
-constexpr UINT kF12 = 123;
+constexpr UINT kF11 = VK_F11;
+constexpr UINT kF12 = VK_F12;
 
 std::string Utf8Text(const CoTaskString& text) {
     return text ? WideToUtf8(text.Get()) : std::string();
@@ -104,7 +105,7 @@ HRESULT Browser::OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* 
 
 void Browser::AttachWindow(HWND window) {
     window_ = window;
-    if (startFailed_) {
+    if (failed_) {
         DestroyWindow(window_);  // reported already: the run ends
     } else if (environment_) {
         CreateController();
@@ -142,6 +143,17 @@ HRESULT Browser::OnControllerCreated(HRESULT result, ICoreWebView2Controller* cr
     }
 
     ApplySettings();
+    if (config_.backgroundColor) {
+        // Painted under the page until its first frame, so that a dark game does not flash white.
+        if (const auto controller2 =
+                controller_.Query<ICoreWebView2Controller2>(IID_ICoreWebView2Controller2)) {
+            const uint32_t rgb = *config_.backgroundColor;
+            const COREWEBVIEW2_COLOR color{255, static_cast<BYTE>(rgb >> 16),
+                                           static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb)};
+            Traced(controller2->put_DefaultBackgroundColor(color),
+                   "ICoreWebView2Controller2::put_DefaultBackgroundColor");
+        }
+    }
     RECT bounds{};
     GetClientRect(window_, &bounds);
     Traced(controller_->put_Bounds(bounds), "ICoreWebView2Controller::put_Bounds");
@@ -179,35 +191,60 @@ void Browser::ApplySettings() {
     for (const auto& setting : switches) {
         Traced((settings.Get()->*setting.put)(setting.value), setting.name);
     }
-    // The host's own F12 replaces the browser's accelerator keys, when they can be turned off.
+    // The host's own F12 replaces the browser's accelerator keys, when they can be turned off;
+    // F11 and Alt+Enter switch the host's full screen.
     const auto settings3 = settings.Query<ICoreWebView2Settings3>(IID_ICoreWebView2Settings3);
-    if (!settings3) {
+    if (settings3) {
+        Traced(settings3->put_AreBrowserAcceleratorKeysEnabled(FALSE),
+               "ICoreWebView2Settings3::put_AreBrowserAcceleratorKeysEnabled");
+    }
+    if (!settings3 && !config_.fullscreenKeys) {
         return;
     }
-    Traced(settings3->put_AreBrowserAcceleratorKeysEnabled(FALSE),
-           "ICoreWebView2Settings3::put_AreBrowserAcceleratorKeysEnabled");
+    const bool devToolsKey = settings3 && config_.enableDevtools;
     On(controller_.Get(), VANDREL_EVENT(ICoreWebView2Controller, AcceleratorKeyPressed),
-       [this](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
-           UINT key = 0;
-           Traced(args->get_VirtualKey(&key),
-                  "ICoreWebView2AcceleratorKeyPressedEventArgs::get_VirtualKey");
-           if (!config_.enableDevtools || key != kF12) {
-               return S_OK;
-           }
-           // Once per press: on the first key-down, not on its release or its auto-repeats.
-           COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP;
-           COREWEBVIEW2_PHYSICAL_KEY_STATUS status{};
-           Traced(args->get_KeyEventKind(&kind),
-                  "ICoreWebView2AcceleratorKeyPressedEventArgs::get_KeyEventKind");
-           Traced(args->get_PhysicalKeyStatus(&status),
-                  "ICoreWebView2AcceleratorKeyPressedEventArgs::get_PhysicalKeyStatus");
-           const bool down = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN ||
-                             kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN;
-           if (down && !status.WasKeyDown) {
-               Traced(webview_->OpenDevToolsWindow(), "ICoreWebView2::OpenDevToolsWindow");
-           }
+       [this, devToolsKey](ICoreWebView2Controller*,
+                           ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
+           OnAcceleratorKey(args, devToolsKey);
            return S_OK;
        });
+}
+
+void Browser::OnAcceleratorKey(ICoreWebView2AcceleratorKeyPressedEventArgs* args,
+                               bool devToolsKey) {
+    UINT key = 0;
+    COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP;
+    COREWEBVIEW2_PHYSICAL_KEY_STATUS status{};
+    Traced(args->get_VirtualKey(&key),
+           "ICoreWebView2AcceleratorKeyPressedEventArgs::get_VirtualKey");
+    Traced(args->get_KeyEventKind(&kind),
+           "ICoreWebView2AcceleratorKeyPressedEventArgs::get_KeyEventKind");
+    Traced(args->get_PhysicalKeyStatus(&status),
+           "ICoreWebView2AcceleratorKeyPressedEventArgs::get_PhysicalKeyStatus");
+    const bool down = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN ||
+                      kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN;
+    // Once per press: on the first key-down, not on its release or its auto-repeats.
+    const bool pressed = down && !status.WasKeyDown;
+    if (key == kF12 && devToolsKey) {
+        if (pressed) {
+            Traced(webview_->OpenDevToolsWindow(), "ICoreWebView2::OpenDevToolsWindow");
+        }
+        return;
+    }
+    // F11 alone (with Alt it is a system key), and Enter with Alt held.
+    const bool fullScreenKey =
+        (key == kF11 && (kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN ||
+                         kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP)) ||
+        (key == VK_RETURN && (kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN ||
+                              kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP));
+    if (!config_.fullscreenKeys || !fullScreenKey) {
+        return;  // Alt+F4 and the rest go on to the browser and the window
+    }
+    // The whole press is the host's: its repeats and its release too.
+    Traced(args->put_Handled(TRUE), "ICoreWebView2AcceleratorKeyPressedEventArgs::put_Handled");
+    if (pressed && hooks_.toggleFullScreen) {
+        hooks_.toggleFullScreen();
+    }
 }
 
 void Browser::RegisterEventHandlers() {
@@ -292,7 +329,8 @@ void Browser::RegisterEventHandlers() {
 
     On(webview2_.Get(), VANDREL_EVENT(ICoreWebView2_2, DOMContentLoaded),
        [this](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
-           ShowWindowAndControl();
+           hang_.Reset();
+           ShowPage();
            return S_OK;
        });
 
@@ -302,27 +340,126 @@ void Browser::RegisterEventHandlers() {
     On(webview, VANDREL_EVENT(ICoreWebView2, NavigationCompleted),
        [this](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) {
            if (!shown_) {
-               ShowWindowAndControl();
+               ShowPage();
            }
+           return S_OK;
+       });
+
+    On(webview, VANDREL_EVENT(ICoreWebView2, ProcessFailed),
+       [this](ICoreWebView2*, ICoreWebView2ProcessFailedEventArgs* args) {
+           OnProcessFailed(args);
            return S_OK;
        });
 }
 
-// Shows the main window and the browser control, and gives the page the keyboard focus.
-void Browser::ShowWindowAndControl() {
+void Browser::OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args) {
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind = COREWEBVIEW2_PROCESS_FAILED_KIND_UNKNOWN_PROCESS_EXITED;
+    if (args == nullptr ||
+        FAILED(Traced(args->get_ProcessFailedKind(&kind),
+                      "ICoreWebView2ProcessFailedEventArgs::get_ProcessFailedKind"))) {
+        return;
+    }
+    const uint64_t now = GetTickCount64();
+    switch (kind) {
+        case COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED:
+            // The page is gone and the runtime shows its error page: load the app again.
+            hang_.Reset();
+            if (asking_) {
+                crashedWhileAsking_ = true;  // the answer to the question decides nothing now
+            } else if (reloads_.Take(now)) {
+                Traced(webview_->Reload(), "ICoreWebView2::Reload");
+            } else {
+                hooks_.later([this] { GiveUp(); });
+            }
+            break;
+        case COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE:
+            // Repeated every few seconds while a script runs long or the machine is busy: a game
+            // loading a level must not lose the player's progress to an early reload.
+            if (hang_.Report(now)) {
+                hooks_.later([this] { AskAboutHang(); });
+            }
+            break;
+        case COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED:
+            // The control is closed for good: nothing more goes to it, and a new one is made on
+            // the same window.
+            hang_.Reset();
+            if (hooks_.ready) {
+                hooks_.ready(nullptr, nullptr, nullptr);
+            }
+            if (restarts_.Take(now)) {
+                hooks_.later([this] { Recreate(); });
+            } else {
+                hooks_.later([this] { GiveUp(); });
+            }
+            break;
+        default:
+            break;  // frames, the GPU and helper processes: the runtime starts them again itself
+    }
+}
+
+void Browser::Recreate() {
+    if (detached_ || failed_) {
+        return;
+    }
+    if (controller_) {
+        Traced(controller_->Close(), "ICoreWebView2Controller::Close");
+    }
+    webview2_.Reset();
+    webview_.Reset();
+    controller_.Reset();
+    environment_.Reset();
+    Start();
+}
+
+void Browser::AskAboutHang() {
+    if (detached_ || failed_ || asking_ || !webview_) {
+        return;
+    }
+    asking_ = true;
+    const std::wstring text = Utf8ToWide(config_.pageUnresponsiveMessage);
+    const std::wstring caption = Utf8ToWide(config_.title);
+    const int answer = MessageBoxW(window_, text.c_str(), caption.c_str(),
+                                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    asking_ = false;
+    if (detached_ || failed_ || !webview_) {
+        return;
+    }
+    if (crashedWhileAsking_) {
+        crashedWhileAsking_ = false;
+        if (!reloads_.Take(GetTickCount64())) {
+            GiveUp();
+            return;
+        }
+    } else if (answer != IDYES) {
+        return;  // the player waits
+    }
+    hang_.Reset();
+    Traced(webview_->Reload(), "ICoreWebView2::Reload");
+}
+
+void Browser::GiveUp() {
+    if (detached_ || failed_) {
+        return;
+    }
+    failed_ = true;
+    const std::wstring text = Utf8ToWide(config_.pageCrashedMessage);
+    const std::wstring caption = Utf8ToWide(config_.title);
+    MessageBoxW(window_, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+    DestroyWindow(window_);
+}
+
+void Browser::ShowPage() {
     shown_ = true;
-    ShowWindow(window_, SW_SHOW);
-    UpdateWindow(window_);
-    Traced(controller_->put_IsVisible(TRUE), "ICoreWebView2Controller::put_IsVisible");
-    Traced(controller_->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC),
-           "ICoreWebView2Controller::MoveFocus");
+    if (hooks_.showPage) {
+        hooks_.showPage();
+    }
 }
 
 void Browser::ReportStartFailure(HRESULT code) {
-    if (startFailed_) {
+    if (failed_) {
         return;
     }
-    startFailed_ = true;
+    failed_ = true;
     wchar_t text[512];
     std::swprintf(text, sizeof(text) / sizeof(text[0]), kStartFailedText,
                   static_cast<unsigned long>(code));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "portable/config/app_config.h"
+#include "portable/webview/recovery.h"
 #include "win32/util/com_ptr.h"
 #include "win32/webview2/webview2.h"
 
@@ -22,9 +23,15 @@ public:
     // What the browser hands to the rest of the host.
     struct Hooks {
         // The controller and the browser exist (the window follows the controller, the bridge
-        // posts through the browser from now on).
+        // posts through the browser from now on); or, all null, they are gone because the
+        // browser process ended, until the next call.
         std::function<void(ICoreWebView2Environment*, ICoreWebView2Controller*, ICoreWebView2*)>
             ready;
+        // A document has loaded, or the first navigation ended without one: the window shows
+        // the page.
+        std::function<void()> showPage;
+        // Runs a step from the window's message loop, outside the runtime's event in progress.
+        std::function<void(std::function<void()>)> later;
         // A request on the app's origin (bundle mode only).
         std::function<HRESULT(ICoreWebView2Environment*,
                               ICoreWebView2WebResourceRequestedEventArgs*)>
@@ -33,6 +40,8 @@ public:
         std::function<HRESULT(ICoreWebView2WebMessageReceivedEventArgs*)> messageReceived;
         // The page entered or left full screen.
         std::function<void(bool on)> fullScreenChanged;
+        // The player pressed F11 or Alt+Enter.
+        std::function<void()> toggleFullScreen;
     };
 
     // `config` must outlive this object. `browserFolder` is null for the installed runtime, or a
@@ -52,9 +61,9 @@ public:
     // event handlers do nothing (a library's "Release" that pumps messages must not reach them).
     void Detach() { detached_ = true; }
 
-    // True when the browser control could not be started. That has been reported to the player,
-    // the window is gone, and the process ends with exit code 1.
-    bool StartFailed() const { return startFailed_; }
+    // True when the browser control could not be started, or its processes kept failing. That
+    // has been reported to the player, the window is gone, and the process ends with exit code 1.
+    bool Failed() const { return failed_; }
 
 private:
     HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* created);
@@ -63,7 +72,15 @@ private:
     HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* created);
     void ApplySettings();
     void RegisterEventHandlers();
-    void ShowWindowAndControl();
+    void OnAcceleratorKey(ICoreWebView2AcceleratorKeyPressedEventArgs* args, bool devToolsKey);
+    void OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args);
+    // The browser process is gone: the control is made again on the same window.
+    void Recreate();
+    // Asks the player whether to reload a page that has stopped responding.
+    void AskAboutHang();
+    // Tells the player the app has stopped working and ends the run with exit code 1.
+    void GiveUp();
+    void ShowPage();
     void ReportStartFailure(HRESULT code);
     // Registers `callable` as the handler of one event, guarded by Detach; the runtime keeps its
     // own reference, and the handler is never removed.
@@ -79,9 +96,14 @@ private:
     const wchar_t* const browserFolder_;
     const std::string userDataFolder_;
     const Hooks hooks_;
-    bool startFailed_ = false;
+    bool failed_ = false;
     bool shown_ = false;
     bool detached_ = false;
+    RecoveryBudget reloads_{kPageReloads, kPageReloadWindowMs};
+    RecoveryBudget restarts_{kBrowserRestarts, std::nullopt};
+    HangWatch hang_;
+    bool asking_ = false;           // the hang question is on screen
+    bool crashedWhileAsking_ = false;
     ComPtr<ICoreWebView2Environment> environment_;
     ComPtr<ICoreWebView2Controller> controller_;
     ComPtr<ICoreWebView2> webview_;
