@@ -51,6 +51,12 @@ void ExpectDefaultsExceptName(const AppConfig& config) {
               "Failed to install the Microsoft Edge WebView2 runtime. Check that you have "
               "permission to install it, and that your Internet connection is working. Run the "
               "app again to try again.");
+    EXPECT_FALSE(config.backgroundColor.has_value());
+    EXPECT_TRUE(config.pauseWhenMinimized);
+    EXPECT_TRUE(config.fullscreenKeys);
+    EXPECT_FALSE(config.crossOriginIsolation);
+    EXPECT_EQ(config.pageCrashedMessage, kDefaultPageCrashedMessage);
+    EXPECT_EQ(config.pageUnresponsiveMessage, kDefaultPageUnresponsiveMessage);
 }
 
 TEST(AppConfigTest, NameAloneYieldsEveryDefault) {
@@ -87,6 +93,12 @@ TEST(AppConfigTest, OverwritesEveryField) {
     config.installWebView2Message = "old";
     config.downloadingMessage = "old";
     config.installWebView2FailedMessage = "old";
+    config.backgroundColor = 0x123456;
+    config.pauseWhenMinimized = false;
+    config.fullscreenKeys = false;
+    config.crossOriginIsolation = true;
+    config.pageCrashedMessage = "old";
+    config.pageUnresponsiveMessage = "old";
 
     LoadAppConfig(R"({"name":"x"})", config);
     EXPECT_EQ(config.name, "x");
@@ -99,10 +111,13 @@ TEST(AppConfigTest, EveryKeyIsRead) {
         "main": "https://example.com/start",
         "chromium-args": "--disable-gpu --lang=fr",
         "window": {"title": "T\u00edtulo", "width": 640, "height": 480, "icon": "img/icon.png",
-                   "resizable": false},
+                   "resizable": false, "background-color": "#0a1B2c",
+                   "pause-when-minimized": false, "fullscreen-keys": false},
         "settings": {"distribution-mode": "fixed", "hosting-mode": "window-to-visual",
-                     "content-mode": "remote", "enable-devtools": false},
-        "messages": {"install-webview2": "I", "downloading": "D", "install-webview2-failed": "F"},
+                     "content-mode": "remote", "enable-devtools": false,
+                     "cross-origin-isolation": true},
+        "messages": {"install-webview2": "I", "downloading": "D", "install-webview2-failed": "F",
+                     "page-crashed": "C", "page-unresponsive": "U"},
         "unknown": {"anything": [1, 2, 3]}
     })");
     EXPECT_EQ(config.name, "My App");
@@ -120,6 +135,31 @@ TEST(AppConfigTest, EveryKeyIsRead) {
     EXPECT_EQ(config.installWebView2Message, "I");
     EXPECT_EQ(config.downloadingMessage, "D");
     EXPECT_EQ(config.installWebView2FailedMessage, "F");
+    EXPECT_EQ(config.backgroundColor, 0x0A1B2Cu);
+    EXPECT_FALSE(config.pauseWhenMinimized);
+    EXPECT_FALSE(config.fullscreenKeys);
+    EXPECT_TRUE(config.crossOriginIsolation);
+    EXPECT_EQ(config.pageCrashedMessage, "C");
+    EXPECT_EQ(config.pageUnresponsiveMessage, "U");
+}
+
+TEST(AppConfigTest, OnlyAWrittenColourIsAColour) {
+    const struct {
+        const char* text;
+        std::optional<uint32_t> color;
+    } cases[] = {
+        {"#000000", 0x000000}, {"#FFFFFF", 0xFFFFFF}, {"#a0B1c2", 0xA0B1C2},
+        {"", std::nullopt},    {"#FFF", std::nullopt}, {"000000", std::nullopt},
+        {"#0000000", std::nullopt}, {"#00000g", std::nullopt}, {"# 00000", std::nullopt},
+        {"black", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseColor(c.text), c.color) << c.text;
+        const nlohmann::json package = {{"name", "x"}, {"window", {{"background-color", c.text}}}};
+        EXPECT_EQ(Load(package.dump()).backgroundColor, c.color) << c.text;
+    }
+    // Not a string: the default, white, as for every key of the wrong type.
+    EXPECT_EQ(Load(R"({"name":"x","window":{"background-color":0}})").backgroundColor, 0xFFFFFFu);
 }
 
 TEST(AppConfigTest, ModeValuesMapToTheirEnumerators) {
