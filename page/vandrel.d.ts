@@ -45,6 +45,32 @@ export declare function setWindowSize(width: number, height: number): Promise<vo
 /** The window's outer top-left corner in 96-DPI pixels. Does nothing outside the host. */
 export declare function setWindowPosition(x: number, y: number): Promise<void>;
 
+export type WindowShowState = 'normal' | 'minimized' | 'maximized';
+
+export interface WindowState {
+  readonly alwaysOnTop: boolean;
+  readonly fullscreen: boolean;
+  readonly maximized: boolean;
+  readonly minimized: boolean;
+  /** The screen's scale factor (1.5 at 144 DPI). */
+  readonly scale: number;
+  /** The client area, in 96-DPI pixels. */
+  readonly width: number;
+  readonly height: number;
+  /** The window's outer top-left corner, in 96-DPI pixels. */
+  readonly x: number;
+  readonly y: number;
+}
+
+/** Minimises, maximises or restores the window; ignored in full screen. */
+export declare function setWindowState(state: WindowShowState): Promise<void>;
+
+/** Keeps the window above the others, or not. Does nothing outside the host. */
+export declare function setAlwaysOnTop(onTop: boolean): Promise<void>;
+
+/** The window's state; outside the host a best guess from `window` and `screen`. */
+export declare function getWindowState(options?: { timeoutMs?: number }): Promise<WindowState>;
+
 /**
  * Sends `{"type":"extension-message", ...message}` to the extension library. Rejects outside the
  * host, and when message.type is set to anything but "extension-message".
@@ -60,7 +86,7 @@ export declare function onFullscreenChange(listener: (on: boolean) => void): () 
 
 /**
  * Calls the listener with each message the host posts that is not part of the start-up
- * handshake or a full-screen change (what extensions post). Returns a function that removes the
- * listener.
+ * handshake, a full-screen change or a window-state reply (what extensions post). Returns a
+ * function that removes the listener.
  */
 export declare function onMessage(listener: (data: unknown, event: MessageEvent) => void): () => void;

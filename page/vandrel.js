@@ -15,10 +15,13 @@ export const folderNames = Object.freeze([
 
 const HANDSHAKE_TYPES = new Set(['directory-handles', 'wrapper-init-response']);
 const FULLSCREEN_CHANGED = 'fullscreen-changed';
+const WINDOW_STATE = 'window-state';
+const WINDOW_STATES = new Set(['normal', 'minimized', 'maximized']);
 
 let pending = null;   // the promise of the first connect(), shared by every later call
 const listeners = new Set();
 const fullscreenListeners = new Set();
+const stateWaiters = [];  // resolvers of getWindowState() calls, in order
 let listening = false;
 
 /** The host's message channel, or null outside the host. */
@@ -64,6 +67,12 @@ function listen() {
       if (HANDSHAKE_TYPES.has(data.type)) return;
       if (data.type === FULLSCREEN_CHANGED) {
         notify(fullscreenListeners, data.fullscreen === true);
+        return;
+      }
+      if (data.type === WINDOW_STATE) {
+        const { type, ...state } = data;
+        const waiter = stateWaiters.shift();
+        if (waiter) waiter(state);
         return;
       }
     }
@@ -164,6 +173,51 @@ export async function setWindowPosition(x, y) {
   if (isInHost()) post({ type: 'set-window-position', windowX: x, windowY: y });
 }
 
+/** Minimises, maximises or restores the window ("minimized", "maximized", "normal"). */
+export async function setWindowState(state) {
+  if (!WINDOW_STATES.has(state)) {
+    throw new TypeError('vandrel: setWindowState: the state is "normal", "minimized" or "maximized"');
+  }
+  if (isInHost()) post({ type: 'set-window-state', state });
+}
+
+/** Keeps the window above the others, or not. Does nothing in a browser. */
+export async function setAlwaysOnTop(onTop) {
+  if (isInHost()) post({ type: 'set-always-on-top', onTop: Boolean(onTop) });
+}
+
+/**
+ * The window's state: { alwaysOnTop, fullscreen, height, maximized, minimized, scale, width, x,
+ * y }, sizes and position in 96-DPI pixels. In a browser, a best guess from window and screen.
+ * Rejects when the host does not answer within timeoutMs.
+ */
+export function getWindowState({ timeoutMs = 5000 } = {}) {
+  if (!isInHost()) {
+    return Promise.resolve({
+      alwaysOnTop: false,
+      fullscreen: Boolean(document.fullscreenElement),
+      height: window.innerHeight,
+      maximized: window.outerWidth >= screen.availWidth && window.outerHeight >= screen.availHeight,
+      minimized: document.visibilityState === 'hidden',
+      scale: window.devicePixelRatio,
+      width: window.innerWidth,
+      x: window.screenX,
+      y: window.screenY,
+    });
+  }
+  listen();
+  return new Promise((resolve, reject) => {
+    const waiter = (state) => { clearTimeout(timer); resolve(state); };
+    const timer = setTimeout(() => {
+      const index = stateWaiters.indexOf(waiter);
+      if (index >= 0) stateWaiters.splice(index, 1);
+      reject(new Error('vandrel: getWindowState: the host did not answer'));
+    }, timeoutMs);
+    stateWaiters.push(waiter);
+    post({ type: 'get-window-state' });
+  });
+}
+
 /**
  * Posts an `extension-message` with the message's members to the host, which hands the whole
  * text to the extension library. Rejects outside the host, and for a message that is not a plain
@@ -209,8 +263,8 @@ export function onFullscreenChange(listener) {
 
 /**
  * Calls listener(data, event) for every message the host posts to the page apart from the
- * start-up handshake and the full-screen changes (that is, what extensions post). Returns a
- * function that removes it.
+ * start-up handshake, the full-screen changes and the window-state replies (that is, what
+ * extensions post). Returns a function that removes it.
  */
 export function onMessage(listener) {
   if (typeof listener !== 'function') {

@@ -75,11 +75,15 @@ test('outside the host: the browser stands in for what it can', { timeout: 60000
     const fullscreenOff = document.fullscreenElement;
     for (let i = 0; i < 100 && changes.length < 2; ++i) await new Promise((r) => setTimeout(r, 10));
     stopHearing();
+    const guessed = await v.getWindowState();
+    await v.setAlwaysOnTop(true);
+    await v.setWindowState('minimized');
     const remove = v.onMessage(() => {});
     return {
       inHost: first.inHost, same: first === second, isInHost: v.isInHost(),
       kind: first.folders.currentAppData.kind, saved, nulls, componentIds: first.componentIds,
-      rejected, fullscreenOn, fullscreenOff, changes, removeType: typeof remove,
+      rejected, fullscreenOn, fullscreenOff, changes, removeType: typeof remove, guessed,
+      innerWidth: window.innerWidth,
       names: Object.keys(first.folders),
     };
   });
@@ -97,6 +101,9 @@ test('outside the host: the browser stands in for what it can', { timeout: 60000
   assert.equal(result.fullscreenOn, true);
   assert.equal(result.fullscreenOff, null);
   assert.deepEqual(result.changes, [true, false]);
+  assert.equal(result.guessed.width, result.innerWidth);
+  assert.equal(result.guessed.alwaysOnTop, false);
+  assert.equal(typeof result.guessed.scale, 'number');
   assert.equal(result.removeType, 'function');
   assert.deepEqual(tab.problems, []);
   await server.waitForLine(/^GET \/vandrel\.js 200 \d+ \S+ kit$/);
@@ -114,11 +121,23 @@ test('inside the host: connect and every command speak the host protocol', { tim
     await v.setFullscreen(false);
     await v.setWindowSize(800, 600);
     await v.setWindowPosition(-20, 40);
+    await v.setWindowState('maximized');
+    await v.setAlwaysOnTop(1);
     await v.sendToExtension({ component: 'com.example.saves', slot: 2, data: { gold: 10 } });
     await v.sendToExtension({ type: 'extension-message', ping: true });
     const commands = window.posted.splice(0);
     const badType = await v.sendToExtension({ type: 'save' }).then(() => 'resolved', (e) => e.name);
     const badSize = await v.setWindowSize('800', 600).then(() => 'resolved', (e) => e.name);
+    const badState = await v.setWindowState('fullscreen').then(() => 'resolved', (e) => e.name);
+    // The host answers get-window-state; the reply goes to the caller, not to onMessage.
+    const asked = v.getWindowState();
+    const askedFor = window.posted.splice(0);
+    const replyHeard = [];
+    const stopReplies = v.onMessage((data) => replyHeard.push(data));
+    window.hostPost({ alwaysOnTop: true, fullscreen: false, height: 600, maximized: true,
+      minimized: false, scale: 1.5, type: 'window-state', width: 800, x: -8, y: 0 });
+    const state = await asked;
+    stopReplies();
 
     const heard = [];
     const fullscreen = [];
@@ -136,7 +155,7 @@ test('inside the host: connect and every command speak the host protocol', { tim
     return {
       inHost: first.inHost, same: first === second && second === third, folders,
       componentIds: first.componentIds, handshake, commands, badType, badSize,
-      heard, fullscreen, badListener, posted: window.posted,
+      heard, fullscreen, badListener, posted: window.posted, badState, askedFor, state, replyHeard,
     };
   });
   assert.equal(result.inHost, true);
@@ -154,11 +173,18 @@ test('inside the host: connect and every command speak the host protocol', { tim
     '{"type":"set-fullscreen","fullscreen":false}',
     '{"type":"set-window-size","windowWidth":800,"windowHeight":600}',
     '{"type":"set-window-position","windowX":-20,"windowY":40}',
+    '{"type":"set-window-state","state":"maximized"}',
+    '{"type":"set-always-on-top","onTop":true}',
     '{"type":"extension-message","component":"com.example.saves","slot":2,"data":{"gold":10}}',
     '{"type":"extension-message","ping":true}',
   ]);
   assert.equal(result.badType, 'TypeError');
   assert.equal(result.badSize, 'TypeError');
+  assert.equal(result.badState, 'TypeError');
+  assert.deepEqual(result.askedFor, ['{"type":"get-window-state"}']);
+  assert.deepEqual(result.state, { alwaysOnTop: true, fullscreen: false, height: 600,
+    maximized: true, minimized: false, scale: 1.5, width: 800, x: -8, y: 0 });
+  assert.deepEqual(result.replyHeard, []);
   assert.deepEqual(result.heard, [{ saved: true }],
     'handshake replies, full-screen changes and removed listeners hear nothing');
   assert.deepEqual(result.fullscreen, [true, false]);

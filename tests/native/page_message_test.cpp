@@ -57,6 +57,46 @@ TEST(PageMessage, EachTypeWithGoodMissingAndWrongTypedMembers) {
     }
 }
 
+TEST(PageMessage, WindowStateAndAlwaysOnTopTakeOnlyTheirListedValues) {
+    using S = WindowShowState;
+    const struct {
+        const char* text;
+        K kind;
+        S state;
+        bool onTop;
+    } cases[] = {
+        {R"({"type":"set-window-state","state":"minimized"})", K::SetWindowState, S::Minimized},
+        {R"({"type":"set-window-state","state":"maximized"})", K::SetWindowState, S::Maximized},
+        {R"({"type":"set-window-state","state":"normal"})", K::SetWindowState, S::Normal},
+        {R"({"type":"set-window-state","state":"Maximized"})", K::None},
+        {R"({"type":"set-window-state","state":"fullscreen"})", K::None},
+        {R"({"type":"set-window-state","state":1})", K::None},
+        {R"({"type":"set-window-state"})", K::None},
+        {R"({"type":"set-always-on-top","onTop":true})", K::SetAlwaysOnTop, S::Normal, true},
+        {R"({"type":"set-always-on-top","onTop":false})", K::SetAlwaysOnTop, S::Normal, false},
+        {R"({"type":"set-always-on-top","onTop":"true"})", K::None},
+        {R"({"type":"set-always-on-top"})", K::None},
+        {R"({"type":"get-window-state"})", K::GetWindowState},
+        {R"({"type":"get-window-state","extra":1})", K::GetWindowState},
+    };
+    for (const auto& c : cases) {
+        const PageCommand command = ParsePageMessage(c.text);
+        EXPECT_EQ(command.kind, c.kind) << c.text;
+        EXPECT_EQ(command.state, c.state) << c.text;
+        EXPECT_EQ(command.onTop, c.onTop) << c.text;
+    }
+    WindowStateReport report;
+    report.maximized = true;
+    report.scale = 1.5;
+    report.width = 800;
+    report.height = 600;
+    report.x = -8;
+    report.y = 20;
+    EXPECT_EQ(WindowStateMessage(report),
+              R"({"alwaysOnTop":false,"fullscreen":false,"height":600,"maximized":true,)"
+              R"("minimized":false,"scale":1.5,"type":"window-state","width":800,"x":-8,"y":20})");
+}
+
 TEST(PageMessage, AnythingMalformedOrUnlistedIsDropped) {
     const char* texts[] = {
         R"({"type":"Wrapper-Init"})",  // letter case matters

@@ -33,6 +33,9 @@ DOCUMENTS = [
     ('{"name": "x", "window": {"background-color": "#0a0B0c", "pause-when-minimized": false, '
      '"fullscreen-keys": false}, "settings": {"cross-origin-isolation": true}, '
      '"messages": {"page-crashed": "a", "page-unresponsive": "b"}}', CLEAN),
+    ('{"name": "x", "window": {"fullscreen": true, "min-width": 320, "min-height": 0, '
+     '"max-width": 1920, "max-height": 1080.5, "position": "center", "maximized": true, '
+     '"always-on-top": true, "remember": true}, "settings": {"single-instance": true}}', CLEAN),
     ('{"name": "x", "window": {"width": 1, "height": 2147483647}}', CLEAN),
     ('{"name": "a\\\\b"}', CLEAN),
     # Refused by the host.
@@ -67,6 +70,12 @@ DOCUMENTS = [
     ('{"name": "x", "window": {"background-color": "#12345g"}}', FLAGGED),
     ('{"name": "x", "window": {"pause-when-minimized": "false"}}', FLAGGED),
     ('{"name": "x", "settings": {"cross-origin-isolation": 1}}', FLAGGED),
+    ('{"name": "x", "window": {"position": "centre"}}', FLAGGED),
+    ('{"name": "x", "window": {"position": "Center"}}', FLAGGED),
+    ('{"name": "x", "window": {"min-height": 0.5}}', FLAGGED),
+    ('{"name": "x", "window": {"max-width": -1}}', FLAGGED),
+    ('{"name": "x", "window": {"maximized": true, "resizable": false}}', FLAGGED),
+    ('{"name": "x", "settings": {"single-instance": "yes"}}', FLAGGED),
     ('{"name": "x", "window": {"height": 0.5}}', FLAGGED),
     ('{"name": "x", "window": {"width": 4294967296}}', FLAGGED),
     ('{"name": "x", "version": 1}', FLAGGED),

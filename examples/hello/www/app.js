@@ -1,4 +1,6 @@
-import { connect, folderNames, setFullscreen, setWindowPosition, setWindowSize } from './vandrel.js';
+import {
+  connect, folderNames, onFullscreenChange, setFullscreen, setWindowPosition, setWindowSize,
+} from './vandrel.js';
 
 // Greeting, origin and user agent.
 const hour = new Date().getHours();
@@ -61,9 +63,14 @@ function show(list, items) {
   }));
 }
 
-document.getElementById('fullscreen').addEventListener('click', () => {
-  fullscreen = !fullscreen;
-  setFullscreen(fullscreen).catch((error) => { status.textContent = error.message; });
+const fullscreenButton = document.getElementById('fullscreen');
+fullscreenButton.addEventListener('click', () => {
+  setFullscreen(!fullscreen).catch((error) => { status.textContent = error.message; });
+});
+// However it was switched (this button, F11, Alt+Enter), the button follows.
+onFullscreenChange((on) => {
+  fullscreen = on;
+  fullscreenButton.textContent = on ? 'Leave full screen' : 'Full screen';
 });
 document.getElementById('size').addEventListener('click', () => { setWindowSize(800, 600); });
 document.getElementById('move').addEventListener('click', () => { setWindowPosition(40, 40); });

@@ -20,6 +20,9 @@ constexpr TypeRow kTypes[] = {
     {"set-fullscreen", PageCommandKind::SetFullScreen},
     {"set-window-size", PageCommandKind::SetWindowSize},
     {"set-window-position", PageCommandKind::SetWindowPosition},
+    {"set-window-state", PageCommandKind::SetWindowState},
+    {"set-always-on-top", PageCommandKind::SetAlwaysOnTop},
+    {"get-window-state", PageCommandKind::GetWindowState},
     {"extension-message", PageCommandKind::ExtensionMessage},
 };
 
@@ -49,6 +52,27 @@ PageCommand ParsePageMessage(std::string_view text) {
                 command.y = JsonGetInt(message, "windowY", 0);
                 command.x = JsonGetInt(message, "windowX", 0);
                 break;
+            case PageCommandKind::SetWindowState: {
+                const std::string state = JsonGetString(message, "state", "");
+                if (state == "normal") {
+                    command.state = WindowShowState::Normal;
+                } else if (state == "minimized") {
+                    command.state = WindowShowState::Minimized;
+                } else if (state == "maximized") {
+                    command.state = WindowShowState::Maximized;
+                } else {
+                    return {};
+                }
+                break;
+            }
+            case PageCommandKind::SetAlwaysOnTop: {
+                const auto onTop = message.find("onTop");
+                if (onTop == message.end() || !onTop->is_boolean()) {
+                    return {};
+                }
+                command.onTop = onTop->get<bool>();
+                break;
+            }
             default:
                 break;
         }
@@ -60,6 +84,15 @@ PageCommand ParsePageMessage(std::string_view text) {
 
 std::string DirectoryHandlesMessage() {
     return json{{"type", "directory-handles"}}.dump();
+}
+
+std::string WindowStateMessage(const WindowStateReport& report) {
+    return json{{"alwaysOnTop", report.alwaysOnTop}, {"fullscreen", report.fullscreen},
+                {"height", report.height},           {"maximized", report.maximized},
+                {"minimized", report.minimized},     {"scale", report.scale},
+                {"type", "window-state"},            {"width", report.width},
+                {"x", report.x},                     {"y", report.y}}
+        .dump();
 }
 
 std::string FullScreenChangedMessage(bool on) {

@@ -14,8 +14,14 @@ enum class PageCommandKind {
     SetFullScreen,
     SetWindowSize,
     SetWindowPosition,
+    SetWindowState,
+    SetAlwaysOnTop,
+    GetWindowState,
     ExtensionMessage,
 };
+
+// "state" of set-window-state.
+enum class WindowShowState { Normal, Minimized, Maximized };
 
 struct PageCommand {
     PageCommandKind kind = PageCommandKind::None;
@@ -24,10 +30,31 @@ struct PageCommand {
     int32_t height = 0;       // "windowHeight"
     int32_t x = 0;            // "windowX"
     int32_t y = 0;            // "windowY"
+    WindowShowState state = WindowShowState::Normal;  // "state": "normal", "minimized", "maximized"
+    bool onTop = false;                                // "onTop": only true and false count
 };
 
+// What get-window-state reports: the client size and the outer position in 96-DPI pixels, and
+// the scale factor of the screen.
+struct WindowStateReport {
+    bool alwaysOnTop = false;
+    bool fullscreen = false;
+    bool maximized = false;
+    bool minimized = false;
+    double scale = 1.0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// {"alwaysOnTop":..,"fullscreen":..,"height":..,"maximized":..,"minimized":..,"scale":..,
+//  "type":"window-state","width":..,"x":..,"y":..}
+std::string WindowStateMessage(const WindowStateReport& report);
+
 // Reads one message text (UTF-8; it ends at its first NUL byte) as strict JSON and decides what
-// it asks for. Never throws: anything malformed is PageCommandKind::None.
+// it asks for. Never throws: anything malformed is PageCommandKind::None, and so is a
+// set-window-state without a known "state" or a set-always-on-top without a boolean "onTop".
 PageCommand ParsePageMessage(std::string_view text);
 
 // The thirteen folder tokens, in the order of the handles the page receives.

@@ -1,5 +1,6 @@
 #include "portable/config/app_config.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -14,6 +15,8 @@ static_assert(static_cast<int32_t>(HostingMode::WindowToVisual) == 1 &&
               kHostingModeValues[1] == std::string_view("window-to-visual"));
 static_assert(static_cast<int32_t>(ContentMode::Remote) == 1 &&
               kContentModeValues[1] == std::string_view("remote"));
+static_assert(static_cast<int32_t>(WindowPosition::Center) == 1 &&
+              kWindowPositionValues[1] == std::string_view("center"));
 
 void LoadAppConfig(const std::string& text, AppConfig& config) {
     // c_str() on purpose: the parser stops at the first zero byte. No callback, exceptions on,
@@ -43,6 +46,21 @@ void LoadAppConfig(const std::string& text, AppConfig& config) {
     }
     config.pauseWhenMinimized = ReadConfigBool(root, keys::kPauseWhenMinimized);
     config.fullscreenKeys = ReadConfigBool(root, keys::kFullscreenKeys);
+    config.fullscreen = ReadConfigBool(root, keys::kFullscreen);
+    const auto bounds = [&root](const ConfigKey& minKey, const ConfigKey& maxKey, int32_t& min,
+                                int32_t& max) {
+        min = std::max(0, ReadConfigNumber(root, minKey));
+        max = std::max(0, ReadConfigNumber(root, maxKey));
+        if (min > 0 && max > 0 && min > max) {
+            min = max = 0;  // which of the two was meant cannot be known
+        }
+    };
+    bounds(keys::kMinWidth, keys::kMaxWidth, config.minWidth, config.maxWidth);
+    bounds(keys::kMinHeight, keys::kMaxHeight, config.minHeight, config.maxHeight);
+    config.position = static_cast<WindowPosition>(ReadConfigMode(root, keys::kPosition));
+    config.maximized = ReadConfigBool(root, keys::kMaximized);
+    config.alwaysOnTop = ReadConfigBool(root, keys::kAlwaysOnTop);
+    config.remember = ReadConfigBool(root, keys::kRemember);
 
     config.chromiumArgs = ReadConfigString(root, keys::kChromiumArgs);
 
@@ -53,6 +71,7 @@ void LoadAppConfig(const std::string& text, AppConfig& config) {
     config.contentMode = static_cast<ContentMode>(ReadConfigMode(root, keys::kContentMode));
     config.enableDevtools = ReadConfigBool(root, keys::kEnableDevtools);
     config.crossOriginIsolation = ReadConfigBool(root, keys::kCrossOriginIsolation);
+    config.singleInstance = ReadConfigBool(root, keys::kSingleInstance);
 
     config.installWebView2Message = ReadConfigString(root, keys::kInstallWebView2Message);
     config.downloadingMessage = ReadConfigString(root, keys::kDownloadingMessage);

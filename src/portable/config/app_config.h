@@ -14,6 +14,9 @@ enum class DistributionMode : int32_t { Evergreen, Fixed };
 // How the WebView is hosted; WindowToVisual forces the runtime's window-to-visual hosting.
 enum class HostingMode : int32_t { Windowed, WindowToVisual };
 
+// Where the window first opens: where Windows puts it, or centred on the monitor of the cursor.
+enum class WindowPosition : int32_t { Default, Center };
+
 // Where the page comes from: served by the host from the bundle or the www folder, or a remote URL.
 enum class ContentMode : int32_t { Bundle, Remote };
 
@@ -55,6 +58,17 @@ struct AppConfig {
     std::optional<uint32_t> backgroundColor;
     bool pauseWhenMinimized = true;  // the control is hidden while the window is minimised
     bool fullscreenKeys = true;      // F11 and Alt+Enter switch full screen
+    bool fullscreen = false;         // open in the host's full screen
+    // Client-area bounds in 96-DPI pixels, 0 for none. A minimum above its maximum is dropped
+    // with it; a negative value is none.
+    int32_t minWidth = 0;
+    int32_t minHeight = 0;
+    int32_t maxWidth = 0;
+    int32_t maxHeight = 0;
+    WindowPosition position = WindowPosition::Default;
+    bool maximized = false;    // open maximised (ignored for a window that is not resizable)
+    bool alwaysOnTop = false;  // a topmost window
+    bool remember = false;     // open as the last run was left
     std::string chromiumArgs;  // extra browser arguments for the WebView2 environment
     ContentMode contentMode = ContentMode::Bundle;
     DistributionMode distributionMode = DistributionMode::Evergreen;
@@ -63,6 +77,7 @@ struct AppConfig {
     // Every answer on the app's origin carries the headers that make the page cross-origin
     // isolated (SharedArrayBuffer, threaded WebAssembly).
     bool crossOriginIsolation = false;
+    bool singleInstance = false;  // a second start brings the first window forward
     std::string installWebView2Message;
     std::string downloadingMessage;
     std::string installWebView2FailedMessage;

@@ -233,6 +233,7 @@ public:
             CheckUnknownKeys(root);
             CheckVersion(root);
             CheckRemoteMain(root);
+            CheckWindowLimits(root);
         }
 
         // The loader is the judge: a text it refuses must not pass as clean.
@@ -421,6 +422,8 @@ private:
                 CheckMode(*key, it->get_ref<const std::string&>());
             } else if (key == &keys::kWidth || key == &keys::kHeight) {
                 CheckSize(*key, *it);
+            } else if (IsLimit(*key)) {
+                CheckLimit(*key, *it);
             } else if (key == &keys::kBackgroundColor &&
                        !ParseColor(it->get_ref<const std::string&>())) {
                 Add(Severity::Warning, key->Path(),
@@ -449,6 +452,53 @@ private:
             std::string("the window ") + key.name + " is " + Shown(value) + ", " + problem,
             "give a size in pixels from 1 up (the default is " + std::to_string(key.defaultNumber) +
                 ")");
+    }
+
+    static bool IsLimit(const ConfigKey& key) {
+        return &key == &keys::kMinWidth || &key == &keys::kMinHeight || &key == &keys::kMaxWidth ||
+               &key == &keys::kMaxHeight;
+    }
+
+    // A size limit is a whole pixel or more, or 0 for none.
+    void CheckLimit(const ConfigKey& key, const nlohmann::json& value) {
+        const double number = value.get<double>();
+        if (number == 0 || (number >= 1 && number <= 2147483647.0)) {
+            return;
+        }
+        Add(Severity::Warning, key.Path(),
+            key.Path() + " is " + Shown(value) + ", so the window has no such limit",
+            "give a size in pixels from 1 up, or leave the key out");
+    }
+
+    // A minimum above its maximum, and a maximised window that cannot be resized.
+    void CheckWindowLimits(const nlohmann::json& root) {
+        const auto limit = [&root](const ConfigKey& key) {
+            const nlohmann::json* window = KeyContainer(root, key);
+            if (window == nullptr || !window->is_object() || !window->contains(key.name) ||
+                !(*window)[key.name].is_number()) {
+                return nlohmann::json(0);
+            }
+            return (*window)[key.name];
+        };
+        const std::pair<const ConfigKey*, const ConfigKey*> pairs[] = {
+            {&keys::kMinWidth, &keys::kMaxWidth}, {&keys::kMinHeight, &keys::kMaxHeight}};
+        for (const auto& [minKey, maxKey] : pairs) {
+            const nlohmann::json min = limit(*minKey);
+            const nlohmann::json max = limit(*maxKey);
+            if (min.get<double>() >= 1 && max.get<double>() >= 1 &&
+                ReadConfigNumber(root, *minKey) > ReadConfigNumber(root, *maxKey)) {
+                Add(Severity::Error, minKey->Path(),
+                    minKey->Path() + " (" + Shown(min) + ") is above " + maxKey->Path() + " (" +
+                        Shown(max) + "), so the host ignores both",
+                    "make the minimum the smaller of the two");
+            }
+        }
+        if (ReadConfigBool(root, keys::kMaximized) && !ReadConfigBool(root, keys::kResizable)) {
+            Add(Severity::Warning, keys::kMaximized.Path(),
+                "window.maximized is true but window.resizable is false, so the window opens at "
+                "its fixed size",
+                "make the window resizable, or leave window.maximized out");
+        }
     }
 
     static bool HasType(const nlohmann::json& value, KeyType type) {
@@ -492,8 +542,11 @@ private:
             return;
         }
         std::string advice = "use " + ListOf(key.allowed);
+        const bool refused = key.invalidError != nullptr;
         std::string message =
-            Quoted(value) + " is not a value of " + key.Path() + ", so the host refuses to start";
+            Quoted(value) + " is not a value of " + key.Path() +
+            (refused ? ", so the host refuses to start"
+                     : ", so the host uses " + Quoted(key.allowed[0]));
         for (const char* allowed : key.allowed) {
             if (AsciiLowercase(value) == AsciiLowercase(allowed)) {
                 message += " (values are case-sensitive)";
@@ -508,7 +561,7 @@ private:
                     "did you mean " + Quoted(*nearest) + "? The values are " + ListOf(key.allowed);
             }
         }
-        Add(Severity::Error, key.Path(), message, advice);
+        Add(refused ? Severity::Error : Severity::Warning, key.Path(), message, advice);
     }
 
     void CheckUnknownKeys(const nlohmann::json& root) {

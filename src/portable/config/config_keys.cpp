@@ -62,6 +62,9 @@ size_t ReadConfigMode(const nlohmann::json& root, const ConfigKey& key) {
             return i;
         }
     }
+    if (key.invalidError == nullptr) {
+        return 0;
+    }
     throw std::runtime_error(key.invalidError);
 }
 

@@ -29,7 +29,8 @@ struct ConfigKey {
     // Mode keys: the values the host accepts, compared exactly; the position of a value is the
     // number of its enumerator. Empty for free text.
     std::span<const char* const> allowed;
-    // Mode keys: the text the loader throws for any other string.
+    // Mode keys: the text the loader throws for any other string; null when any other string
+    // takes the default instead.
     const char* invalidError;
 
     bool IsMode() const { return !allowed.empty(); }
@@ -42,6 +43,7 @@ struct ConfigKey {
 inline constexpr std::array<const char*, 2> kDistributionModeValues = {"evergreen", "fixed"};
 inline constexpr std::array<const char*, 2> kHostingModeValues = {"windowed", "window-to-visual"};
 inline constexpr std::array<const char*, 2> kContentModeValues = {"bundle", "remote"};
+inline constexpr std::array<const char*, 2> kWindowPositionValues = {"default", "center"};
 
 namespace keys {
 
@@ -65,6 +67,25 @@ inline constexpr ConfigKey kPauseWhenMinimized{
     "window", "pause-when-minimized", KeyType::Boolean, "", 0, true, {}, nullptr};
 inline constexpr ConfigKey kFullscreenKeys{
     "window", "fullscreen-keys", KeyType::Boolean, "", 0, true, {}, nullptr};
+inline constexpr ConfigKey kFullscreen{
+    "window", "fullscreen", KeyType::Boolean, "", 0, false, {}, nullptr};
+inline constexpr ConfigKey kMinWidth{"window", "min-width", KeyType::Number, "", 0, false, {},
+                                     nullptr};
+inline constexpr ConfigKey kMinHeight{"window", "min-height", KeyType::Number, "", 0, false, {},
+                                      nullptr};
+inline constexpr ConfigKey kMaxWidth{"window", "max-width", KeyType::Number, "", 0, false, {},
+                                     nullptr};
+inline constexpr ConfigKey kMaxHeight{"window", "max-height", KeyType::Number, "", 0, false, {},
+                                      nullptr};
+inline constexpr ConfigKey kPosition{"window", "position", KeyType::String,
+                                     kWindowPositionValues[0], 0, false, kWindowPositionValues,
+                                     nullptr};
+inline constexpr ConfigKey kMaximized{
+    "window", "maximized", KeyType::Boolean, "", 0, false, {}, nullptr};
+inline constexpr ConfigKey kAlwaysOnTop{
+    "window", "always-on-top", KeyType::Boolean, "", 0, false, {}, nullptr};
+inline constexpr ConfigKey kRemember{"window", "remember", KeyType::Boolean, "", 0, false, {},
+                                     nullptr};
 inline constexpr ConfigKey kDistributionMode{"settings",
                                              "distribution-mode",
                                              KeyType::String,
@@ -81,6 +102,8 @@ inline constexpr ConfigKey kContentMode{
     0,          false,          kContentModeValues, "invalid content mode"};
 inline constexpr ConfigKey kEnableDevtools{
     "settings", "enable-devtools", KeyType::Boolean, "", 0, true, {}, nullptr};
+inline constexpr ConfigKey kSingleInstance{
+    "settings", "single-instance", KeyType::Boolean, "", 0, false, {}, nullptr};
 inline constexpr ConfigKey kCrossOriginIsolation{
     "settings", "cross-origin-isolation", KeyType::Boolean, "", 0, false, {}, nullptr};
 inline constexpr ConfigKey kInstallWebView2Message{
@@ -111,7 +134,7 @@ inline constexpr ConfigKey kPageUnresponsiveMessage{"messages",
 }  // namespace keys
 
 // Every key the host reads, in the order the loader reads them.
-inline constexpr std::array<const ConfigKey*, 21> kConfigKeys = {
+inline constexpr std::array<const ConfigKey*, 31> kConfigKeys = {
     &keys::kName,
     &keys::kMain,
     &keys::kTitle,
@@ -122,12 +145,22 @@ inline constexpr std::array<const ConfigKey*, 21> kConfigKeys = {
     &keys::kBackgroundColor,
     &keys::kPauseWhenMinimized,
     &keys::kFullscreenKeys,
+    &keys::kFullscreen,
+    &keys::kMinWidth,
+    &keys::kMinHeight,
+    &keys::kMaxWidth,
+    &keys::kMaxHeight,
+    &keys::kPosition,
+    &keys::kMaximized,
+    &keys::kAlwaysOnTop,
+    &keys::kRemember,
     &keys::kChromiumArgs,
     &keys::kDistributionMode,
     &keys::kHostingMode,
     &keys::kContentMode,
     &keys::kEnableDevtools,
     &keys::kCrossOriginIsolation,
+    &keys::kSingleInstance,
     &keys::kInstallWebView2Message,
     &keys::kDownloadingMessage,
     &keys::kInstallWebView2FailedMessage,
@@ -194,7 +227,8 @@ std::string ReadConfigString(const nlohmann::json& root, const ConfigKey& key);
 int32_t ReadConfigNumber(const nlohmann::json& root, const ConfigKey& key);
 bool ReadConfigBool(const nlohmann::json& root, const ConfigKey& key);
 // The position of the value in key.allowed; throws std::runtime_error(key.invalidError) for a
-// string that is not allowed. A missing value or one of another type gives 0, the default.
+// string that is not allowed (or gives 0 when the key has no such text). A missing value or one
+// of another type gives 0, the default.
 size_t ReadConfigMode(const nlohmann::json& root, const ConfigKey& key);
 
 }  // namespace vandrel

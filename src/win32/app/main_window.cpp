@@ -1,5 +1,8 @@
 #include "win32/app/main_window.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "win32/util/dpi_win.h"
 #include "win32/util/text.h"
 #include "win32/util/trace.h"
@@ -24,6 +27,27 @@ constexpr UINT kSwitchFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
 // Posted once for each step of RunSoon.
 constexpr UINT kRunStep = WM_APP + 1;
 
+Rect WorkArea(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    GetMonitorInfoW(monitor, &info);
+    const RECT& r = info.rcWork;
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+// The outer size of a client area of `width` by `height` with the window's frame.
+SIZE FrameFor(HWND window, int32_t width, int32_t height) {
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// Device pixels back to 96-DPI pixels, rounded to the nearest.
+int32_t Unscaled(int32_t value, float factor) {
+    return factor > 0 ? static_cast<int32_t>(std::lround(value / factor)) : value;
+}
+
 }  // namespace
 
 MainWindow::~MainWindow() {
@@ -32,7 +56,8 @@ MainWindow::~MainWindow() {
     }
 }
 
-MainWindow::Failure MainWindow::Create(HINSTANCE instance, const AppConfig& config, HICON icon) {
+MainWindow::Failure MainWindow::Create(HINSTANCE instance, const AppConfig& config, HICON icon,
+                                       const std::optional<SavedWindow>& remembered) {
     pauseWhenMinimized_ = config.pauseWhenMinimized;
     bool registered = false;
     if (config.backgroundColor) {
@@ -49,13 +74,48 @@ MainWindow::Failure MainWindow::Create(HINSTANCE instance, const AppConfig& conf
         return Failure::RegisterClass;
     }
     const DWORD style = config.resizable ? kResizableStyle : kFixedSizeStyle;
-    RECT frame{0, 0, ScaleForDpi(config.width), ScaleForDpi(config.height)};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const DWORD exStyle = config.alwaysOnTop ? WS_EX_TOPMOST : 0;
+    limits_ = ScaleLimits(config.minWidth, config.minHeight, config.maxWidth, config.maxHeight,
+                          DpiScale());
+    RECT frame{0, 0, limits_.ClampWidth(ScaleForDpi(config.width)),
+               limits_.ClampHeight(ScaleForDpi(config.height))};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    int x = CW_USEDEFAULT;
+    int y = CW_USEDEFAULT;
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    bool startFullScreen = config.fullscreen;
+    startMaximized_ = config.maximized && config.resizable;
+    if (remembered) {
+        // Back where the player left it, unless that is no longer on any monitor.
+        const RECT saved{remembered->normal.left, remembered->normal.top, remembered->normal.right,
+                         remembered->normal.bottom};
+        const Rect placed = FitInside(remembered->normal,
+                                      WorkArea(MonitorFromRect(&saved, MONITOR_DEFAULTTONEAREST)));
+        x = placed.left;
+        y = placed.top;
+        width = placed.Width();
+        height = placed.Height();
+        startFullScreen = remembered->fullscreen;
+        startMaximized_ = remembered->maximized && config.resizable;
+    } else if (config.position == WindowPosition::Center) {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        const Rect centred =
+            CenteredIn(width, height, WorkArea(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST)));
+        x = centred.left;
+        y = centred.top;
+    }
     const std::wstring title = Utf8ToWide(config.title);
-    window_ = CreateWindowExW(0, kClassName, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                              instance, this);
-    return window_ != nullptr ? Failure::None : Failure::CreateWindow;
+    window_ = CreateWindowExW(exStyle, kClassName, title.c_str(), style, x, y, width, height,
+                              nullptr, nullptr, instance, this);
+    if (window_ == nullptr) {
+        return Failure::CreateWindow;
+    }
+    if (startFullScreen) {
+        SetFullScreen(true);  // leaving it gives the window the rectangle it was made with
+    }
+    return Failure::None;
 }
 
 void MainWindow::AttachController(ICoreWebView2Controller* controller) {
@@ -70,7 +130,8 @@ void MainWindow::RunSoon(std::function<void()> step) {
 
 void MainWindow::ShowPage() {
     const bool wasVisible = IsWindowVisible(window_) != FALSE;
-    ShowWindow(window_, SW_SHOW);  // activates the window, which focuses the page
+    // Activates the window, which focuses the page.
+    ShowWindow(window_, !wasVisible && startMaximized_ && !fullScreen_ ? SW_SHOWMAXIMIZED : SW_SHOW);
     UpdateWindow(window_);
     ShowControl();
     if (wasVisible) {
@@ -116,7 +177,12 @@ LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam,
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY:
+            lastPlacement_ = Placement();
             PostQuitMessage(0);
+            return 0;
+        case WM_GETMINMAXINFO:
+            DefWindowProcW(window_, message, wParam, lParam);
+            ApplyLimits(*reinterpret_cast<MINMAXINFO*>(lParam));
             return 0;
         case kRunStep:
             if (!steps_.empty()) {
@@ -194,7 +260,9 @@ void MainWindow::SetFullScreen(bool on) {
         savedStyle_ = GetWindowLongW(window_, GWL_STYLE);
         savedExStyle_ = GetWindowLongW(window_, GWL_EXSTYLE);
         GetWindowRect(window_, &savedRect_);
-        SetWindowLongW(window_, GWL_STYLE, savedStyle_ & kFullScreenStyleMask);
+        // A maximised window keeps its state for afterwards, but not in full screen, where the
+        // system would hold it to the work area.
+        SetWindowLongW(window_, GWL_STYLE, savedStyle_ & kFullScreenStyleMask & ~WS_MAXIMIZE);
         SetWindowLongW(window_, GWL_EXSTYLE, savedExStyle_ & kFullScreenExStyleMask);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
@@ -240,12 +308,105 @@ void MainWindow::SetWindowSize(int32_t width, int32_t height) {
     if (fullScreen_ || width <= 0 || height <= 0) {
         return;
     }
-    const DWORD style = static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(window_, GWL_EXSTYLE));
-    RECT frame{0, 0, ScaleForDpi(width), ScaleForDpi(height)};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    const SIZE frame = FrameFor(window_, limits_.ClampWidth(ScaleForDpi(width)),
+                                limits_.ClampHeight(ScaleForDpi(height)));
+    SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::ApplyLimits(MINMAXINFO& info) const {
+    // A minimum larger than the monitor stops at its work area: the window stays usable.
+    const Rect work = WorkArea(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST));
+    if (limits_.minWidth > 0) {
+        info.ptMinTrackSize.x = std::min<LONG>(FrameFor(window_, limits_.minWidth, 0).cx,
+                                               work.Width());
+    }
+    if (limits_.minHeight > 0) {
+        info.ptMinTrackSize.y = std::min<LONG>(FrameFor(window_, 0, limits_.minHeight).cy,
+                                               work.Height());
+    }
+    if (fullScreen_) {
+        return;  // the monitor's size, whatever the maximum
+    }
+    if (limits_.maxWidth > 0) {
+        info.ptMaxTrackSize.x = info.ptMaxSize.x = FrameFor(window_, limits_.maxWidth, 0).cx;
+    }
+    if (limits_.maxHeight > 0) {
+        info.ptMaxTrackSize.y = info.ptMaxSize.y = FrameFor(window_, 0, limits_.maxHeight).cy;
+    }
+}
+
+void MainWindow::SetShowState(WindowShowState state) {
+    if (fullScreen_) {
+        return;
+    }
+    switch (state) {
+        case WindowShowState::Minimized:
+            ShowWindow(window_, SW_MINIMIZE);
+            break;
+        case WindowShowState::Maximized:
+            if ((GetWindowLongW(window_, GWL_STYLE) & WS_MAXIMIZEBOX) != 0) {
+                ShowWindow(window_, SW_MAXIMIZE);
+            }
+            break;
+        case WindowShowState::Normal:
+            // From minimised, Windows goes back to maximised when the window was: normal is
+            // neither.
+            ShowWindow(window_, SW_RESTORE);
+            if (IsZoomed(window_)) {
+                ShowWindow(window_, SW_RESTORE);
+            }
+            break;
+    }
+}
+
+void MainWindow::SetAlwaysOnTop(bool onTop) {
+    SetWindowPos(window_, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+WindowStateReport MainWindow::State() const {
+    const float scale = DpiScale();
+    RECT client{};
+    GetClientRect(window_, &client);
+    RECT outer{};
+    GetWindowRect(window_, &outer);
+    WindowStateReport report;
+    report.alwaysOnTop = (GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    report.fullscreen = fullScreen_;
+    report.maximized = IsZoomed(window_) != FALSE;
+    report.minimized = IsIconic(window_) != FALSE;
+    report.scale = scale > 0 ? scale : 1.0;
+    report.width = Unscaled(client.right, scale);
+    report.height = Unscaled(client.bottom, scale);
+    report.x = Unscaled(outer.left, scale);
+    report.y = Unscaled(outer.top, scale);
+    return report;
+}
+
+// The restored rectangle in screen pixels: the one before full screen, or the placement's
+// (which Windows gives relative to the primary monitor's work area).
+SavedWindow MainWindow::Placement() const {
+    SavedWindow saved;
+    saved.fullscreen = fullScreen_;
+    if (fullScreen_) {
+        saved.normal = {savedRect_.left, savedRect_.top, savedRect_.right, savedRect_.bottom};
+        saved.maximized = (savedStyle_ & WS_MAXIMIZE) != 0;
+        return saved;
+    }
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    GetWindowPlacement(window_, &placement);
+    const RECT& r = placement.rcNormalPosition;
+    MONITORINFO primary{};
+    primary.cbSize = sizeof(primary);
+    GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
+    const LONG dx = primary.rcWork.left - primary.rcMonitor.left;
+    const LONG dy = primary.rcWork.top - primary.rcMonitor.top;
+    saved.normal = {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+    saved.maximized = IsZoomed(window_) != FALSE ||
+                      (IsIconic(window_) && (placement.flags & WPF_RESTORETOMAXIMIZED) != 0);
+    return saved;
 }
 
 void MainWindow::SetWindowPosition(int32_t x, int32_t y) {

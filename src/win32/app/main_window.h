@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 
+#include "portable/bridge/page_message.h"
 #include "portable/config/app_config.h"
+#include "portable/window/window_geometry.h"
 #include "win32/util/com_ptr.h"
 #include "win32/util/handles.h"
 #include "win32/webview2/webview2.h"
@@ -31,8 +34,16 @@ public:
 
     // Registers the window class (icon at both sizes, the configured background colour or the
     // system's window colour) and creates the window, hidden, with a client area of the
-    // configured size in 96-DPI pixels scaled to the screen, resizable or not.
-    Failure Create(HINSTANCE instance, const AppConfig& config, HICON icon);
+    // configured size in 96-DPI pixels scaled to the screen (within the configured limits),
+    // resizable or not, topmost or not, where Windows puts it or centred; or, when `remembered`
+    // is given, as the last run left it. A window that starts in full screen is switched now,
+    // while it is hidden.
+    Failure Create(HINSTANCE instance, const AppConfig& config, HICON icon,
+                   const std::optional<SavedWindow>& remembered = std::nullopt);
+
+    // How the window was left: its restored rectangle, maximised, full screen. Read while the
+    // window goes (WM_DESTROY), for the next run.
+    const std::optional<SavedWindow>& LastPlacement() const { return lastPlacement_; }
 
     HWND Handle() const { return window_; }
 
@@ -63,11 +74,19 @@ public:
     void SetWindowSize(int32_t width, int32_t height);
     // The outer top-left corner in 96-DPI screen pixels, scaled; ignored in full screen.
     void SetWindowPosition(int32_t x, int32_t y);
+    // Minimised, maximised (only a resizable window) or restored; ignored in full screen.
+    void SetShowState(WindowShowState state);
+    void SetAlwaysOnTop(bool onTop);
+    // What the page is told of the window.
+    WindowStateReport State() const;
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void MarkFullScreenOnTaskbar(bool on);
+    // The bounds of WM_GETMINMAXINFO, from the limits in client pixels.
+    void ApplyLimits(MINMAXINFO& info) const;
+    SavedWindow Placement() const;
     // The page gets the keyboard focus, unless it was given since the window last lost it.
     void FocusPage();
     // The control is visible unless the window is minimised and the app lets it rest then.
@@ -77,6 +96,9 @@ private:
     UniqueBrush background_;  // the configured colour, when there is one
     ICoreWebView2Controller* controller_ = nullptr;
     bool pauseWhenMinimized_ = true;
+    SizeLimits limits_;
+    bool startMaximized_ = false;
+    std::optional<SavedWindow> lastPlacement_;
     bool minimized_ = false;
     // MoveFocus was called since the window last lost the activation or the focus: the runtime's
     // own focus changes do not call it again.

@@ -9,6 +9,8 @@
 #include "portable/config/app_folders.h"
 #include "portable/webview/link_policy.h"
 #include "win32/app/main_window.h"
+#include "win32/app/single_instance.h"
+#include "win32/app/window_memory.h"
 #include "win32/bridge/page_bridge.h"
 #include "win32/extensions/extension_library.h"
 #include "win32/installer/runtime_installer.h"
@@ -106,6 +108,16 @@ int RunHost(HINSTANCE instance) {
     }
     folders.userDataFolder = GetKnownFolder(FOLDERID_LocalAppData) + "\\" + config.name;
 
+    // A second start of a single-instance app shows the first one's window and ends.
+    std::optional<SingleInstance> singleInstance;
+    if (config.singleInstance) {
+        singleInstance = SingleInstance::Claim(config.name);
+        if (!singleInstance) {
+            SingleInstance::BringForward(config.name);
+            return 0;
+        }
+    }
+
     std::optional<Browser> browser;  // released last of all
     const GdiplusSession gdiplus = StartGdiplus();
     const AppIcon icon(config.icon.empty() ? std::string() : folders.exeFolder + config.icon);
@@ -156,7 +168,9 @@ int RunHost(HINSTANCE instance) {
         ShowMessage(kBundleFailedText, kFixedCaption, MB_ICONERROR);
     }
 
-    switch (window.Create(instance, config, icon.Get())) {
+    const WindowMemory memory(folders.userDataFolder);
+    switch (window.Create(instance, config, icon.Get(),
+                          config.remember ? memory.Load() : std::nullopt)) {
         case MainWindow::Failure::RegisterClass:
             ShowMessage(kRegisterClassFailedText, kFixedCaption, MB_ICONERROR);
             browser->Detach();
@@ -168,11 +182,17 @@ int RunHost(HINSTANCE instance) {
         case MainWindow::Failure::None:
             break;
     }
+    if (singleInstance) {
+        singleInstance->MarkWindow(window.Handle());
+    }
     window.OnFullScreenChanged([&bridge](bool on) { bridge.PostFullScreenChanged(on); });
     extensions.OnMainWindowCreated(window.Handle());
     bridge.UseWindow({[&window](bool on) { window.SetFullScreen(on); },
                       [&window](int32_t w, int32_t h) { window.SetWindowSize(w, h); },
-                      [&window](int32_t x, int32_t y) { window.SetWindowPosition(x, y); }});
+                      [&window](int32_t x, int32_t y) { window.SetWindowPosition(x, y); },
+                      [&window](WindowShowState state) { window.SetShowState(state); },
+                      [&window](bool onTop) { window.SetAlwaysOnTop(onTop); },
+                      [&window] { return window.State(); }});
 
     ContentServer contentServer(*bundle, folders, origin.size(), config.crossOriginIsolation);
     content = &contentServer;
@@ -184,6 +204,9 @@ int RunHost(HINSTANCE instance) {
         DispatchMessageW(&message);
     }
     browser->Detach();
+    if (config.remember && window.LastPlacement()) {
+        memory.Save(*window.LastPlacement());
+    }
     // A browser view that could not be started, or whose processes kept failing, has been
     // reported; the run counts as failed.
     return browser->Failed() ? 1 : static_cast<int>(message.wParam);

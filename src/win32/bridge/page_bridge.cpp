@@ -90,6 +90,21 @@ void PageBridge::HandleMessage(const std::string& text) {
                     window_.setWindowPosition(command.x, command.y);
                 }
                 break;
+            case PageCommandKind::SetWindowState:
+                if (window_.setShowState) {
+                    window_.setShowState(command.state);
+                }
+                break;
+            case PageCommandKind::SetAlwaysOnTop:
+                if (window_.setAlwaysOnTop) {
+                    window_.setAlwaysOnTop(command.onTop);
+                }
+                break;
+            case PageCommandKind::GetWindowState:
+                if (window_.state) {
+                    PostJson(WindowStateMessage(window_.state()));
+                }
+                break;
             case PageCommandKind::ExtensionMessage:
                 if (extensions_ != nullptr) {
                     // The whole text, as the page sent it, up to its first NUL byte.

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "portable/bridge/page_message.h"
 #include "portable/config/app_folders.h"
 #include "win32/extensions/wrapper_app.h"
 #include "win32/webview2/webview2.h"
@@ -24,6 +25,9 @@ public:
         std::function<void(bool on)> setFullScreen;
         std::function<void(int32_t width, int32_t height)> setWindowSize;
         std::function<void(int32_t x, int32_t y)> setWindowPosition;
+        std::function<void(WindowShowState state)> setShowState;
+        std::function<void(bool onTop)> setAlwaysOnTop;
+        std::function<WindowStateReport()> state;
     };
 
     PageBridge(AppFolders folders, std::string origin);

@@ -6,7 +6,7 @@
 
 namespace vandrel {
 
-int32_t ScaleForDpi(int32_t value) {
+float DpiScale() {
     static float factor = 0.0f;
     if (factor == 0.0f) {
         HDC dc = GetDC(nullptr);
@@ -16,7 +16,11 @@ int32_t ScaleForDpi(int32_t value) {
         }
         factor = DpiScaleFactor(dpi);
     }
-    return ScaleWithFactor(value, factor);
+    return factor;
+}
+
+int32_t ScaleForDpi(int32_t value) {
+    return ScaleWithFactor(value, DpiScale());
 }
 
 }  // namespace vandrel

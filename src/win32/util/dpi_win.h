@@ -8,4 +8,7 @@ namespace vandrel {
 // from the screen and kept for the rest of the run.
 int32_t ScaleForDpi(int32_t value);
 
+// The factor ScaleForDpi multiplies by (1.0 at 96 DPI, 1.5 at 144 DPI).
+float DpiScale();
+
 }  // namespace vandrel
