@@ -72,6 +72,12 @@ export declare function setAlwaysOnTop(onTop: boolean): Promise<void>;
 export declare function getWindowState(options?: { timeoutMs?: number }): Promise<WindowState>;
 
 /**
+ * Writes a line to the player log (vandrel.log in the app's data folder). Does nothing outside the
+ * host; rejects a level other than these three.
+ */
+export declare function log(level: 'info' | 'warn' | 'error', message: string): Promise<void>;
+
+/**
  * Sends `{"type":"extension-message", ...message}` to the extension library. Rejects outside the
  * host, and when message.type is set to anything but "extension-message".
  */

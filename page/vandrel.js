@@ -218,6 +218,19 @@ export function getWindowState({ timeoutMs = 5000 } = {}) {
   });
 }
 
+const LOG_LEVELS = new Set(['info', 'warn', 'error']);
+
+/**
+ * Writes a line to the player log (`vandrel.log` in the app's data folder): level "info", "warn"
+ * or "error". Does nothing in a browser.
+ */
+export async function log(level, message) {
+  if (!LOG_LEVELS.has(level)) {
+    throw new TypeError('vandrel: log: the level is "info", "warn" or "error"');
+  }
+  if (isInHost()) post({ type: 'log', level, message: String(message) });
+}
+
 /**
  * Posts an `extension-message` with the message's members to the host, which hands the whole
  * text to the extension library. Rejects outside the host, and for a message that is not a plain

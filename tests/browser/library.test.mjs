@@ -78,6 +78,7 @@ test('outside the host: the browser stands in for what it can', { timeout: 60000
     const guessed = await v.getWindowState();
     await v.setAlwaysOnTop(true);
     await v.setWindowState('minimized');
+    await v.log('error', 'nowhere to write');
     const remove = v.onMessage(() => {});
     return {
       inHost: first.inHost, same: first === second, isInHost: v.isInHost(),
@@ -123,12 +124,14 @@ test('inside the host: connect and every command speak the host protocol', { tim
     await v.setWindowPosition(-20, 40);
     await v.setWindowState('maximized');
     await v.setAlwaysOnTop(1);
+    await v.log('warn', 'low memory');
     await v.sendToExtension({ component: 'com.example.saves', slot: 2, data: { gold: 10 } });
     await v.sendToExtension({ type: 'extension-message', ping: true });
     const commands = window.posted.splice(0);
     const badType = await v.sendToExtension({ type: 'save' }).then(() => 'resolved', (e) => e.name);
     const badSize = await v.setWindowSize('800', 600).then(() => 'resolved', (e) => e.name);
     const badState = await v.setWindowState('fullscreen').then(() => 'resolved', (e) => e.name);
+    const badLevel = await v.log('debug', 'x').then(() => 'resolved', (e) => e.name);
     // The host answers get-window-state; the reply goes to the caller, not to onMessage.
     const asked = v.getWindowState();
     const askedFor = window.posted.splice(0);
@@ -155,7 +158,7 @@ test('inside the host: connect and every command speak the host protocol', { tim
     return {
       inHost: first.inHost, same: first === second && second === third, folders,
       componentIds: first.componentIds, handshake, commands, badType, badSize,
-      heard, fullscreen, badListener, posted: window.posted, badState, askedFor, state, replyHeard,
+      heard, fullscreen, badListener, posted: window.posted, badState, badLevel, askedFor, state, replyHeard,
     };
   });
   assert.equal(result.inHost, true);
@@ -175,12 +178,14 @@ test('inside the host: connect and every command speak the host protocol', { tim
     '{"type":"set-window-position","windowX":-20,"windowY":40}',
     '{"type":"set-window-state","state":"maximized"}',
     '{"type":"set-always-on-top","onTop":true}',
+    '{"type":"log","level":"warn","message":"low memory"}',
     '{"type":"extension-message","component":"com.example.saves","slot":2,"data":{"gold":10}}',
     '{"type":"extension-message","ping":true}',
   ]);
   assert.equal(result.badType, 'TypeError');
   assert.equal(result.badSize, 'TypeError');
   assert.equal(result.badState, 'TypeError');
+  assert.equal(result.badLevel, 'TypeError');
   assert.deepEqual(result.askedFor, ['{"type":"get-window-state"}']);
   assert.deepEqual(result.state, { alwaysOnTop: true, fullscreen: false, height: 600,
     maximized: true, minimized: false, scale: 1.5, width: 800, x: -8, y: 0 });

@@ -97,6 +97,28 @@ TEST(PageMessage, WindowStateAndAlwaysOnTopTakeOnlyTheirListedValues) {
               R"("minimized":false,"scale":1.5,"type":"window-state","width":800,"x":-8,"y":20})");
 }
 
+TEST(PageMessage, LogEntriesNeedALevelAndAText) {
+    const struct {
+        const char* text;
+        K kind;
+        LogLevel level;
+        const char* message;
+    } cases[] = {
+        {R"({"type":"log","level":"warn","message":"low memory"})", K::Log, LogLevel::Warn,
+         "low memory"},
+        {R"({"type":"log","level":"error","message":""})", K::Log, LogLevel::Error, ""},
+        {R"({"type":"log","level":"debug","message":"x"})", K::None, LogLevel::Info, ""},
+        {R"({"type":"log","level":"info","message":5})", K::None, LogLevel::Info, ""},
+        {R"({"type":"log","message":"x"})", K::None, LogLevel::Info, ""},
+    };
+    for (const auto& c : cases) {
+        const PageCommand command = ParsePageMessage(c.text);
+        EXPECT_EQ(command.kind, c.kind) << c.text;
+        EXPECT_EQ(command.level, c.level) << c.text;
+        EXPECT_EQ(command.message, c.message) << c.text;
+    }
+}
+
 TEST(PageMessage, AnythingMalformedOrUnlistedIsDropped) {
     const char* texts[] = {
         R"({"type":"Wrapper-Init"})",  // letter case matters

@@ -539,6 +539,57 @@ void WebView::Close() {
     domContentLoaded_.Clear();
     navigationCompleted_.Clear();
     processFailed_.Clear();
+    for (auto& [name, receiver] : devToolsReceivers_) {
+        receiver->Clear();
+    }
+}
+
+void DevToolsReceiver::Raise(ICoreWebView2* sender, const std::wstring& parameters) const {
+    const auto args = MakeDevToolsEventArgs(parameters);
+    received_.Raise(sender, args.Get());
+}
+
+// Answers "{}" later, from the message loop; a completed "<Domain>.enable" turns the domain's
+// events on.
+HRESULT WebView::CallDevToolsProtocolMethod(
+    LPCWSTR methodName, LPCWSTR parametersAsJson,
+    ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) {
+    Log({{"call", "CallDevToolsProtocolMethod"},
+         {"on", "webview"},
+         {"method", OptionalText(methodName)},
+         {"parameters", OptionalText(parametersAsJson)}});
+    if (methodName == nullptr || parametersAsJson == nullptr) {
+        return E_INVALIDARG;
+    }
+    const std::wstring method = methodName;
+    auto self = Ref<WebView>::Share(this);
+    auto completed =
+        Ref<ICoreWebView2CallDevToolsProtocolMethodCompletedHandler>::Share(handler);
+    runtime_->Post([self, completed, method] {
+        const size_t dot = method.find(L'.');
+        if (dot != std::wstring::npos && method.substr(dot) == L".enable") {
+            self->enabledDomains_.push_back(method.substr(0, dot));
+        }
+        if (completed) {
+            completed->Invoke(S_OK, L"{}");
+        }
+    });
+    return S_OK;
+}
+
+HRESULT WebView::GetDevToolsProtocolEventReceiver(
+    LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver) {
+    Log({{"call", "GetDevToolsProtocolEventReceiver"},
+         {"on", "webview"},
+         {"event", OptionalText(eventName)}});
+    if (eventName == nullptr) {
+        return E_INVALIDARG;
+    }
+    Ref<DevToolsReceiver>& kept = devToolsReceivers_[eventName];
+    if (!kept) {
+        kept = Ref<DevToolsReceiver>::Adopt(new DevToolsReceiver());
+    }
+    return GiveOut<ICoreWebView2DevToolsProtocolEventReceiver>(kept.Get(), receiver);
 }
 
 HRESULT WebView::get_Settings(ICoreWebView2Settings** settings) {

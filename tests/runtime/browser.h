@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -205,6 +206,19 @@ private:
 
 class WebView;
 
+// The receiver of one DevTools protocol event of a webview.
+class DevToolsReceiver : public ComObject<ICoreWebView2DevToolsProtocolEventReceiver,
+                                          IID_ICoreWebView2DevToolsProtocolEventReceiver> {
+public:
+    VANDREL_SUPPORTED_EVENT("devtoolsReceiver", DevToolsProtocolEventReceived, received_)
+    // Raises the event with these parameters (JSON text) from `sender`.
+    void Raise(ICoreWebView2* sender, const std::wstring& parameters) const;
+    void Clear() { received_.Clear(); }
+
+private:
+    EventHandlers<ICoreWebView2DevToolsProtocolEventReceivedEventHandler> received_;
+};
+
 // The controller shows the page in a child window of its parent, as the runtime does: the window
 // follows Bounds and IsVisible, takes the focus on MoveFocus, and reports the key messages it gets
 // as AcceleratorKeyPressed.
@@ -350,9 +364,8 @@ public:
     HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) override;
     VANDREL_SUPPORTED_EVENT("webview", WebMessageReceived, webMessageReceived_)
     HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
-        LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
-        return NotImplemented("webview", "CallDevToolsProtocolMethod");
-    }
+        LPCWSTR methodName, LPCWSTR parametersAsJson,
+        ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) override;
     HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32*) override {
         return NotImplemented("webview", "get_BrowserProcessId");
     }
@@ -367,9 +380,7 @@ public:
         return NotImplemented("webview", "GoForward");
     }
     HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(
-        LPCWSTR, ICoreWebView2DevToolsProtocolEventReceiver**) override {
-        return NotImplemented("webview", "GetDevToolsProtocolEventReceiver");
-    }
+        LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver) override;
     HRESULT STDMETHODCALLTYPE Stop() override { return NotImplemented("webview", "Stop"); }
     VANDREL_SUPPORTED_EVENT("webview", NewWindowRequested, newWindowRequested_)
     VANDREL_SUPPORTED_EVENT("webview", DocumentTitleChanged, documentTitleChanged_)
@@ -560,6 +571,8 @@ private:
     EventHandlers<ICoreWebView2DOMContentLoadedEventHandler> domContentLoaded_;
     EventHandlers<ICoreWebView2NavigationCompletedEventHandler> navigationCompleted_;
     EventHandlers<ICoreWebView2ProcessFailedEventHandler> processFailed_;
+    std::map<std::wstring, Ref<DevToolsReceiver>> devToolsReceivers_;
+    std::vector<std::wstring> enabledDomains_;  // by a completed "<Domain>.enable"
 };
 
 }  // namespace vandrel::testruntime

@@ -203,6 +203,19 @@ private:
     UINT64 id_;
 };
 
+class DevToolsEventArgs
+    : public ComObject<ICoreWebView2DevToolsProtocolEventReceivedEventArgs,
+                       IID_ICoreWebView2DevToolsProtocolEventReceivedEventArgs> {
+public:
+    explicit DevToolsEventArgs(std::wstring parameters) : parameters_(std::move(parameters)) {}
+    HRESULT STDMETHODCALLTYPE get_ParameterObjectAsJson(LPWSTR* value) override {
+        return CoTaskCopy(parameters_, value);
+    }
+
+private:
+    std::wstring parameters_;
+};
+
 class ProcessFailedArgs : public ComObject<ICoreWebView2ProcessFailedEventArgs2,
                                            IID_ICoreWebView2ProcessFailedEventArgs2> {
 public:
@@ -289,6 +302,12 @@ Ref<ICoreWebView2AcceleratorKeyPressedEventArgs> MakeAcceleratorKeyPressedArgs(U
                                    : COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP);
     return Ref<ICoreWebView2AcceleratorKeyPressedEventArgs>::Adopt(new AcceleratorKeyPressedArgs(
         static_cast<UINT>(virtualKey), kind, static_cast<UINT32>(lParam)));
+}
+
+Ref<ICoreWebView2DevToolsProtocolEventReceivedEventArgs> MakeDevToolsEventArgs(
+    const std::wstring& parameters) {
+    return Ref<ICoreWebView2DevToolsProtocolEventReceivedEventArgs>::Adopt(
+        new DevToolsEventArgs(parameters));
 }
 
 Ref<ICoreWebView2ProcessFailedEventArgs> MakeProcessFailedArgs(

@@ -41,6 +41,10 @@ Ref<ICoreWebView2AcceleratorKeyPressedEventArgs> MakeAcceleratorKeyPressedArgs(U
 
 Ref<ICoreWebView2DOMContentLoadedEventArgs> MakeDOMContentLoadedArgs(UINT64 navigationId);
 
+// get_ParameterObjectAsJson gives `parameters`.
+Ref<ICoreWebView2DevToolsProtocolEventReceivedEventArgs> MakeDevToolsEventArgs(
+    const std::wstring& parameters);
+
 // Answers ICoreWebView2ProcessFailedEventArgs and ...Args2; get_FrameInfosForFailedProcess is
 // E_NOTIMPL.
 Ref<ICoreWebView2ProcessFailedEventArgs> MakeProcessFailedArgs(

@@ -2,6 +2,8 @@
 // runtime would, and logs what the host's handlers made of it. See README.md for the commands.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "browser.h"
 #include "event_args.h"
 #include "web_resource.h"
@@ -164,6 +166,21 @@ std::string WebView::Play(const json& command) {
             controller && controller->PressKey(key, static_cast<COREWEBVIEW2_KEY_EVENT_KIND>(kind),
                                                command.value("repeat", false));
         Log({{"event", "key"}, {"key", key}, {"kind", kind}, {"handled", handled}});
+    } else if (name == "devtools-event") {
+        // Only an event of a domain the host has enabled, to the receivers it asked for.
+        const std::wstring event = Text(command, "event");
+        const json& parameters = command.at("params");
+        const size_t dot = event.find(L'.');
+        const bool enabled =
+            dot != std::wstring::npos &&
+            std::find(enabledDomains_.begin(), enabledDomains_.end(), event.substr(0, dot)) !=
+                enabledDomains_.end();
+        const auto receiver = devToolsReceivers_.find(event);
+        const bool delivered = enabled && receiver != devToolsReceivers_.end();
+        if (delivered) {
+            receiver->second->Raise(sender, Wide(parameters.dump()));
+        }
+        Log({{"event", "devtools-event"}, {"name", Utf8(event)}, {"delivered", delivered}});
     } else if (name == "process-failed") {
         // The published defaults: a lost browser process is UNEXPECTED, an unresponsive page
         // UNRESPONSIVE with the exit code STILL_ACTIVE; anything else here CRASHED.

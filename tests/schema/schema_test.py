@@ -35,7 +35,8 @@ DOCUMENTS = [
      '"messages": {"page-crashed": "a", "page-unresponsive": "b"}}', CLEAN),
     ('{"name": "x", "window": {"fullscreen": true, "min-width": 320, "min-height": 0, '
      '"max-width": 1920, "max-height": 1080.5, "position": "center", "maximized": true, '
-     '"always-on-top": true, "remember": true}, "settings": {"single-instance": true}}', CLEAN),
+     '"always-on-top": true, "remember": true}, "settings": {"single-instance": true, '
+     '"log": "errors"}}', CLEAN),
     ('{"name": "x", "window": {"width": 1, "height": 2147483647}}', CLEAN),
     ('{"name": "a\\\\b"}', CLEAN),
     # Refused by the host.
@@ -76,6 +77,7 @@ DOCUMENTS = [
     ('{"name": "x", "window": {"max-width": -1}}', FLAGGED),
     ('{"name": "x", "window": {"maximized": true, "resizable": false}}', FLAGGED),
     ('{"name": "x", "settings": {"single-instance": "yes"}}', FLAGGED),
+    ('{"name": "x", "settings": {"log": "verbose"}}', FLAGGED),
     ('{"name": "x", "window": {"height": 0.5}}', FLAGGED),
     ('{"name": "x", "window": {"width": 4294967296}}', FLAGGED),
     ('{"name": "x", "version": 1}', FLAGGED),

@@ -1,6 +1,7 @@
 #include "host_driver.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "win32/util/text.h"
@@ -495,6 +496,46 @@ void RunningHost::Message(const nlohmann::json& message) {
     Play({{"cmd", "web-message"},
           {"source", std::string(kAppOrigin) + "index.html"},
           {"string", message.dump()}});
+}
+
+UserData::UserData(const std::string& prefix)
+    : name_(prefix + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(GetTickCount64())),
+      folder_(KnownFolderPath(FOLDERID_LocalAppData) + L"\\" + Wide(name_)) {}
+
+UserData::~UserData() {
+    SHFILEOPSTRUCTW operation{};
+    const std::wstring from = folder_ + L'\0';  // a list of one, ended by a second NUL
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    SHFileOperationW(&operation);
+}
+
+std::optional<std::string> UserData::Read(const std::wstring& file) const {
+    HANDLE handle = CreateFileW(PathOf(file).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(handle, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(handle);
+    return bytes;
+}
+
+void UserData::Write(const std::wstring& file, const std::string& bytes) const {
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    HANDLE handle = CreateFileW(PathOf(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(handle);
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {

@@ -90,6 +90,26 @@ struct MessageBoxParts {
 };
 MessageBoxParts ReadMessageBoxParts(HWND box);
 
+// An app name unique to this test run and its user-data folder (%LOCALAPPDATA%\<name>), which
+// goes, with what the host wrote there, at the end of the test.
+class UserData {
+public:
+    explicit UserData(const std::string& prefix);
+    ~UserData();
+    UserData(const UserData&) = delete;
+    UserData& operator=(const UserData&) = delete;
+
+    const std::string& Name() const { return name_; }
+    std::wstring PathOf(const std::wstring& file) const { return folder_ + L"\\" + file; }
+    // The whole file; nullopt when it is not there.
+    std::optional<std::string> Read(const std::wstring& file) const;
+    void Write(const std::wstring& file, const std::string& bytes) const;
+
+private:
+    std::string name_;
+    std::wstring folder_;
+};
+
 // vandrel-host.exe started in an app folder, and what a user would see of it.
 class HostProcess {
 public:

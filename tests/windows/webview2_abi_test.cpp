@@ -121,6 +121,21 @@ const SlotRow kHostMethods[] = {
     HOST_METHOD(ICoreWebView2, add_ProcessFailed, 25, ICoreWebView2ProcessFailedEventHandler*,
                 EventRegistrationToken*),
     HOST_METHOD(ICoreWebView2, Reload, 31),
+    HOST_METHOD(ICoreWebView2, CallDevToolsProtocolMethod, 36, LPCWSTR, LPCWSTR,
+                ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*),
+    HOST_METHOD(ICoreWebView2, GetDevToolsProtocolEventReceiver, 42, LPCWSTR,
+                ICoreWebView2DevToolsProtocolEventReceiver**),
+    HOST_METHOD(ICoreWebView2DevToolsProtocolEventReceiver, add_DevToolsProtocolEventReceived, 3,
+                ICoreWebView2DevToolsProtocolEventReceivedEventHandler*, EventRegistrationToken*),
+    HOST_METHOD(ICoreWebView2DevToolsProtocolEventReceivedEventArgs, get_ParameterObjectAsJson, 3,
+                LPWSTR*),
+    HOST_METHOD(ICoreWebView2DevToolsProtocolEventReceivedEventHandler, Invoke, 3, ICoreWebView2*,
+                ICoreWebView2DevToolsProtocolEventReceivedEventArgs*),
+    HOST_METHOD(ICoreWebView2CallDevToolsProtocolMethodCompletedHandler, Invoke, 3, HRESULT,
+                LPCWSTR),
+    HOST_METHOD(ICoreWebView2ProcessFailedEventArgs2, get_ExitCode, 5, int*),
+    HOST_METHOD(ICoreWebView2ProcessFailedEventArgs2, get_Reason, 4,
+                COREWEBVIEW2_PROCESS_FAILED_REASON*),
     HOST_METHOD(ICoreWebView2ProcessFailedEventArgs, get_ProcessFailedKind, 3,
                 COREWEBVIEW2_PROCESS_FAILED_KIND*),
     HOST_METHOD(ICoreWebView2ProcessFailedEventHandler, Invoke, 3, ICoreWebView2*,
@@ -708,6 +723,10 @@ PUBLISHED_INTERFACE(ICoreWebView2Controller2, ICoreWebView2Controller);
 PUBLISHED_INTERFACE(ICoreWebView2ProcessFailedEventArgs, IUnknown);
 PUBLISHED_INTERFACE(ICoreWebView2ProcessFailedEventArgs2, ICoreWebView2ProcessFailedEventArgs);
 PUBLISHED_INTERFACE(ICoreWebView2ProcessFailedEventHandler, IUnknown);
+PUBLISHED_INTERFACE(ICoreWebView2DevToolsProtocolEventReceiver, IUnknown);
+PUBLISHED_INTERFACE(ICoreWebView2DevToolsProtocolEventReceivedEventArgs, IUnknown);
+PUBLISHED_INTERFACE(ICoreWebView2DevToolsProtocolEventReceivedEventHandler, IUnknown);
+PUBLISHED_INTERFACE(ICoreWebView2CallDevToolsProtocolMethodCompletedHandler, IUnknown);
 #undef PUBLISHED_INTERFACE
 
 // The loader exports, as the host calls them.
@@ -805,6 +824,13 @@ const IidRow kIids[] = {
     IID_ROW(ICoreWebView2ProcessFailedEventArgs, "8155a9a4-1474-4a86-8cae-151b0fa6b8ca"),
     IID_ROW(ICoreWebView2ProcessFailedEventArgs2, "4dab9422-46fa-4c3e-a5d2-41d2071d3680"),
     IID_ROW(ICoreWebView2ProcessFailedEventHandler, "79e0aea4-990b-42d9-aa1d-0fcc2e5bc7f1"),
+    IID_ROW(ICoreWebView2DevToolsProtocolEventReceiver, "b32ca51a-8371-45e9-9317-af021d080367"),
+    IID_ROW(ICoreWebView2DevToolsProtocolEventReceivedEventArgs,
+            "653c2959-bb3a-4377-8632-b58ada4e66c4"),
+    IID_ROW(ICoreWebView2DevToolsProtocolEventReceivedEventHandler,
+            "e2fda4be-5456-406c-a261-3d452138362c"),
+    IID_ROW(ICoreWebView2CallDevToolsProtocolMethodCompletedHandler,
+            "5c4889f0-5ef6-4c5a-952c-d8f1b92d0574"),
 };
 #undef IID_ROW
 

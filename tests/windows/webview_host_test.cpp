@@ -90,6 +90,12 @@ TEST(WebViewHost, BundleModeSettingsRegistrationsAndFirstShow) {
         "add_DOMContentLoaded@webview2",
         "add_NavigationCompleted@webview",
         "add_ProcessFailed@webview",
+        // The page's errors, for the player log.
+        "GetDevToolsProtocolEventReceiver",
+        "add_DevToolsProtocolEventReceived@devtoolsReceiver",
+        "GetDevToolsProtocolEventReceiver",
+        "add_DevToolsProtocolEventReceived@devtoolsReceiver",
+        "CallDevToolsProtocolMethod",
         "Navigate",
     };
     EXPECT_EQ(seen, expected);

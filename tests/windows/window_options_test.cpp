@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <knownfolders.h>
 #include <string>
 
 #include "host_driver.h"
@@ -164,35 +163,8 @@ TEST(WindowOptions, ThePageSetsAndReadsTheWindowState) {
     run.Close();
 }
 
-// The remembered window of a name unique to this test run, and its file.
-class Remembered {
-public:
-    Remembered()
-        : name_("remember-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(GetTickCount64())),
-          folder_(KnownFolderPath(FOLDERID_LocalAppData) + L"\\" + Wide(name_)) {}
-    ~Remembered() {
-        DeleteFileW(File().c_str());
-        RemoveDirectoryW(folder_.c_str());
-    }
-    const std::string& Name() const { return name_; }
-    std::wstring File() const { return folder_ + L"\\window-state.json"; }
-    void Write(const std::string& text) const {
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        HANDLE file = CreateFileW(File().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-
-private:
-    std::string name_;
-    std::wstring folder_;
-};
-
 TEST(WindowOptions, TheNextRunOpensWhereThePlayerLeftIt) {
-    const Remembered remembered;
+    const UserData remembered("remember");
     const std::string window = R"({"remember":true,"fullscreen":true})";
     {
         // The first run has nothing remembered: full screen, as configured. The player leaves it
@@ -216,7 +188,8 @@ TEST(WindowOptions, TheNextRunOpensWhereThePlayerLeftIt) {
         run.Close();
     }
     // A monitor unplugged since: the rectangle is moved onto the one there is.
-    remembered.Write(R"({"format":1,"fullscreen":false,"maximized":true,"normal":[5000,-3000,5700,-2500]})");
+    remembered.Write(L"window-state.json",
+                     R"({"format":1,"fullscreen":false,"maximized":true,"normal":[5000,-3000,5700,-2500]})");
     {
         RunningHost run(Package(remembered.Name(), window));
         const RECT r = Outer(run.window);
@@ -230,7 +203,7 @@ TEST(WindowOptions, TheNextRunOpensWhereThePlayerLeftIt) {
     }
     // A damaged file, or one of another format, is ignored: the configured full screen.
     for (const char* text : {"{\"format\":1,", R"({"format":9,"fullscreen":false,"maximized":false,"normal":[0,0,10,10]})"}) {
-        remembered.Write(text);
+        remembered.Write(L"window-state.json", text);
         RunningHost run(Package(remembered.Name(), window));
         EXPECT_TRUE(FullScreen(run.window)) << text;
         run.Close();

@@ -23,6 +23,7 @@ constexpr TypeRow kTypes[] = {
     {"set-window-state", PageCommandKind::SetWindowState},
     {"set-always-on-top", PageCommandKind::SetAlwaysOnTop},
     {"get-window-state", PageCommandKind::GetWindowState},
+    {"log", PageCommandKind::Log},
     {"extension-message", PageCommandKind::ExtensionMessage},
 };
 
@@ -63,6 +64,24 @@ PageCommand ParsePageMessage(std::string_view text) {
                 } else {
                     return {};
                 }
+                break;
+            }
+            case PageCommandKind::Log: {
+                const std::string level = JsonGetString(message, "level", "");
+                const auto text = message.find("message");
+                if (text == message.end() || !text->is_string()) {
+                    return {};
+                }
+                if (level == "info") {
+                    command.level = LogLevel::Info;
+                } else if (level == "warn") {
+                    command.level = LogLevel::Warn;
+                } else if (level == "error") {
+                    command.level = LogLevel::Error;
+                } else {
+                    return {};
+                }
+                command.message = text->get<std::string>();
                 break;
             }
             case PageCommandKind::SetAlwaysOnTop: {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "portable/log/log_entry.h"
+
 namespace vandrel {
 
 // What a message from the page asks the host to do.
@@ -17,6 +19,7 @@ enum class PageCommandKind {
     SetWindowState,
     SetAlwaysOnTop,
     GetWindowState,
+    Log,
     ExtensionMessage,
 };
 
@@ -32,6 +35,8 @@ struct PageCommand {
     int32_t y = 0;            // "windowY"
     WindowShowState state = WindowShowState::Normal;  // "state": "normal", "minimized", "maximized"
     bool onTop = false;                                // "onTop": only true and false count
+    LogLevel level = LogLevel::Info;  // "level" of log: "info", "warn" or "error"
+    std::string message;              // "message" of log
 };
 
 // What get-window-state reports: the client size and the outer position in 96-DPI pixels, and
@@ -54,7 +59,8 @@ std::string WindowStateMessage(const WindowStateReport& report);
 
 // Reads one message text (UTF-8; it ends at its first NUL byte) as strict JSON and decides what
 // it asks for. Never throws: anything malformed is PageCommandKind::None, and so is a
-// set-window-state without a known "state" or a set-always-on-top without a boolean "onTop".
+// set-window-state without a known "state", a set-always-on-top without a boolean "onTop", and a
+// log without a known "level" or a string "message".
 PageCommand ParsePageMessage(std::string_view text);
 
 // The thirteen folder tokens, in the order of the handles the page receives.

@@ -15,6 +15,7 @@ static_assert(static_cast<int32_t>(HostingMode::WindowToVisual) == 1 &&
               kHostingModeValues[1] == std::string_view("window-to-visual"));
 static_assert(static_cast<int32_t>(ContentMode::Remote) == 1 &&
               kContentModeValues[1] == std::string_view("remote"));
+static_assert(static_cast<int>(LogMode::Off) == 2 && kLogModeValues[2] == std::string_view("off"));
 static_assert(static_cast<int32_t>(WindowPosition::Center) == 1 &&
               kWindowPositionValues[1] == std::string_view("center"));
 
@@ -72,6 +73,7 @@ void LoadAppConfig(const std::string& text, AppConfig& config) {
     config.enableDevtools = ReadConfigBool(root, keys::kEnableDevtools);
     config.crossOriginIsolation = ReadConfigBool(root, keys::kCrossOriginIsolation);
     config.singleInstance = ReadConfigBool(root, keys::kSingleInstance);
+    config.logMode = static_cast<LogMode>(ReadConfigMode(root, keys::kLog));
 
     config.installWebView2Message = ReadConfigString(root, keys::kInstallWebView2Message);
     config.downloadingMessage = ReadConfigString(root, keys::kDownloadingMessage);

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "portable/log/log_entry.h"
+
 namespace vandrel {
 
 // Which WebView2 runtime the host uses: the machine-wide one (downloaded when missing) or a
@@ -78,6 +80,7 @@ struct AppConfig {
     // isolated (SharedArrayBuffer, threaded WebAssembly).
     bool crossOriginIsolation = false;
     bool singleInstance = false;  // a second start brings the first window forward
+    LogMode logMode = LogMode::On;  // settings.log: what the player log keeps
     std::string installWebView2Message;
     std::string downloadingMessage;
     std::string installWebView2FailedMessage;

@@ -44,6 +44,7 @@ inline constexpr std::array<const char*, 2> kDistributionModeValues = {"evergree
 inline constexpr std::array<const char*, 2> kHostingModeValues = {"windowed", "window-to-visual"};
 inline constexpr std::array<const char*, 2> kContentModeValues = {"bundle", "remote"};
 inline constexpr std::array<const char*, 2> kWindowPositionValues = {"default", "center"};
+inline constexpr std::array<const char*, 3> kLogModeValues = {"on", "errors", "off"};
 
 namespace keys {
 
@@ -104,6 +105,8 @@ inline constexpr ConfigKey kEnableDevtools{
     "settings", "enable-devtools", KeyType::Boolean, "", 0, true, {}, nullptr};
 inline constexpr ConfigKey kSingleInstance{
     "settings", "single-instance", KeyType::Boolean, "", 0, false, {}, nullptr};
+inline constexpr ConfigKey kLog{"settings", "log",          KeyType::String, kLogModeValues[0],
+                                0,          false,          kLogModeValues,  nullptr};
 inline constexpr ConfigKey kCrossOriginIsolation{
     "settings", "cross-origin-isolation", KeyType::Boolean, "", 0, false, {}, nullptr};
 inline constexpr ConfigKey kInstallWebView2Message{
@@ -134,7 +137,7 @@ inline constexpr ConfigKey kPageUnresponsiveMessage{"messages",
 }  // namespace keys
 
 // Every key the host reads, in the order the loader reads them.
-inline constexpr std::array<const ConfigKey*, 31> kConfigKeys = {
+inline constexpr std::array<const ConfigKey*, 32> kConfigKeys = {
     &keys::kName,
     &keys::kMain,
     &keys::kTitle,
@@ -161,6 +164,7 @@ inline constexpr std::array<const ConfigKey*, 31> kConfigKeys = {
     &keys::kEnableDevtools,
     &keys::kCrossOriginIsolation,
     &keys::kSingleInstance,
+    &keys::kLog,
     &keys::kInstallWebView2Message,
     &keys::kDownloadingMessage,
     &keys::kInstallWebView2FailedMessage,

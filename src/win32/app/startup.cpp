@@ -2,13 +2,16 @@
 
 #include <knownfolders.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "portable/config/app_config.h"
 #include "portable/config/app_folders.h"
+#include "portable/config/config_keys.h"
 #include "portable/webview/link_policy.h"
 #include "win32/app/main_window.h"
+#include "win32/app/player_log.h"
 #include "win32/app/single_instance.h"
 #include "win32/app/window_memory.h"
 #include "win32/bridge/page_bridge.h"
@@ -46,46 +49,89 @@ void ShowMessage(const std::wstring& text, const std::wstring& caption, UINT ico
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | icon);
 }
 
-// True when the loader finds a usable runtime; only the returned version text decides.
-bool RuntimeAvailable(const wchar_t* browserFolder) {
+// A message the player sees, kept in the log with the same words.
+void Tell(PlayerLog& log, const std::wstring& text, const std::wstring& caption, UINT icon) {
+    log.Write(icon == MB_ICONERROR ? LogLevel::Error : LogLevel::Info, LogSource::Host,
+              "told the player: " + WideToUtf8(text));
+    ShowMessage(text, caption, icon);
+}
+
+// The runtime's version when the loader finds a usable one; only the returned text decides.
+std::string RuntimeVersion(const wchar_t* browserFolder) {
     CoTaskString version;
     GetAvailableCoreWebView2BrowserVersionString(browserFolder, version.Put());
-    return static_cast<bool>(version);
+    return version ? WideToUtf8(version.Get()) : std::string();
+}
+
+bool RuntimeAvailable(const wchar_t* browserFolder) {
+    return !RuntimeVersion(browserFolder).empty();
+}
+
+// "10.0.19045" from the system itself (GetVersionEx answers what the manifest allows).
+std::string WindowsVersion() {
+    using RtlGetVersionProc = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    const auto get = reinterpret_cast<RtlGetVersionProc>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    if (get == nullptr || get(&info) != 0) {
+        return "unknown";
+    }
+    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "." +
+           std::to_string(info.dwBuildNumber);
+}
+
+std::string Hex(unsigned long code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", code);
+    return text;
 }
 
 // Makes sure a WebView2 runtime is there: the installed one (downloaded and installed when it is
 // missing) or the fixed one in the "webview2" folder. Returns false, after telling the player,
 // when there is none; `browserFolder` receives the fixed runtime's folder, or null.
 bool EnsureRuntime(HINSTANCE instance, const AppConfig& config, const AppFolders& folders,
-                   HICON icon, const wchar_t*& browserFolder) {
+                   HICON icon, PlayerLog& log, const wchar_t*& browserFolder) {
     const std::wstring title = Utf8ToWide(config.title);
     if (config.distributionMode == DistributionMode::Fixed) {
         browserFolder = kFixedRuntimeFolder;
-        if (!RuntimeAvailable(browserFolder)) {
-            ShowMessage(kFixedRuntimeMissingText, title, MB_ICONERROR);
+        const std::string version = RuntimeVersion(browserFolder);
+        if (version.empty()) {
+            log.Write(LogLevel::Error, LogSource::Runtime,
+                      "no usable fixed runtime in the webview2 folder");
+            Tell(log, kFixedRuntimeMissingText, title, MB_ICONERROR);
             return false;
         }
+        log.Write(LogLevel::Info, LogSource::Runtime,
+                  "runtime " + version + ", the fixed one in the webview2 folder");
         return true;
     }
     browserFolder = nullptr;
-    if (RuntimeAvailable(nullptr)) {
+    if (const std::string version = RuntimeVersion(nullptr); !version.empty()) {
+        log.Write(LogLevel::Info, LogSource::Runtime, "runtime " + version + ", installed");
         return true;
     }
-    ShowMessage(Utf8ToWide(config.installWebView2Message), title, MB_ICONINFORMATION);
+    log.Write(LogLevel::Warn, LogSource::Runtime, "no runtime installed: running its installer");
+    Tell(log, Utf8ToWide(config.installWebView2Message), title, MB_ICONINFORMATION);
     RunRuntimeInstaller(instance, folders.userDataFolder, config, icon);
-    if (!RuntimeAvailable(nullptr)) {
-        ShowMessage(Utf8ToWide(config.installWebView2FailedMessage), title, MB_ICONERROR);
+    const std::string version = RuntimeVersion(nullptr);
+    if (version.empty()) {
+        log.Write(LogLevel::Error, LogSource::Runtime,
+                  "the runtime is still missing after its installer ran");
+        Tell(log, Utf8ToWide(config.installWebView2FailedMessage), title, MB_ICONERROR);
         return false;
     }
+    log.Write(LogLevel::Info, LogSource::Runtime,
+              "runtime " + version + ", installed by its installer just now");
     return true;
 }
 
+int RunApp(HINSTANCE instance, AppFolders folders, const AppConfig& config, PlayerLog& log);
+
 }  // namespace
 
-// The composition root. The owners are declared in the order that makes their destruction the
-// shutdown order: the folder views, the extension library ("Release", then FreeLibrary), the
-// bundle, GDI+, and last the browser control's references. Every step before the message loop
-// that fails tells the player and ends the run with exit code 1.
+// Reads package.json (what fails there ends the run with exit code 1 after a message), then runs
+// the app with its player log.
 int RunHost(HINSTANCE instance) {
     Traced(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), "CoInitializeEx");
 
@@ -108,11 +154,40 @@ int RunHost(HINSTANCE instance) {
     }
     folders.userDataFolder = GetKnownFolder(FOLDERID_LocalAppData) + "\\" + config.name;
 
+    // From here on the run leaves a record a player can send (and failed calls of the runtime
+    // are in it).
+    PlayerLog log(folders.userDataFolder, config.logMode);
+    SetTraceListener([&log](const char* call, unsigned long code) {
+        log.Write(LogLevel::Warn, LogSource::Runtime, std::string(call) + " failed (" + Hex(code) + ")");
+    });
+    log.Write(LogLevel::Info, LogSource::Host,
+              std::string("run of Vandrel ") + VANDREL_VERSION + " on Windows " + WindowsVersion() +
+                  " from " + folders.exeFolder + ": content mode " +
+                  kContentModeValues[static_cast<size_t>(config.contentMode)] +
+                  ", distribution mode " +
+                  kDistributionModeValues[static_cast<size_t>(config.distributionMode)]);
+    const int code = RunApp(instance, std::move(folders), config, log);
+    log.Write(code == 0 ? LogLevel::Info : LogLevel::Error, LogSource::Host,
+              "run ended with exit code " + std::to_string(code));
+    SetTraceListener(nullptr);
+    return code;
+}
+
+namespace {
+
+// The composition root, once package.json is read. The owners are declared in the order that
+// makes their destruction the shutdown order: the folder views, the extension library
+// ("Release", then FreeLibrary), the bundle, GDI+, and last the browser control's references.
+// Every step before the message loop that fails tells the player and ends the run with exit
+// code 1.
+int RunApp(HINSTANCE instance, AppFolders folders, const AppConfig& config, PlayerLog& log) {
     // A second start of a single-instance app shows the first one's window and ends.
     std::optional<SingleInstance> singleInstance;
     if (config.singleInstance) {
         singleInstance = SingleInstance::Claim(config.name);
         if (!singleInstance) {
+            log.Write(LogLevel::Info, LogSource::Host,
+                      "another run of the app is open: brought its window forward");
             SingleInstance::BringForward(config.name);
             return 0;
         }
@@ -123,7 +198,7 @@ int RunHost(HINSTANCE instance) {
     const AppIcon icon(config.icon.empty() ? std::string() : folders.exeFolder + config.icon);
 
     const wchar_t* browserFolder = nullptr;
-    if (!EnsureRuntime(instance, config, folders, icon.Get(), browserFolder)) {
+    if (!EnsureRuntime(instance, config, folders, icon.Get(), log, browserFolder)) {
         return 1;
     }
 
@@ -136,6 +211,20 @@ int RunHost(HINSTANCE instance) {
     PageBridge bridge(folders, origin);
     const ExtensionLibrary extensions(folders, bridge);
     bridge.UseExtensions(&extensions);
+    bridge.UseLog([&log](LogLevel level, const std::string& text) { log.WritePage(level, text); });
+    if (extensions.Loaded()) {
+        std::string ids;
+        for (const std::string& id : extensions.ComponentIds()) {
+            ids += (ids.empty() ? "" : ", ") + id;
+        }
+        log.Write(LogLevel::Info, LogSource::Host,
+                  "extension library WV2ExtManager.dll loaded; components: " +
+                      (ids.empty() ? std::string("none") : ids));
+    } else if (extensions.LoadError() != 0) {
+        log.Write(LogLevel::Error, LogSource::Host,
+                  "extension library WV2ExtManager.dll could not be loaded (error " +
+                      std::to_string(extensions.LoadError()) + ")");
+    }
 
     // The environment is asked for as soon as the extension's "Init" has run (it may set the
     // runtime's environment variables there): the runtime starts up while the bundle is read and
@@ -160,23 +249,30 @@ int RunHost(HINSTANCE instance) {
         return bridge.OnWebMessageReceived(args);
     };
     hooks.fullScreenChanged = [&window](bool on) { window.SetFullScreen(on); };
+    hooks.log = [&log](LogLevel level, LogSource source, const std::string& text) {
+        if (source == LogSource::Page) {
+            log.WritePage(level, text);
+        } else {
+            log.Write(level, source, text);
+        }
+    };
     browser.emplace(config, origin, browserFolder, folders.userDataFolder, std::move(hooks));
     browser->Start();
 
     bundle.emplace(folders.WebFolder() + "assets.dat");
     if (bundle->GetState() == BundleImage::State::Unreadable) {
-        ShowMessage(kBundleFailedText, kFixedCaption, MB_ICONERROR);
+        Tell(log, kBundleFailedText, kFixedCaption, MB_ICONERROR);
     }
 
     const WindowMemory memory(folders.userDataFolder);
     switch (window.Create(instance, config, icon.Get(),
                           config.remember ? memory.Load() : std::nullopt)) {
         case MainWindow::Failure::RegisterClass:
-            ShowMessage(kRegisterClassFailedText, kFixedCaption, MB_ICONERROR);
+            Tell(log, kRegisterClassFailedText, kFixedCaption, MB_ICONERROR);
             browser->Detach();
             return 1;
         case MainWindow::Failure::CreateWindow:
-            ShowMessage(kCreateWindowFailedText, kFixedCaption, MB_ICONERROR);
+            Tell(log, kCreateWindowFailedText, kFixedCaption, MB_ICONERROR);
             browser->Detach();
             return 1;
         case MainWindow::Failure::None:
@@ -211,5 +307,7 @@ int RunHost(HINSTANCE instance) {
     // reported; the run counts as failed.
     return browser->Failed() ? 1 : static_cast<int>(message.wParam);
 }
+
+}  // namespace
 
 }  // namespace vandrel

@@ -105,6 +105,11 @@ void PageBridge::HandleMessage(const std::string& text) {
                     PostJson(WindowStateMessage(window_.state()));
                 }
                 break;
+            case PageCommandKind::Log:
+                if (log_) {
+                    log_(command.level, command.message);
+                }
+                break;
             case PageCommandKind::ExtensionMessage:
                 if (extensions_ != nullptr) {
                     // The whole text, as the page sent it, up to its first NUL byte.

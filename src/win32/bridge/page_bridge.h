@@ -36,6 +36,8 @@ public:
 
     void UseExtensions(const ExtensionLibrary* extensions) { extensions_ = extensions; }
     void UseWindow(WindowCommands window) { window_ = std::move(window); }
+    // Where the page's own log entries go.
+    void UseLog(std::function<void(LogLevel, const std::string&)> log) { log_ = std::move(log); }
     // The browser is there: the page can be posted to from now on; or, both null, it is gone
     // until the next call. Borrowed; both outlive this object's use.
     void AttachBrowser(ICoreWebView2Environment* environment, ICoreWebView2* webview);
@@ -60,6 +62,7 @@ private:
     const std::string origin_;
     const ExtensionLibrary* extensions_ = nullptr;
     WindowCommands window_;
+    std::function<void(LogLevel, const std::string&)> log_;
     ICoreWebView2Environment* environment_ = nullptr;
     ICoreWebView2* webview_ = nullptr;
     // The folder of each token, as the page's last "wrapper-init" resolved it.

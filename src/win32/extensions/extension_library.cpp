@@ -18,7 +18,13 @@ ExtensionLibrary::ExtensionLibrary(const AppFolders& folders, IWrapperApp& app)
     // By full path only, never through the DLL search path.
     module_.Reset(LoadLibraryW(ToApiPath(folders_.exeFolder + "WV2ExtManager.dll").c_str()));
     if (!module_) {
-        return;  // no library: no extensions, and nothing to say about it
+        // No library: no extensions. One that is there but cannot be loaded is worth a log line.
+        const DWORD error = GetLastError();
+        if (error != ERROR_MOD_NOT_FOUND && error != ERROR_FILE_NOT_FOUND &&
+            error != ERROR_PATH_NOT_FOUND) {
+            loadError_ = error;
+        }
+        return;
     }
     const auto init = Export<InitProc>(module_.Get(), "Init");
     release_ = Export<ReleaseProc>(module_.Get(), "Release");

@@ -28,6 +28,10 @@ public:
     void OnMainWindowCreated(HWND window) const;
     // "OnExtensionMessage" with the page's whole message text (UTF-8, NUL-terminated).
     void OnExtensionMessage(const std::string& text) const;
+    // Whether a library was loaded, and the system's error when one beside the executable could
+    // not be (0 when there was none to load).
+    bool Loaded() const { return module_.Valid(); }
+    DWORD LoadError() const { return loadError_; }
     // The component ids "Init" returned, in the library's order.
     const std::vector<std::string>& ComponentIds() const { return componentIds_; }
 
@@ -41,6 +45,7 @@ private:
     // The texts "Init" points into; unchanged until after "Release".
     const AppFolders folders_;
     UniqueModule module_;
+    DWORD loadError_ = 0;
     ReleaseProc release_ = nullptr;
     OnMainWindowCreatedProc onMainWindowCreated_ = nullptr;
     OnExtensionMessageProc onExtensionMessage_ = nullptr;

@@ -32,7 +32,18 @@ bool TracingOn() {
 #endif
 }
 
+std::function<void(const char*, unsigned long)>& Listener() {
+    static std::function<void(const char*, unsigned long)> listener;
+    return listener;
+}
+
 void Write(const char* call, unsigned long code) {
+    {
+        std::lock_guard<std::mutex> guard(SinkLock());
+        if (Listener()) {
+            Listener()(call, code);
+        }
+    }
     char line[320];
     std::snprintf(line, sizeof(line), "vandrel: %s failed (0x%08lX)\n", call, code);
     const std::wstring text = Utf8ToWide(line);
@@ -55,6 +66,11 @@ HRESULT Traced(HRESULT result, const char* call) {
 
 void TraceFailure(const char* call) {
     Write(call, GetLastError());
+}
+
+void SetTraceListener(std::function<void(const char* call, unsigned long code)> listener) {
+    std::lock_guard<std::mutex> guard(SinkLock());
+    Listener() = std::move(listener);
 }
 
 void SetTraceSinkForTesting(std::function<void(const std::wstring&)> sink) {

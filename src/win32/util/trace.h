@@ -20,6 +20,10 @@ HRESULT Traced(HRESULT result, const char* call);
 // Reports a call that failed without an HRESULT (a null handle, a BOOL), with GetLastError's code.
 void TraceFailure(const char* call);
 
+// Also tells `listener` of every failed call ("ICoreWebView2::Navigate" and the code), whether
+// tracing is on or not: the player log keeps them. An empty listener stops that.
+void SetTraceListener(std::function<void(const char* call, unsigned long code)> listener);
+
 // Where trace lines go instead of the debugger output, and whether tracing is on, for tests;
 // an empty sink restores the debugger output.
 void SetTraceSinkForTesting(std::function<void(const std::wstring&)> sink);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "portable/log/log_entry.h"
 #include "portable/webview/link_policy.h"
 #include "win32/util/text.h"
 #include "win32/util/trace.h"
@@ -161,8 +162,44 @@ HRESULT Browser::OnControllerCreated(HRESULT result, ICoreWebView2Controller* cr
         hooks_.ready(environment_.Get(), controller_.Get(), webview_.Get());
     }
     RegisterEventHandlers();
+    WatchPageErrors();
     Traced(webview_->Navigate(Utf8ToWide(StartUrl(config_)).c_str()), "ICoreWebView2::Navigate");
     return S_OK;
+}
+
+void Browser::Log(LogLevel level, LogSource source, const std::string& text) const {
+    if (hooks_.log) {
+        hooks_.log(level, source, text);
+    }
+}
+
+void Browser::WatchPageErrors() {
+    if (config_.logMode == LogMode::Off || !hooks_.log) {
+        return;
+    }
+    for (const wchar_t* name : {L"Runtime.exceptionThrown", L"Runtime.consoleAPICalled"}) {
+        ComPtr<ICoreWebView2DevToolsProtocolEventReceiver> receiver;
+        Traced(webview_->GetDevToolsProtocolEventReceiver(name, receiver.Put()),
+               "ICoreWebView2::GetDevToolsProtocolEventReceiver");
+        On(receiver.Get(),
+           VANDREL_EVENT(ICoreWebView2DevToolsProtocolEventReceiver, DevToolsProtocolEventReceived),
+           [this, event = WideToUtf8(name)](ICoreWebView2*,
+                                            ICoreWebView2DevToolsProtocolEventReceivedEventArgs* args) {
+               CoTaskString parameters;
+               Traced(args->get_ParameterObjectAsJson(parameters.Put()),
+                      "ICoreWebView2DevToolsProtocolEventReceivedEventArgs::get_ParameterObjectAsJson");
+               if (const auto entry = PageEntryFromDevTools(event, Utf8Text(parameters))) {
+                   Log(entry->level, LogSource::Page, entry->text);
+               }
+               return S_OK;
+           });
+    }
+    // The events come once the protocol's Runtime domain is on.
+    auto done = ComPtr<ICoreWebView2CallDevToolsProtocolMethodCompletedHandler>::Adopt(
+        MakeHandler<ICoreWebView2CallDevToolsProtocolMethodCompletedHandler>(
+            [](HRESULT, LPCWSTR) { return S_OK; }));
+    Traced(webview_->CallDevToolsProtocolMethod(L"Runtime.enable", L"{}", done.Get()),
+           "ICoreWebView2::CallDevToolsProtocolMethod");
 }
 
 void Browser::ApplySettings() {
@@ -338,7 +375,20 @@ void Browser::RegisterEventHandlers() {
     // never load a document: the window then shows the runtime's error page instead of staying
     // hidden for good.
     On(webview, VANDREL_EVENT(ICoreWebView2, NavigationCompleted),
-       [this](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) {
+       [this](ICoreWebView2* sender, ICoreWebView2NavigationCompletedEventArgs* args) {
+           BOOL success = TRUE;
+           Traced(args->get_IsSuccess(&success),
+                  "ICoreWebView2NavigationCompletedEventArgs::get_IsSuccess");
+           if (!success) {
+               COREWEBVIEW2_WEB_ERROR_STATUS status{};
+               Traced(args->get_WebErrorStatus(&status),
+                      "ICoreWebView2NavigationCompletedEventArgs::get_WebErrorStatus");
+               CoTaskString uri;
+               Traced(sender->get_Source(uri.Put()), "ICoreWebView2::get_Source");
+               Log(LogLevel::Error, LogSource::Runtime,
+                   "navigation to " + Utf8Text(uri) + " failed: " +
+                       WebErrorStatusName(static_cast<int>(status)));
+           }
            if (!shown_) {
                ShowPage();
            }
@@ -359,6 +409,20 @@ void Browser::OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args) {
                       "ICoreWebView2ProcessFailedEventArgs::get_ProcessFailedKind"))) {
         return;
     }
+    int exitCode = 0;
+    COREWEBVIEW2_PROCESS_FAILED_REASON reason = COREWEBVIEW2_PROCESS_FAILED_REASON_UNEXPECTED;
+    std::string details;
+    if (const auto args2 = QueryAs<ICoreWebView2ProcessFailedEventArgs2>(
+            args, IID_ICoreWebView2ProcessFailedEventArgs2)) {
+        Traced(args2->get_ExitCode(&exitCode), "ICoreWebView2ProcessFailedEventArgs2::get_ExitCode");
+        Traced(args2->get_Reason(&reason), "ICoreWebView2ProcessFailedEventArgs2::get_Reason");
+        details = " (exit code " + std::to_string(exitCode) + ", reason " +
+                  ProcessFailedReasonName(static_cast<int>(reason)) + ")";
+    }
+    const auto report = [&](LogLevel level, const char* action) {
+        Log(level, LogSource::Runtime,
+            ProcessFailedKindName(static_cast<int>(kind)) + details + ": " + action);
+    };
     const uint64_t now = GetTickCount64();
     switch (kind) {
         case COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED:
@@ -366,9 +430,12 @@ void Browser::OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args) {
             hang_.Reset();
             if (asking_) {
                 crashedWhileAsking_ = true;  // the answer to the question decides nothing now
+                report(LogLevel::Error, "reloading once the player has answered");
             } else if (reloads_.Take(now)) {
+                report(LogLevel::Error, "page reloaded");
                 Traced(webview_->Reload(), "ICoreWebView2::Reload");
             } else {
+                report(LogLevel::Error, "the third crash within a minute: the app closes");
                 hooks_.later([this] { GiveUp(); });
             }
             break;
@@ -376,7 +443,10 @@ void Browser::OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args) {
             // Repeated every few seconds while a script runs long or the machine is busy: a game
             // loading a level must not lose the player's progress to an early reload.
             if (hang_.Report(now)) {
+                report(LogLevel::Warn, "not responding for 30 seconds: the player is asked");
                 hooks_.later([this] { AskAboutHang(); });
+            } else {
+                report(LogLevel::Warn, "waiting");
             }
             break;
         case COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED:
@@ -387,13 +457,17 @@ void Browser::OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args) {
                 hooks_.ready(nullptr, nullptr, nullptr);
             }
             if (restarts_.Take(now)) {
+                report(LogLevel::Error, "the browser control is made again");
                 hooks_.later([this] { Recreate(); });
             } else {
+                report(LogLevel::Error, "lost a third time: the app closes");
                 hooks_.later([this] { GiveUp(); });
             }
             break;
         default:
-            break;  // frames, the GPU and helper processes: the runtime starts them again itself
+            // Frames, the GPU and helper processes: the runtime starts them again itself.
+            report(LogLevel::Warn, "left to the runtime");
+            break;
     }
 }
 
@@ -431,8 +505,10 @@ void Browser::AskAboutHang() {
             return;
         }
     } else if (answer != IDYES) {
-        return;  // the player waits
+        Log(LogLevel::Info, LogSource::Host, "the player chose to wait for the page");
+        return;
     }
+    Log(LogLevel::Info, LogSource::Host, "the player chose to reload the page");
     hang_.Reset();
     Traced(webview_->Reload(), "ICoreWebView2::Reload");
 }
@@ -442,6 +518,7 @@ void Browser::GiveUp() {
         return;
     }
     failed_ = true;
+    Log(LogLevel::Error, LogSource::Host, "told the player: " + config_.pageCrashedMessage);
     const std::wstring text = Utf8ToWide(config_.pageCrashedMessage);
     const std::wstring caption = Utf8ToWide(config_.title);
     MessageBoxW(window_, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
@@ -463,6 +540,7 @@ void Browser::ReportStartFailure(HRESULT code) {
     wchar_t text[512];
     std::swprintf(text, sizeof(text) / sizeof(text[0]), kStartFailedText,
                   static_cast<unsigned long>(code));
+    Log(LogLevel::Error, LogSource::Host, "told the player: " + WideToUtf8(text));
     const std::wstring caption = Utf8ToWide(config_.title);
     MessageBoxW(nullptr, text, caption.c_str(), MB_OK | MB_ICONERROR);
     if (window_ != nullptr) {

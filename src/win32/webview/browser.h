@@ -42,6 +42,9 @@ public:
         std::function<void(bool on)> fullScreenChanged;
         // The player pressed F11 or Alt+Enter.
         std::function<void()> toggleFullScreen;
+        // An entry for the player log: what went wrong with the runtime, and the page's errors
+        // (source Page) as the DevTools protocol reports them.
+        std::function<void(LogLevel, LogSource, const std::string&)> log;
     };
 
     // `config` must outlive this object. `browserFolder` is null for the installed runtime, or a
@@ -72,6 +75,9 @@ private:
     HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* created);
     void ApplySettings();
     void RegisterEventHandlers();
+    // Subscribes to the page's uncaught exceptions and console errors, for the log.
+    void WatchPageErrors();
+    void Log(LogLevel level, LogSource source, const std::string& text) const;
     void OnAcceleratorKey(ICoreWebView2AcceleratorKeyPressedEventArgs* args, bool devToolsKey);
     void OnProcessFailed(ICoreWebView2ProcessFailedEventArgs* args);
     // The browser process is gone: the control is made again on the same window.

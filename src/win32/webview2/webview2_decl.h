@@ -123,12 +123,15 @@ struct ICoreWebView2Controller2;
 struct ICoreWebView2ProcessFailedEventArgs;
 struct ICoreWebView2ProcessFailedEventArgs2;
 struct ICoreWebView2ProcessFailedEventHandler;
+struct ICoreWebView2DevToolsProtocolEventReceiver;
+struct ICoreWebView2DevToolsProtocolEventReceivedEventArgs;
+struct ICoreWebView2DevToolsProtocolEventReceivedEventHandler;
+struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
 
 // Interfaces that appear in parameters but that the host never calls: names only.
 struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
 struct ICoreWebView2BasicAuthenticationRequestedEventHandler;
 struct ICoreWebView2BrowserProcessExitedEventHandler;
-struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
 struct ICoreWebView2CapturePreviewCompletedHandler;
 struct ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler;
 struct ICoreWebView2ClientCertificateRequestedEventHandler;
@@ -138,7 +141,6 @@ struct ICoreWebView2ContextMenuRequestedEventHandler;
 struct ICoreWebView2ControllerOptions;
 struct ICoreWebView2CookieManager;
 struct ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler;
-struct ICoreWebView2DevToolsProtocolEventReceiver;
 struct ICoreWebView2DownloadStartingEventHandler;
 struct ICoreWebView2ExecuteScriptCompletedHandler;
 struct ICoreWebView2ExecuteScriptWithResultCompletedHandler;
@@ -350,6 +352,10 @@ extern "C" const IID IID_ICoreWebView2Controller2;
 extern "C" const IID IID_ICoreWebView2ProcessFailedEventArgs;
 extern "C" const IID IID_ICoreWebView2ProcessFailedEventArgs2;
 extern "C" const IID IID_ICoreWebView2ProcessFailedEventHandler;
+extern "C" const IID IID_ICoreWebView2DevToolsProtocolEventReceiver;
+extern "C" const IID IID_ICoreWebView2DevToolsProtocolEventReceivedEventArgs;
+extern "C" const IID IID_ICoreWebView2DevToolsProtocolEventReceivedEventHandler;
+extern "C" const IID IID_ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
 
 // IID 2fde08a8-1e9a-4766-8c05-95a9ceb9d1c5
 struct ICoreWebView2EnvironmentOptions : public IUnknown {
@@ -912,6 +918,17 @@ struct ICoreWebView2ProcessFailedEventArgs2 : public ICoreWebView2ProcessFailedE
     get_FrameInfosForFailedProcess(ICoreWebView2FrameInfoCollection** frames) = 0;  // slot 7
 };
 
+// IID b32ca51a-8371-45e9-9317-af021d080367
+struct ICoreWebView2DevToolsProtocolEventReceiver : public IUnknown {
+    VANDREL_WEBVIEW2_EVENT(DevToolsProtocolEventReceived,
+                           ICoreWebView2DevToolsProtocolEventReceivedEventHandler);  // slots 3, 4
+};
+
+// IID 653c2959-bb3a-4377-8632-b58ada4e66c4
+struct ICoreWebView2DevToolsProtocolEventReceivedEventArgs : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_ParameterObjectAsJson(LPWSTR* value) = 0;  // slot 3
+};
+
 // IID 4e8a3389-c9d8-4bd2-b6b5-124fee6cc14d
 VANDREL_WEBVIEW2_HANDLER(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, HRESULT,
                          ICoreWebView2Environment*);
@@ -949,6 +966,11 @@ VANDREL_WEBVIEW2_HANDLER(ICoreWebView2AcceleratorKeyPressedEventHandler, ICoreWe
 // IID d33a35bf-1c49-4f98-93ab-006e0533fe1c
 VANDREL_WEBVIEW2_HANDLER(ICoreWebView2NavigationCompletedEventHandler, ICoreWebView2*,
                          ICoreWebView2NavigationCompletedEventArgs*);
+// IID e2fda4be-5456-406c-a261-3d452138362c
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2DevToolsProtocolEventReceivedEventHandler, ICoreWebView2*,
+                         ICoreWebView2DevToolsProtocolEventReceivedEventArgs*);
+// IID 5c4889f0-5ef6-4c5a-952c-d8f1b92d0574
+VANDREL_WEBVIEW2_HANDLER(ICoreWebView2CallDevToolsProtocolMethodCompletedHandler, HRESULT, LPCWSTR);
 // IID 79e0aea4-990b-42d9-aa1d-0fcc2e5bc7f1
 VANDREL_WEBVIEW2_HANDLER(ICoreWebView2ProcessFailedEventHandler, ICoreWebView2*,
                          ICoreWebView2ProcessFailedEventArgs*);
