@@ -521,6 +521,14 @@ TEST(RuntimeInstallerHost, FailedVendorDownloadRunsNothingAndReportsTheFailure) 
 
     EXPECT_FALSE(Exists(stale)) << "the stale bootstrapper is still there";
     EXPECT_FALSE(Exists(data.Path() + L"\\" + kRunRecord)) << "the stale bootstrapper ran";
+    // The player log says what happened, with the download's code.
+    const std::string log = ReadBytes(data.Path() + L"\\vandrel.log");
+    EXPECT_NE(log.find("warn runtime no runtime installed: running its installer"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("info runtime runtime installer: the bootstrapper's download failed (0x"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("error runtime the runtime is still missing after its installer ran"),
+              std::string::npos) << log;
 }
 
 TEST(RuntimeInstallerHost, NameWithABackslashGetsNestedDataFolders) {

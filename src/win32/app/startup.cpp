@@ -113,7 +113,9 @@ bool EnsureRuntime(HINSTANCE instance, const AppConfig& config, const AppFolders
     }
     log.Write(LogLevel::Warn, LogSource::Runtime, "no runtime installed: running its installer");
     Tell(log, Utf8ToWide(config.installWebView2Message), title, MB_ICONINFORMATION);
-    RunRuntimeInstaller(instance, folders.userDataFolder, config, icon);
+    log.Write(LogLevel::Info, LogSource::Runtime,
+              "runtime installer: " +
+                  RunRuntimeInstaller(instance, folders.userDataFolder, config, icon));
     const std::string version = RuntimeVersion(nullptr);
     if (version.empty()) {
         log.Write(LogLevel::Error, LogSource::Runtime,

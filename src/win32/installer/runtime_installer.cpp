@@ -1,5 +1,7 @@
 #include "win32/installer/runtime_installer.h"
 
+#include <cstdio>
+
 #include <commctrl.h>
 #include <process.h>
 
@@ -83,18 +85,29 @@ bool RegisterSetupWindowClass(HINSTANCE instance, HICON icon) {
 // Runs the downloaded bootstrapper with no arguments in the user-data folder and waits for it.
 // Its exit code is not read, and a failed start is not reported: the caller's runtime check
 // decides.
-void RunBootstrapper(const std::wstring& targetPath, const std::wstring& folder) {
+std::string Hex(unsigned long code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", code);
+    return text;
+}
+
+std::string RunBootstrapper(const std::wstring& targetPath, const std::wstring& folder) {
     std::vector<wchar_t> commandLine(1, L'\0');  // empty and writable
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(targetPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info)) {
-        return;
+        return "the downloaded bootstrapper could not be started (error " +
+               std::to_string(GetLastError()) + ")";
     }
     UniqueKernelHandle process(info.hProcess);
     UniqueKernelHandle thread(info.hThread);
     WaitForSingleObject(process.Get(), INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    return "the bootstrapper ended with exit code " + std::to_string(exitCode) + " (" +
+           Hex(exitCode) + ")";
 }
 
 }  // namespace
@@ -176,13 +189,13 @@ unsigned __stdcall DownloadThreadProc(void* parameter) {
     return 0;
 }
 
-void RunRuntimeInstaller(HINSTANCE instance, const std::string& userDataFolder,
-                         const AppConfig& config, HICON icon) {
-    RunRuntimeInstallerFrom(instance, userDataFolder, config, icon, runtimeBootstrapperUrl);
+std::string RunRuntimeInstaller(HINSTANCE instance, const std::string& userDataFolder,
+                                const AppConfig& config, HICON icon) {
+    return RunRuntimeInstallerFrom(instance, userDataFolder, config, icon, runtimeBootstrapperUrl);
 }
 
-void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFolder,
-                             const AppConfig& config, HICON icon, const std::wstring& url) {
+std::string RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFolder,
+                                    const AppConfig& config, HICON icon, const std::wstring& url) {
     const std::wstring caption = Utf8ToWide(config.title);
 
     INITCOMMONCONTROLSEX controls{};
@@ -190,18 +203,18 @@ void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFold
     controls.dwICC = ICC_PROGRESS_CLASS;
     if (!InitCommonControlsEx(&controls)) {
         ShowError(kCommonControlsFailedText, caption);
-        return;
+        return "the common controls could not be started";
     }
 
     const std::wstring folder = Utf8ToWide(userDataFolder);
     if (!CreateFolderTree(folder)) {
         ShowError(kCreateFolderFailedText, caption);
-        return;
+        return "the data folder could not be made";
     }
 
     if (!RegisterSetupWindowClass(instance, icon)) {
         ShowError(kRegisterClassFailedText, caption);
-        return;
+        return "the progress window's class could not be registered";
     }
 
     const SetupWindowLayout layout = LayoutSetupWindow(GetSystemMetrics(SM_CXSCREEN),
@@ -212,7 +225,7 @@ void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFold
                                         nullptr, instance, nullptr));
     if (!window) {
         ShowError(kCreateWindowFailedText, caption);
-        return;
+        return "the progress window could not be made";
     }
 
     RECT client{};
@@ -254,10 +267,11 @@ void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFold
 
     // Without a thread there was no download, and job.result still says so.
     if (job.result != S_OK) {
-        return;
+        return "the bootstrapper's download failed (" +
+               Hex(static_cast<unsigned long>(job.result)) + ")";
     }
-    RunBootstrapper(job.targetPath, folder);
     // The downloaded file stays in the user-data folder; the window class stays registered.
+    return RunBootstrapper(job.targetPath, folder);
 }
 
 }  // namespace vandrel

@@ -23,14 +23,15 @@ inline constexpr wchar_t kBootstrapperFileName[] = L"Webview2Setup.exe";
 // Fetches the WebView2 runtime bootstrapper from runtimeBootstrapperUrl into the user-data folder,
 // showing a progress window, then runs it and waits for it. Called on the UI thread before the
 // main window exists; the caller checks for the runtime again afterwards, which alone decides
-// whether the install worked.
-void RunRuntimeInstaller(HINSTANCE instance, const std::string& userDataFolder,
-                         const AppConfig& config, HICON icon);
+// whether the install worked. Returns what became of it, for the player log ("the download
+// failed (0x800C0005)", "the bootstrapper ended with exit code 0", ...).
+std::string RunRuntimeInstaller(HINSTANCE instance, const std::string& userDataFolder,
+                                const AppConfig& config, HICON icon);
 
 // The same flow with the bootstrapper fetched from `url`. RunRuntimeInstaller passes
 // runtimeBootstrapperUrl; tests pass the address of a server on the loopback interface.
-void RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFolder,
-                             const AppConfig& config, HICON icon, const std::wstring& url);
+std::string RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userDataFolder,
+                                    const AppConfig& config, HICON icon, const std::wstring& url);
 
 // Logical pixels at 96 DPI to device pixels.
 using ScaleFunction = int32_t (*)(int32_t);
