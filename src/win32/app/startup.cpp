@@ -81,12 +81,6 @@ std::string WindowsVersion() {
            std::to_string(info.dwBuildNumber);
 }
 
-std::string Hex(unsigned long code) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", code);
-    return text;
-}
-
 // Makes sure a WebView2 runtime is there: the installed one (downloaded and installed when it is
 // missing) or the fixed one in the "webview2" folder. Returns false, after telling the player,
 // when there is none; `browserFolder` receives the fixed runtime's folder, or null.
@@ -160,7 +154,8 @@ int RunHost(HINSTANCE instance) {
     // are in it).
     PlayerLog log(folders.userDataFolder, config.logMode);
     SetTraceListener([&log](const char* call, unsigned long code) {
-        log.Write(LogLevel::Warn, LogSource::Runtime, std::string(call) + " failed (" + Hex(code) + ")");
+        log.Write(LogLevel::Warn, LogSource::Runtime,
+                  std::string(call) + " failed (" + CodeText(code) + ")");
     });
     log.Write(LogLevel::Info, LogSource::Host,
               std::string("run of Vandrel ") + VANDREL_VERSION + " on Windows " + WindowsVersion() +

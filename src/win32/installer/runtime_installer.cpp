@@ -12,6 +12,7 @@
 #include "win32/util/com_ptr.h"
 #include "win32/util/handles.h"
 #include "win32/util/text.h"
+#include "win32/util/trace.h"
 #include "win32/util/window_class.h"
 
 // A progress window on the UI thread while a thread of its own downloads the bootstrapper into
@@ -85,12 +86,6 @@ bool RegisterSetupWindowClass(HINSTANCE instance, HICON icon) {
 // Runs the downloaded bootstrapper with no arguments in the user-data folder and waits for it.
 // Its exit code is not read, and a failed start is not reported: the caller's runtime check
 // decides.
-std::string Hex(unsigned long code) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", code);
-    return text;
-}
-
 std::string RunBootstrapper(const std::wstring& targetPath, const std::wstring& folder) {
     std::vector<wchar_t> commandLine(1, L'\0');  // empty and writable
     STARTUPINFOW startup{};
@@ -107,7 +102,7 @@ std::string RunBootstrapper(const std::wstring& targetPath, const std::wstring& 
     DWORD exitCode = 0;
     GetExitCodeProcess(process.Get(), &exitCode);
     return "the bootstrapper ended with exit code " + std::to_string(exitCode) + " (" +
-           Hex(exitCode) + ")";
+           CodeText(exitCode) + ")";
 }
 
 }  // namespace
@@ -268,7 +263,7 @@ std::string RunRuntimeInstallerFrom(HINSTANCE instance, const std::string& userD
     // Without a thread there was no download, and job.result still says so.
     if (job.result != S_OK) {
         return "the bootstrapper's download failed (" +
-               Hex(static_cast<unsigned long>(job.result)) + ")";
+               CodeText(static_cast<unsigned long>(job.result)) + ")";
     }
     // The downloaded file stays in the user-data folder; the window class stays registered.
     return RunBootstrapper(job.targetPath, folder);

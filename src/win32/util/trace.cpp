@@ -44,9 +44,8 @@ void Write(const char* call, unsigned long code) {
             Listener()(call, code);
         }
     }
-    char line[320];
-    std::snprintf(line, sizeof(line), "vandrel: %s failed (0x%08lX)\n", call, code);
-    const std::wstring text = Utf8ToWide(line);
+    const std::wstring text =
+        Utf8ToWide(std::string("vandrel: ") + call + " failed (" + CodeText(code) + ")\n");
     std::lock_guard<std::mutex> guard(SinkLock());
     if (Sink()) {
         Sink()(text);
@@ -56,6 +55,12 @@ void Write(const char* call, unsigned long code) {
 }
 
 }  // namespace
+
+std::string CodeText(unsigned long code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", code);
+    return text;
+}
 
 HRESULT Traced(HRESULT result, const char* call) {
     if (FAILED(result)) {

@@ -14,6 +14,9 @@ namespace vandrel {
 // a debug build, or when the environment variable VANDREL_TRACE is set to anything but "0"; a
 // release build is otherwise silent.
 
+// A result or error code as the log and the trace write it: "0x8007139F".
+std::string CodeText(unsigned long code);
+
 // Reports `result` when it is a failure; returns it unchanged.
 HRESULT Traced(HRESULT result, const char* call);
 
