@@ -10,7 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include "portable/config/config_check.h"
-#include "serve_content.h"
+#include "serve/serve_content.h"
 
 namespace vandrel {
 namespace {

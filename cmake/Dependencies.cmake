@@ -35,3 +35,10 @@ endif()
 # `vandrel build --zip` writes. Linked statically, so vandrel.exe needs no zlib1.dll.
 set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
+
+# CLI11 (libcli11-dev) reads the tool's command lines; header-only, linked in like nlohmann.
+find_path(VANDREL_CLI11_INCLUDE CLI/CLI.hpp
+          PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(CREATE_LINK ${VANDREL_CLI11_INCLUDE}/CLI ${_json_include}/CLI SYMBOLIC)
+add_library(cli11_headers INTERFACE)
+target_include_directories(cli11_headers SYSTEM INTERFACE ${_json_include})

@@ -1,8 +1,8 @@
-# Writes a C++ source that holds the kit's files, for tool/kit_files.h.
+# Writes a C++ source that holds the kit's files, for tool/app/kit_files.h.
 #   cmake -DOUTPUT=file.cpp -DFILES="a;b" -P EmbedKitFiles.cmake
 # Each file is stored under its own file name, in the order given.
 set(_source "// Made by cmake/EmbedKitFiles.cmake from the kit's files; do not edit.\n\n")
-string(APPEND _source "#include \"kit_files.h\"\n\nnamespace vandrel::tool {\nnamespace {\n\n")
+string(APPEND _source "#include \"app/kit_files.h\"\n\nnamespace vandrel::tool {\nnamespace {\n\n")
 set(_table "")
 set(_index 0)
 foreach(_file IN LISTS FILES)

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "portable/bundle/asset_bundle.h"
-#include "commands.h"
+#include "cli/commands.h"
 
 namespace {
 

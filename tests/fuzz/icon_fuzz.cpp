@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "app_resources.h"
+#include "app/app_resources.h"
 
 namespace {
 

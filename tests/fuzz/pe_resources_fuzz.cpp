@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app_resources.h"
-#include "pe_image.h"
-#include "pe_resources.h"
+#include "app/app_resources.h"
+#include "app/pe_image.h"
+#include "app/pe_resources.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "portable/bundle/asset_bundle.h"
-#include "commands.h"
+#include "cli/commands.h"
 
 namespace vandrel::tool::testing_util {
 

@@ -29,6 +29,9 @@ inline constexpr uint64_t kChunkHeaderSize = 12;  // u32 id, u64 size
 inline constexpr uint64_t kEntryFixedSize = 37;   // an entry without its name
 // Where the name length lies in an entry's fixed part.
 inline constexpr uint64_t kEntryNameLengthOffset = 33;
+// The host learns the bundle's length from a signed 32-bit file size, so a bundle must stay
+// below 2 GiB.
+inline constexpr uint64_t kBundleSizeLimit = uint64_t{1} << 31;
 
 struct BundleHeader {
     uint32_t magic = kBundleMagic;

@@ -1,0 +1,28 @@
+#pragma once
+
+// `vandrel build APP_FOLDER -o OUT [--bundle] [--zip] [--host EXE] [--loader DLL]`: makes the
+// finished app folder (and its zip) from an app's source folder.
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "platform/tool_environment.h"
+
+namespace vandrel::tool {
+
+struct BuildOptions {
+    std::filesystem::path app;
+    std::filesystem::path out;
+    bool bundle = false;  // pack www/ into www/assets.dat
+    bool zip = false;     // also write OUT.zip
+    std::optional<std::filesystem::path> host;
+    std::optional<std::filesystem::path> loader;
+};
+
+// The command. Exit codes: 0 built without errors, 1 not built, or built but the check of the
+// result found errors, 2 bad command line.
+int BuildCommand(const BuildOptions& options, std::ostream& out, std::ostream& err,
+                 const ToolEnvironment& environment);
+
+}  // namespace vandrel::tool
