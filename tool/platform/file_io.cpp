@@ -75,6 +75,57 @@ bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
 
 // ---- TempOutputFile
 
+TempOutputFile::TempOutputFile(const fs::path& target) : target_(target) {
+    CreateTemp(target.parent_path());
+}
+
+TempOutputFile::TempOutputFile(const TreeFolder& folder, std::string name)
+    : folder_(&folder), name_(std::move(name)) {
+    const fs::path shownFolder = folder.ShownPath();
+    target_ = shownFolder / PathFromUtf8(name_);
+    CreateTemp(shownFolder);
+}
+
+TempOutputFile::~TempOutputFile() {
+    if (!committed_ && folder_ != nullptr) {
+        detail::RemoveNewFile(*folder_, tempName_, file_);
+    }
+    CloseHandle();
+    if (!committed_ && folder_ == nullptr) {
+        std::error_code ignored;
+        fs::remove(tempPath_, ignored);
+    }
+    detail::DisarmInterruptCleanup();
+}
+
+void TempOutputFile::WriteAt(uint64_t offset, const void* data, size_t n) {
+    const auto* in = static_cast<const uint8_t*>(data);
+    while (n > 0) {
+        ThrowIfInterrupted();
+        const size_t done = detail::WriteSomeAt(file_, offset, in, n);
+        if (done == 0) {
+            Fail("write");
+        }
+        in += done;
+        offset += done;
+        n -= done;
+    }
+}
+
+void TempOutputFile::CreateTemp(const fs::path& shownFolder) {
+    for (int attempt = 0;; ++attempt) {
+        tempName_ = detail::TempName();
+        tempPath_ = shownFolder / tempName_;
+        const detail::Created made = detail::CreateNewFile(folder_, tempName_, tempPath_, file_);
+        if (made == detail::Created::Yes) {
+            return;
+        }
+        if (made == detail::Created::Failed || attempt >= 100) {
+            throw ToolError("cannot write " + ShownPath(target_) + ": " + LastErrorText());
+        }
+    }
+}
+
 void TempOutputFile::CloseHandle() {
     detail::CloseNative(file_);
 }

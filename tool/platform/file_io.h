@@ -142,6 +142,8 @@ public:
 
 private:
     [[noreturn]] void Fail(const char* what);
+    // Creates the file under a new temporary name inside `shownFolder` (or folder_).
+    void CreateTemp(const std::filesystem::path& shownFolder);
     void CloseHandle();
 
     std::filesystem::path target_;

@@ -20,6 +20,23 @@ std::string TempName();
 // ToolError with the system's reason alone.
 bool ReadAtNative(NativeFile file, uint64_t offset, void* buffer, size_t n);
 
+// Writes some of the `n` bytes at `offset` of `file`: how many, or 0 with the system's error left
+// for LastErrorText.
+size_t WriteSomeAt(NativeFile file, uint64_t offset, const uint8_t* data, size_t n);
+
+// Creates the new file `name` inside `folder`, relative to its handle and never through a link,
+// or, without a folder, at `path`; open to read and write, and removed should the program be
+// interrupted before it is committed. Taken when the name is in use; Failed leaves the system's
+// error for LastErrorText.
+enum class Created { Yes, Taken, Failed };
+Created CreateNewFile(const TreeFolder* folder, const std::string& name,
+                      const std::filesystem::path& path, NativeFile& file);
+
+// Removes the file `name` that CreateNewFile made inside `folder` and that is still open as
+// `file`: through the folder's handle or the file's own, so that a changed path cannot send the
+// removal elsewhere. The file may be closed on return.
+void RemoveNewFile(const TreeFolder& folder, const std::string& name, NativeFile& file);
+
 // Closes `file` when it is open, and marks it closed.
 void CloseNative(NativeFile& file);
 

@@ -105,6 +105,43 @@ void ArmInterruptCleanup(int folder, const std::string& name) {
 
 }  // namespace
 
+detail::Created detail::CreateNewFile(const TreeFolder* folder, const std::string& name,
+                                      const fs::path& path, int& file) {
+    file = folder != nullptr ? openat(folder->Fd(), name.c_str(),
+                                      O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)
+                             : open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (file < 0) {
+        return errno == EEXIST ? Created::Taken : Created::Failed;
+    }
+    if (folder != nullptr) {
+        ArmInterruptCleanup(folder->Fd(), name);
+    } else {
+        ArmInterruptCleanup(AT_FDCWD, path.native());
+    }
+    return Created::Yes;
+}
+
+size_t detail::WriteSomeAt(int fd, uint64_t offset, const uint8_t* data, size_t n) {
+    for (;;) {
+        const ssize_t done = pwrite(fd, data, n, static_cast<off_t>(offset));
+        if (done > 0) {
+            return static_cast<size_t>(done);
+        }
+        if (done == 0) {
+            errno = EIO;
+            return 0;
+        }
+        if (errno != EINTR) {
+            return 0;
+        }
+    }
+}
+
+void detail::RemoveNewFile(const TreeFolder& folder, const std::string& name, int& file) {
+    CloseNative(file);
+    unlinkat(folder.Fd(), name.c_str(), 0);
+}
+
 InterruptScope::InterruptScope() {
     InstallInterruptCleanup();
     detail::interruptSignal = 0;
@@ -198,72 +235,6 @@ uint64_t InputFile::Size() {
 }
 
 // ---- TempOutputFile
-
-TempOutputFile::TempOutputFile(const fs::path& target) : target_(target) {
-    for (int attempt = 0;; ++attempt) {
-        tempPath_ = target.parent_path() / detail::TempName();
-        file_ = open(tempPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file_ >= 0) {
-            ArmInterruptCleanup(AT_FDCWD, tempPath_.native());
-            return;
-        }
-        if (errno != EEXIST || attempt >= 100) {
-            throw ToolError("cannot write " + ShownPath(target_) + ": " + LastErrorText());
-        }
-    }
-}
-
-TempOutputFile::TempOutputFile(const TreeFolder& folder, std::string name)
-    : folder_(&folder), name_(std::move(name)) {
-    const fs::path shownFolder = folder.ShownPath();
-    target_ = shownFolder / PathFromUtf8(name_);
-    for (int attempt = 0;; ++attempt) {
-        tempName_ = detail::TempName();
-        tempPath_ = shownFolder / tempName_;
-        file_ = openat(folder.Fd(), tempName_.c_str(),
-                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (file_ >= 0) {
-            ArmInterruptCleanup(folder.Fd(), tempName_);
-            return;
-        }
-        if (errno != EEXIST || attempt >= 100) {
-            throw ToolError("cannot write " + ShownPath(target_) + ": " + LastErrorText());
-        }
-    }
-}
-
-TempOutputFile::~TempOutputFile() {
-    CloseHandle();
-    if (!committed_ && folder_ != nullptr) {
-        // Removed through the folder's descriptor, so a changed path cannot send the removal
-        // elsewhere.
-        unlinkat(folder_->Fd(), tempName_.c_str(), 0);
-    } else if (!committed_) {
-        std::error_code ignored;
-        fs::remove(tempPath_, ignored);
-    }
-    detail::DisarmInterruptCleanup();
-}
-
-void TempOutputFile::WriteAt(uint64_t offset, const void* data, size_t n) {
-    const auto* in = static_cast<const uint8_t*>(data);
-    while (n > 0) {
-        ThrowIfInterrupted();
-        const ssize_t done = pwrite(file_, in, n, static_cast<off_t>(offset));
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            if (done == 0) {
-                errno = EIO;
-            }
-            Fail("write");
-        }
-        in += done;
-        offset += static_cast<uint64_t>(done);
-        n -= static_cast<size_t>(done);
-    }
-}
 
 void TempOutputFile::Truncate(uint64_t length) {
     while (ftruncate(file_, static_cast<off_t>(length)) != 0) {

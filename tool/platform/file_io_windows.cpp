@@ -17,6 +17,22 @@ namespace vandrel::tool {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Where a positioned read or write starts, and how much of `n` bytes one call moves.
+OVERLAPPED At(uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+DWORD Piece(size_t n) {
+    return static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
+}
+
+}  // namespace
+
 namespace detail {
 
 uint64_t ProcessId() {
@@ -34,12 +50,9 @@ bool ReadAtNative(void* handle, uint64_t offset, void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
     while (n > 0) {
         ThrowIfInterrupted();
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        const DWORD want = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
+        OVERLAPPED at = At(offset);
         DWORD got = 0;
-        if (!ReadFile(static_cast<HANDLE>(handle), out, want, &got, &at)) {
+        if (!ReadFile(static_cast<HANDLE>(handle), out, Piece(n), &got, &at)) {
             if (GetLastError() == ERROR_HANDLE_EOF) {
                 return false;
             }
@@ -120,6 +133,47 @@ void ArmInterruptCleanup(HANDLE handle) {
 }
 
 }  // namespace
+
+detail::Created detail::CreateNewFile(const TreeFolder* folder, const std::string& name,
+                                      const fs::path& path, void*& file) {
+    if (folder != nullptr) {
+        unsigned long error = 0;
+        file = CreateNewFileIn(folder->Handle(), name, error);
+        SetLastError(error);
+    } else {
+        HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        file = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+    }
+    if (file == nullptr) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::Taken
+                                                                           : Created::Failed;
+    }
+    ArmInterruptCleanup(static_cast<HANDLE>(file));
+    return Created::Yes;
+}
+
+size_t detail::WriteSomeAt(void* file, uint64_t offset, const uint8_t* data, size_t n) {
+    OVERLAPPED at = At(offset);
+    DWORD done = 0;
+    if (!WriteFile(static_cast<HANDLE>(file), data, Piece(n), &done, &at)) {
+        return 0;
+    }
+    if (done == 0) {
+        SetLastError(ERROR_WRITE_FAULT);
+    }
+    return done;
+}
+
+void detail::RemoveNewFile(const TreeFolder&, const std::string&, void*& file) {
+    if (file != nullptr) {
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        SetFileInformationByHandle(static_cast<HANDLE>(file), FileDispositionInfo, &dispose,
+                                   sizeof dispose);
+    }
+}
 
 InterruptScope::InterruptScope() {
     InstallInterruptCleanup();
@@ -222,9 +276,8 @@ InputFile::InputFile(void* handle, const fs::path& path, std::optional<uint64_t>
 
 size_t InputFile::Read(void* buffer, size_t n) {
     ThrowIfInterrupted();
-    const DWORD want = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
     DWORD got = 0;
-    if (!ReadFile(static_cast<HANDLE>(file_), buffer, want, &got, nullptr)) {
+    if (!ReadFile(static_cast<HANDLE>(file_), buffer, Piece(n), &got, nullptr)) {
         throw ToolError("cannot read " + ShownPath(path_) + ": " + LastErrorText());
     }
     return got;
@@ -242,78 +295,6 @@ uint64_t InputFile::Size() {
 }
 
 // ---- TempOutputFile
-
-TempOutputFile::TempOutputFile(const fs::path& target) : target_(target) {
-    for (int attempt = 0;; ++attempt) {
-        tempPath_ = target.parent_path() / detail::TempName();
-        HANDLE handle =
-            CreateFileW(WidePath(tempPath_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            file_ = handle;
-            ArmInterruptCleanup(handle);
-            return;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS || attempt >= 100) {
-            throw ToolError("cannot write " + ShownPath(target_) + ": " + LastErrorText());
-        }
-    }
-}
-
-TempOutputFile::TempOutputFile(const TreeFolder& folder, std::string name)
-    : folder_(&folder), name_(std::move(name)) {
-    const fs::path shownFolder = folder.ShownPath();
-    target_ = shownFolder / PathFromUtf8(name_);
-    for (int attempt = 0;; ++attempt) {
-        tempName_ = detail::TempName();
-        tempPath_ = shownFolder / tempName_;
-        unsigned long error = 0;
-        file_ = detail::CreateNewFileIn(folder.Handle(), tempName_, error);
-        if (file_ != nullptr) {
-            ArmInterruptCleanup(static_cast<HANDLE>(file_));
-            return;
-        }
-        SetLastError(error);
-        const bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-        if (!exists || attempt >= 100) {
-            throw ToolError("cannot write " + ShownPath(target_) + ": " + LastErrorText());
-        }
-    }
-}
-
-TempOutputFile::~TempOutputFile() {
-    if (!committed_ && folder_ != nullptr && file_ != nullptr) {
-        // Removed through its own handle, so a changed path cannot send the removal elsewhere.
-        FILE_DISPOSITION_INFO dispose{TRUE};
-        SetFileInformationByHandle(static_cast<HANDLE>(file_), FileDispositionInfo, &dispose,
-                                   sizeof dispose);
-    }
-    CloseHandle();
-    if (!committed_ && folder_ == nullptr) {
-        std::error_code ignored;
-        fs::remove(tempPath_, ignored);
-    }
-    detail::DisarmInterruptCleanup();
-}
-
-void TempOutputFile::WriteAt(uint64_t offset, const void* data, size_t n) {
-    const auto* in = static_cast<const uint8_t*>(data);
-    while (n > 0) {
-        ThrowIfInterrupted();
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        const DWORD want = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
-        DWORD done = 0;
-        if (!WriteFile(static_cast<HANDLE>(file_), in, want, &done, &at) || done == 0) {
-            Fail("write");
-        }
-        in += done;
-        offset += done;
-        n -= done;
-    }
-}
 
 void TempOutputFile::Truncate(uint64_t length) {
     FILE_END_OF_FILE_INFO info{};

@@ -38,11 +38,9 @@ namespace vandrel::tool {
 
 namespace {
 
-namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
-using boost::system::error_code;
 
 // Why a request is refused before anything is looked up, or nullopt when it is answered. Only
 // this machine's own names with the server's port are answered: a web page that points a name

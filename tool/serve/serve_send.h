@@ -22,6 +22,9 @@
 
 namespace vandrel::tool {
 
+namespace asio = boost::asio;
+using boost::system::error_code;
+
 class InputFile;
 
 // A browser's connection and its timers, on one event loop's own executor: the type-erased
@@ -37,12 +40,27 @@ using LoopTimer = boost::asio::basic_waitable_timer<
 // stopped taking bytes for `idle`).
 using BodySent = std::function<void(uint64_t sent, bool complete, std::string problem)>;
 
+// What one send of a file body keeps until it ends.
+struct BodySend {
+    BodySend(BrowserStream& s, std::chrono::milliseconds i, InputFile& f, uint64_t o, uint64_t l,
+             BodySent d)
+        : stream(s), idle(i), file(f), offset(o), left(l), done(std::move(d)) {}
+
+    BrowserStream& stream;
+    std::chrono::milliseconds idle;
+    InputFile& file;
+    uint64_t offset;  // where the body starts in the file
+    uint64_t left;
+    uint64_t sent = 0;
+    BodySent done;
+};
+
 // Sends `length` bytes of `file` from `offset` on `stream`, then calls `done` on the stream's
 // executor. A wait for the browser longer than `idle` ends the send (`timer` measures it);
 // `buffer` is room the sender may use. `file`, `timer` and `buffer` must live until `done`.
-void SendFileBody(BrowserStream& stream, LoopTimer& timer,
-                  std::chrono::milliseconds idle, InputFile& file, uint64_t offset,
-                  uint64_t length, std::vector<char>& buffer, BodySent done);
+void SendFileBody(BrowserStream& stream, LoopTimer& timer, std::chrono::milliseconds idle,
+                  InputFile& file, uint64_t offset, uint64_t length, std::vector<char>& buffer,
+                  BodySent done);
 
 // Lets a restarted serve listen on its port again at once (POSIX's SO_REUSEADDR); nothing on
 // Windows, where that option would let a second server take the same port.

@@ -14,31 +14,19 @@ namespace vandrel::tool {
 
 namespace {
 
-namespace asio = boost::asio;
-using boost::system::error_code;
-
 // At most this much per sendfile call, so that one large file does not hold the thread.
 constexpr size_t kSendSlice = size_t{8} << 20;
 
-struct FileSend : std::enable_shared_from_this<FileSend> {
-    BrowserStream& stream;
-    LoopTimer& timer;
-    std::chrono::milliseconds idle;
-    InputFile& file;
-    off_t offset;
-    uint64_t left;
-    uint64_t sent = 0;
-    BodySent done;
+struct FileSend : BodySend, std::enable_shared_from_this<FileSend> {
+    FileSend(BodySend body, LoopTimer& t) : BodySend(std::move(body)), timer(t) {}
 
-    FileSend(BrowserStream& s, LoopTimer& t, std::chrono::milliseconds i,
-             InputFile& f, uint64_t o, uint64_t l, BodySent d)
-        : stream(s), timer(t), idle(i), file(f), offset(static_cast<off_t>(o)), left(l),
-          done(std::move(d)) {}
+    LoopTimer& timer;
 
     void Next() {
         tcp_socket().native_non_blocking(true);
         while (left > 0) {
-            const ssize_t n = sendfile(tcp_socket().native_handle(), file.NativeHandle(), &offset,
+            off_t at = static_cast<off_t>(offset + sent);
+            const ssize_t n = sendfile(tcp_socket().native_handle(), file.NativeHandle(), &at,
                                        static_cast<size_t>(std::min<uint64_t>(left, kSendSlice)));
             if (n > 0) {
                 sent += static_cast<uint64_t>(n);
@@ -52,9 +40,10 @@ struct FileSend : std::enable_shared_from_this<FileSend> {
                 continue;
             }
             if (errno != EAGAIN) {
-                return done(sent, false, errno == EPIPE || errno == ECONNRESET
-                                             ? std::string()
-                                             : "cannot send the file: " + LastErrorText());
+                return done(sent, false,
+                            errno == EPIPE || errno == ECONNRESET
+                                ? std::string()
+                                : "cannot send the file: " + LastErrorText());
             }
             Wait();
             return;
@@ -87,9 +76,9 @@ struct FileSend : std::enable_shared_from_this<FileSend> {
 
 }  // namespace
 
-void SendFileBody(BrowserStream& stream, LoopTimer& timer,
-                  std::chrono::milliseconds idle, InputFile& file, uint64_t offset,
-                  uint64_t length, std::vector<char>&, BodySent done) {
+void SendFileBody(BrowserStream& stream, LoopTimer& timer, std::chrono::milliseconds idle,
+                  InputFile& file, uint64_t offset, uint64_t length, std::vector<char>&,
+                  BodySent done) {
     // sendfile cannot be told to spare the program the signal of a connection the browser has
     // closed: it is ignored, so that the send ends with EPIPE instead of ending the server.
     static const bool ignored = [] {
@@ -97,7 +86,8 @@ void SendFileBody(BrowserStream& stream, LoopTimer& timer,
         return true;
     }();
     (void)ignored;
-    std::make_shared<FileSend>(stream, timer, idle, file, offset, length, std::move(done))->Next();
+    std::make_shared<FileSend>(BodySend(stream, idle, file, offset, length, std::move(done)), timer)
+        ->Next();
 }
 
 void AllowQuickRebind(boost::asio::ip::tcp::acceptor& acceptor, boost::system::error_code& ec) {

@@ -11,24 +11,12 @@ namespace vandrel::tool {
 
 namespace {
 
-namespace asio = boost::asio;
-using boost::system::error_code;
-
 constexpr size_t kPiece = size_t{256} << 10;
 
-struct FileSend : std::enable_shared_from_this<FileSend> {
-    BrowserStream& stream;
-    std::chrono::milliseconds idle;
-    InputFile& file;
-    uint64_t offset;
-    uint64_t left;
-    std::vector<char>& buffer;
-    uint64_t sent = 0;
-    BodySent done;
+struct FileSend : BodySend, std::enable_shared_from_this<FileSend> {
+    FileSend(BodySend body, std::vector<char>& b) : BodySend(std::move(body)), buffer(b) {}
 
-    FileSend(BrowserStream& s, std::chrono::milliseconds i, InputFile& f, uint64_t o,
-             uint64_t l, std::vector<char>& b, BodySent d)
-        : stream(s), idle(i), file(f), offset(o), left(l), buffer(b), done(std::move(d)) {}
+    std::vector<char>& buffer;
 
     void Next() {
         if (left == 0) {
@@ -58,10 +46,11 @@ struct FileSend : std::enable_shared_from_this<FileSend> {
 
 }  // namespace
 
-void SendFileBody(BrowserStream& stream, LoopTimer&,
-                  std::chrono::milliseconds idle, InputFile& file, uint64_t offset,
-                  uint64_t length, std::vector<char>& buffer, BodySent done) {
-    std::make_shared<FileSend>(stream, idle, file, offset, length, buffer, std::move(done))
+void SendFileBody(BrowserStream& stream, LoopTimer&, std::chrono::milliseconds idle,
+                  InputFile& file, uint64_t offset, uint64_t length, std::vector<char>& buffer,
+                  BodySent done) {
+    std::make_shared<FileSend>(BodySend(stream, idle, file, offset, length, std::move(done)),
+                               buffer)
         ->Next();
 }
 
