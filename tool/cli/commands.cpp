@@ -4,7 +4,7 @@
 #include <new>
 #include <optional>
 
-#include "build/build.h"
+#include "builder/build.h"
 #include "bundle/bundle_commands.h"
 #include "check/check.h"
 #include "cli/arguments.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/app_folder.h"
-#include "build/build.h"
+#include "builder/build.h"
 #include "app/kit_files.h"
 #include "cli/commands.h"
 #include "pe_test_util.h"

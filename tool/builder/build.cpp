@@ -1,4 +1,4 @@
-#include "build/build.h"
+#include "builder/build.h"
 
 #include <algorithm>
 #include <optional>
@@ -9,7 +9,7 @@
 #include "app/contained_tree.h"
 #include "app/kit_files.h"
 #include "app/pe_image.h"
-#include "build/zip_writer.h"
+#include "builder/zip_writer.h"
 #include "bundle/folder_scan.h"
 #include "check/check.h"
 #include "platform/file_io.h"

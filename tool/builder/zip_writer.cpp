@@ -1,4 +1,4 @@
-#include "build/zip_writer.h"
+#include "builder/zip_writer.h"
 
 #include <algorithm>
 #include <memory>
