@@ -588,4 +588,38 @@ std::string BrandExecutable(const PeImage& host, const AppBranding& branding) {
     return ReplaceResources(host, BrandResources(ReadResources(host), branding));
 }
 
+std::optional<std::string> MainIconFile(const std::vector<Resource>& resources) {
+    const auto find = [&](uint16_t type, const ResourceId& name) -> const Resource* {
+        for (const Resource& r : resources) {
+            if (r.type == ResourceId::Number(type) && r.name.Matches(name)) {
+                return &r;
+            }
+        }
+        return nullptr;
+    };
+    const Resource* group = find(kResourceGroupIcon, ResourceId::Named("MAINICON"));
+    if (group == nullptr || group->data.size() < 6) {
+        return std::nullopt;
+    }
+    // A group entry (14 bytes) ends with the image's resource id; a file entry (16 bytes) with
+    // the offset of the image in the file.
+    const std::string& d = group->data;
+    const size_t count = std::min<size_t>(ReadLe16(d, 4), (d.size() - 6) / 14);
+    std::string head = d.substr(0, 6);
+    WriteLe16(head, 4, static_cast<uint16_t>(count));
+    std::string images;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = 6 + 14 * i;
+        const Resource* image = find(kResourceIcon, ResourceId::Number(ReadLe16(d, at + 12)));
+        if (image == nullptr) {
+            return std::nullopt;
+        }
+        head.append(d, at, 8);
+        AppendLe32(head, static_cast<uint32_t>(image->data.size()));
+        AppendLe32(head, static_cast<uint32_t>(6 + 16 * count + images.size()));
+        images += image->data;
+    }
+    return head + images;
+}
+
 }  // namespace vandrel::tool

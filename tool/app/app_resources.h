@@ -76,6 +76,10 @@ struct AppBranding {
 // kept as they are, icon images that only the old MAINICON used are dropped.
 std::vector<Resource> BrandResources(std::vector<Resource> resources, const AppBranding& branding);
 
+// The .ico file of the icon group MAINICON among `resources` (with the images it lists, in its
+// order), or nullopt when there is no such group or an image it lists is missing.
+std::optional<std::string> MainIconFile(const std::vector<Resource>& resources);
+
 // The bytes of `host` rewritten with its resources branded.
 std::string BrandExecutable(const PeImage& host, const AppBranding& branding);
 

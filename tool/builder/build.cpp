@@ -9,6 +9,8 @@
 #include "app/contained_tree.h"
 #include "app/kit_files.h"
 #include "app/pe_image.h"
+#include "builder/installer.h"
+#include "builder/signing.h"
 #include "builder/zip_writer.h"
 #include "bundle/folder_scan.h"
 #include "check/check.h"
@@ -107,6 +109,23 @@ public:
 private:
     fs::path path_;
     bool placed_ = false;
+};
+
+// A file made under a free name beside its target, removed unless it is placed.
+struct FreshFile {
+    explicit FreshFile(fs::path p) : path(std::move(p)) {}
+    FreshFile(const FreshFile&) = delete;
+    FreshFile& operator=(const FreshFile&) = delete;
+    ~FreshFile() {
+        if (!placed && !path.empty()) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+    }
+    void Placed() { placed = true; }
+
+    fs::path path;
+    bool placed = false;
 };
 
 // Puts finished outputs in the place of their targets, all of them or none: every existing
@@ -212,6 +231,7 @@ public:
         const PeImage hostImage = LoadProgram(host, "host");
         std::unique_ptr<InputFile> loader = Loader(host);
         CheckPlaces();
+        Signer signer(options_.signing);
 
         // From here on an interruption removes what was made, and OUT stays as it was.
         const InterruptScope interruptible;
@@ -253,6 +273,10 @@ public:
             CopyFolder(runtime, s / kRuntimeFolder);
         }
 
+        if (signer.Active()) {
+            signer.Sign(s / PathFromUtf8(built.executable));
+        }
+
         std::optional<TempOutputFile> zip;
         ZipStats zipStats;
         Replacement replacement(environment_);
@@ -263,12 +287,22 @@ public:
             zip->Close();
             replacement.Add(zip->TempPath(), zipPath_);
         }
+        FreshFile installer(options_.installer ? FreeNameBeside(installerPath_) : fs::path());
+        if (options_.installer) {
+            WriteInstaller(s, InstallerFor(built.executable, s), installer.path, signer);
+            ThrowIfInterrupted();
+            if (signer.Active()) {
+                signer.Sign(installer.path);
+            }
+            replacement.Add(installer.path, installerPath_);
+        }
         ThrowIfInterrupted();
         replacement.Commit();
         stage.Placed();
         if (zip) {
             zip->Placed();
         }
+        installer.Placed();
 
         Report(built);
         ReportNotCopied();
@@ -276,6 +310,15 @@ public:
             out_ << "zipped " << ShownPath(zipPath_) << ": "
                  << Plural(zipStats.files, "file", "files") << ", "
                  << Plural(zipStats.bytes, "byte", "bytes") << '\n';
+        }
+        if (options_.installer) {
+            std::error_code ec;
+            out_ << "installer " << ShownPath(installerPath_) << ": "
+                 << Plural(fs::file_size(installerPath_, ec), "byte", "bytes") << '\n';
+        }
+        if (signer.Active()) {
+            out_ << "signed " << built.executable
+                 << (options_.installer ? ", the installer and its uninstaller" : "") << '\n';
         }
         const std::vector<Finding> findings = CheckAppFolder(options_.out, environment_);
         PrintFindings(findings, out_, false);
@@ -369,6 +412,8 @@ private:
         outPath_ = Normal(options_.out);
         zipPath_ = outPath_;
         zipPath_ += ".zip";
+        installerPath_ = outPath_;
+        installerPath_ += "-setup.exe";
         const fs::path app = Normal(options_.app);
         if (IsInside(app, outPath_)) {
             throw ToolError("the output folder " + ShownPath(options_.out) +
@@ -390,10 +435,11 @@ private:
                             "empty, so it is left as it is; choose another output folder, or "
                             "empty or remove this one first");
         }
-        if (options_.zip) {
-            const fs::file_status zip = fs::symlink_status(zipPath_, ec);
-            if (fs::exists(zip) && !fs::is_regular_file(zip)) {
-                throw ToolError("cannot write " + ShownPath(zipPath_) +
+        for (const auto& [wanted, path] : {std::pair{options_.zip, zipPath_},
+                                           std::pair{options_.installer, installerPath_}}) {
+            const fs::file_status file = fs::symlink_status(path, ec);
+            if (wanted && fs::exists(file) && !fs::is_regular_file(file)) {
+                throw ToolError("cannot write " + ShownPath(path) +
                                 ": something other than a file is in the way");
             }
         }
@@ -517,6 +563,21 @@ private:
         return entries;
     }
 
+    // What the installer says of the app, and the icon of the staged executable.
+    InstallerApp InstallerFor(const std::string& executable, const fs::path& s) {
+        InstallerApp app;
+        app.executable = executable;
+        app.folderName = executable.substr(0, executable.size() - 4);
+        app.title = ProductName(document_, config_);
+        app.shortcut = AppExecutableName(app.title);
+        app.shortcut.resize(app.shortcut.size() - 4);
+        app.version = JsonGetString(document_, "version", "");
+        app.publisher = Author(document_);
+        const PeImage image = LoadProgram(s / PathFromUtf8(executable), "app");
+        app.iconFile = MainIconFile(ReadResources(image)).value_or("");
+        return app;
+    }
+
     void Report(const Built& built) {
         out_ << "built " << ShownPath(options_.out) << ": " << built.executable << ", package.json";
         if (built.bundle) {
@@ -553,7 +614,8 @@ private:
             }
             std::error_code same;
             if (taken.count(name) == 0 && !fs::equivalent(it->path(), outPath_, same) &&
-                !fs::equivalent(it->path(), zipPath_, same)) {
+                !fs::equivalent(it->path(), zipPath_, same) &&
+                !fs::equivalent(it->path(), installerPath_, same)) {
                 left.push_back(name + (it->is_directory(same) ? "/" : ""));
             }
         }
@@ -578,6 +640,7 @@ private:
     nlohmann::json document_;
     fs::path outPath_;
     fs::path zipPath_;
+    fs::path installerPath_;
 };
 
 }  // namespace

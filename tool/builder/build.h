@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 
+#include "builder/signing.h"
 #include "platform/tool_environment.h"
 
 namespace vandrel::tool {
@@ -18,6 +19,8 @@ struct BuildOptions {
     bool zip = false;     // also write OUT.zip
     std::optional<std::filesystem::path> host;
     std::optional<std::filesystem::path> loader;
+    bool installer = false;  // also write OUT-setup.exe
+    SigningOptions signing;
 };
 
 // The command. Exit codes: 0 built without errors, 1 not built, or built but the check of the

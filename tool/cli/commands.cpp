@@ -25,7 +25,8 @@ constexpr char kToolUsage[] =
     "\n"
     "commands:\n"
     "  check [APP_FOLDER]     report what the host would refuse or not do as meant (--json)\n"
-    "  build APP_FOLDER -o OUT  make the finished app folder (--bundle, --zip, --host, --loader)\n"
+    "  build APP_FOLDER -o OUT  make the finished app folder (--bundle, --zip, --installer,\n"
+    "                         --sign, --host, --loader)\n"
     "  pack FOLDER -o FILE    pack every file under FOLDER into the bundle FILE\n"
     "  list FILE              list a bundle's files with their sizes and offsets\n"
     "  verify FILE            check that the host accepts a bundle, or say why not\n"
@@ -72,11 +73,13 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err,
         "build",
         "Makes the finished app in the folder OUT: the host as <name>.exe carrying the app's "
         "icon, name and version, package.json, www/ (packed into www/assets.dat with --bundle), "
-        "WebView2Loader.dll, and WV2ExtManager.dll and webview2/ when the app has them.",
+        "WebView2Loader.dll, and WV2ExtManager.dll and webview2/ when the app has them. With "
+        "--zip also OUT.zip, with --installer also OUT-setup.exe; with --sign or --sign-command "
+        "the executable, the installer and its uninstaller are signed.",
         "The host is vandrel-host.exe beside this tool unless --host names it; the loader is "
         "--loader, else WebView2Loader.dll beside the host. An existing OUT (and OUT.zip) is "
         "replaced only once the new one is complete, and only when an earlier build made it or "
-        "it is empty. Nothing outside APP_FOLDER is copied, through any link. Ends with "
+        "it is empty; OUT, OUT.zip and OUT-setup.exe are replaced together or not at all. Nothing outside APP_FOLDER is copied, through any link. Ends with "
         "'vandrel check OUT'.\n"
         "exit codes: 0 built without errors, 1 not built, or built but the check of the result "
         "found errors, 2 bad command line",
@@ -93,6 +96,19 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err,
     o.add_flag("--zip", options.zip, "also write OUT.zip");
     o.add_option("--host", host, "the host executable to build from")->option_text("EXE");
     o.add_option("--loader", loader, "the WebView2Loader.dll to ship")->option_text("DLL");
+    o.add_flag("--installer", options.installer,
+               "also write OUT-setup.exe, a per-user installer (needs NSIS's makensis)");
+    std::optional<std::string> certificate;
+    o.add_option("--sign", certificate,
+                 "sign what runs with this PFX file (osslsigncode; the password in "
+                 "VANDREL_SIGN_PASSWORD)")
+        ->option_text("CERT.pfx");
+    o.add_option("--timestamp", options.signing.timestamp,
+                 "with --sign, an RFC 3161 time-stamping server")
+        ->option_text("URL");
+    o.add_option("--sign-command", options.signing.command,
+                 "sign each file with your own command instead, {file} standing for its path")
+        ->option_text("\"CMD {file}\"");
     if (!line.Parse(args, out)) {
         return kExitOk;
     }
@@ -105,6 +121,10 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err,
     if (loader) {
         options.loader = PathFromUtf8(*loader);
     }
+    if (certificate) {
+        options.signing.certificate = PathFromUtf8(*certificate);
+    }
+    CheckSigningOptions(options.signing);
     return BuildCommand(options, out, err, environment);
 }
 
