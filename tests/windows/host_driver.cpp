@@ -198,6 +198,9 @@ AppFolder::AppFolder() {
 }
 
 AppFolder::~AppFolder() {
+    if (!owned_) {
+        return;
+    }
     std::error_code ignored;
     std::filesystem::remove_all(std::filesystem::path(path_), ignored);
 }

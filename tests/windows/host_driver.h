@@ -24,6 +24,9 @@ std::string Utf8(const std::wstring& wide);
 class AppFolder {
 public:
     AppFolder();
+    // An existing folder (with a trailing backslash), such as an installed app's: used as it is
+    // and left in place.
+    explicit AppFolder(std::wstring existing) : path_(std::move(existing)), owned_(false) {}
     ~AppFolder();
     AppFolder(const AppFolder&) = delete;
     AppFolder& operator=(const AppFolder&) = delete;
@@ -63,6 +66,7 @@ public:
 
 private:
     std::wstring path_;
+    bool owned_ = true;
 };
 
 struct MessageBoxSeen {
