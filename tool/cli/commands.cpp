@@ -33,6 +33,7 @@ constexpr char kToolUsage[] =
     "  extract FILE FOLDER    write every file of a bundle out under FOLDER\n"
     "  serve [APP_FOLDER]     preview an app at http://127.0.0.1:PORT/ as the host serves it\n"
     "  --help                 show this help; 'vandrel COMMAND --help' shows a command's own\n"
+    "  --version              show the version of the tool and of the host it builds with\n"
     "\n"
     "pack names each file by its path under FOLDER, with '/' between folder names, and leaves\n"
     "out FOLDER/assets.dat and FILE itself. Symbolic links are followed when they stay inside\n"
@@ -275,6 +276,10 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         const std::string& command = args[0];
         if (command == "--help" || command == "-h" || command == "help") {
             out << kToolUsage;
+            return kExitOk;
+        }
+        if (command == "--version") {
+            out << "vandrel " << VANDREL_VERSION << '\n';
             return kExitOk;
         }
         return Dispatch(command, Arguments(args.begin() + 1, args.end()), out, err, environment);
