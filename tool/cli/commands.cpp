@@ -159,6 +159,9 @@ int ServeApp(const Arguments& args, std::ostream& out, std::ostream& err,
     o.add_flag("--bundle-only", options.bundleOnly,
                "serve the bundle alone, to find files missing from it");
     o.add_flag("-q,--quiet", options.quiet, "no line per request");
+    o.add_flag("--watch", options.watch,
+               "reload open pages when package.json or www/ changes (adds a small script to HTML "
+               "documents)");
     // No option makes it listen anywhere else: say so rather than "unknown option".
     for (const std::string& arg : args) {
         if (arg == "--") {

@@ -32,7 +32,8 @@ struct ToolEnvironment {
     // written), "extract-writing" (an entry's bytes are written to its temporary file, before it
     // takes the entry's name), "build-staging" (the staging folder, once the executable is in
     // it), "build-replacing" (a finished output, before it takes the name of its target, the
-    // path given), "serve-listening" (the port, once serve listens). Unset outside tests.
+    // path given), "serve-listening" (the port, once serve listens), "serve-reloaded" (the number
+    // of pages told to reload after a change, with --watch). Unset outside tests.
     std::function<void(std::string_view point, const std::string& name)> testHook;
     // The tool's own file: `build` looks for the host beside it.
     std::filesystem::path programPath;

@@ -31,8 +31,11 @@
 #include "platform/shown_text.h"
 #include "platform/tool_environment.h"
 #include "portable/config/config_check.h"
+#include "serve/folder_watch.h"
+#include "serve/serve.h"
 #include "serve/serve_content.h"
 #include "serve/serve_send.h"
+#include "serve/served_app.h"
 
 namespace vandrel::tool {
 
@@ -132,6 +135,11 @@ public:
         text_ += "\r\n";
         hasLength_ = hasLength_ || name == "Content-Length";
     }
+    // Ends the header of a body that lasts until the connection closes.
+    const std::string& EndOpen() {
+        text_ += "\r\n";
+        return text_;
+    }
     // Ends the header: the length when no line gave it (HTTP/1.1 needs it to go on), and
     // "Connection" when the connection does not do what the version does by default.
     const std::string& End(uint64_t length, unsigned version, bool keepAlive) {
@@ -169,9 +177,15 @@ public:
     // From any thread: starts reading requests, or closes the connection, on its loop.
     void Start();
     void CloseSoon();
+    // From any thread: tells a page that listens for reloads to reload.
+    void Reload();
 
 private:
     void ReadRequest();
+    // The live-reload paths and HTML documents with the script, with --watch; false for the rest.
+    bool AnswerLive(unsigned version, bool head, asio::const_buffer& body);
+    void Listen(unsigned version);
+    void WriteEvent();
     void Close();
     void OnRequest(const error_code& ec);
     void Write(const std::string& header, asio::const_buffer body, bool fileFollows);
@@ -194,13 +208,40 @@ private:
     uint64_t sent_ = 0;        // body bytes written
     std::chrono::steady_clock::time_point start_;
     std::string refusal_;  // why the request was refused (403)
+    std::shared_ptr<const AppContent> content_;  // what this request is answered from
+    std::string live_;                           // a live answer's body
+    bool listening_ = false;                     // an event stream that stays open
+    bool eventQueued_ = false;
+    bool eventWriting_ = false;
+    char peek_ = 0;
 };
+
+// What pages load with --watch: the reload listener.
+constexpr std::string_view kLiveScriptText =
+    "// vandrel serve --watch: reloads the page when the app's files change.\n"
+    "new EventSource('/:vandrel/live').onmessage = (event) => {\n"
+    "  if (event.data === 'reload') location.reload();\n"
+    "};\n";
+
+// `html` with the tag that loads the reload listener, before its last </body> (in any case), or
+// at its end.
+std::string WithLiveScript(std::string_view html) {
+    static constexpr std::string_view kTag = "<script src=\"/:vandrel/live.js\"></script>";
+    const std::string lower = AsciiLowercase(html);
+    const size_t body = lower.rfind("</body");
+    const size_t at = body == std::string::npos ? html.size() : body;
+    std::string with(html.substr(0, at));
+    with += kTag;
+    with += html.substr(at);
+    return with;
+}
 
 class Server {
 public:
-    Server(const AppContent& content, uint16_t port, std::ostream& out, bool quiet,
+    Server(const ServedApp& app, bool live, uint16_t port, std::ostream& out, bool quiet,
            const ServeLimits& limits)
-        : content_(content),
+        : app_(app),
+          live_(live),
           out_(out),
           quiet_(quiet),
           limits_(limits),
@@ -274,8 +315,33 @@ public:
         WriteLog();
     }
 
-    const AppContent& Content() const { return content_; }
+    std::shared_ptr<const AppContent> Content() const { return app_.Content(); }
     const ServeLimits& Limits() const { return limits_; }
+    bool Live() const { return live_; }
+
+    // Pages listening for reloads.
+    void Listening(std::weak_ptr<Session> session) {
+        const std::lock_guard<std::mutex> lock(sessionsLock_);
+        listeners_.push_back(std::move(session));
+    }
+    // Tells every listening page to reload; how many there were.
+    size_t ReloadPages() {
+        std::vector<std::shared_ptr<Session>> pages;
+        {
+            const std::lock_guard<std::mutex> lock(sessionsLock_);
+            std::erase_if(listeners_, [&](const std::weak_ptr<Session>& listener) {
+                if (std::shared_ptr<Session> page = listener.lock()) {
+                    pages.push_back(std::move(page));
+                    return false;
+                }
+                return true;  // gone
+            });
+        }
+        for (const std::shared_ptr<Session>& page : pages) {
+            page->Reload();
+        }
+        return pages.size();
+    }
 
     void Add(Session* session, std::weak_ptr<Session> shared) {
         const std::lock_guard<std::mutex> lock(sessionsLock_);
@@ -399,13 +465,15 @@ private:
         });
     }
 
-    const AppContent& content_;
+    const ServedApp& app_;
+    bool live_;
     std::ostream& out_;
     bool quiet_;
     ServeLimits limits_;
     // Before the context, so that sessions its destruction releases can still leave.
     std::mutex sessionsLock_;
     std::map<Session*, std::weak_ptr<Session>> sessions_;
+    std::vector<std::weak_ptr<Session>> listeners_;  // with sessionsLock_
     std::mutex logLock_;
     std::string pendingLog_;       // with logLock_
     bool flushScheduled_ = false;  // with logLock_
@@ -494,12 +562,17 @@ void Session::OnRequest(const error_code& ec) {
         header.Field("Allow", "GET, HEAD");
         header.Field("Cache-Control", "no-store");
         header_ = header.End(0, version, keepAlive_);
+    } else if (server_.Live() && AnswerLive(version, head, body)) {
+        if (listening_) {
+            return;
+        }
     } else {
         std::optional<std::string> range;
         if (const auto field = request.find(http::field::range); field != request.end()) {
             range = std::string(View(field->value()));
         }
-        answer_ = server_.Content().Answer(target_, range);
+        content_ = server_.Content();
+        answer_ = content_->Answer(target_, range);
         const ResponsePlan& plan = answer_.plan;
         status_ = static_cast<unsigned>(plan.status);
         AnswerHeader header(version, plan.status, plan.reason);
@@ -607,6 +680,8 @@ void Session::Finish(bool complete) {
     server_.Log(line);
 
     answer_.file.reset();
+    content_.reset();
+    live_.clear();
     if (complete && keepAlive_) {
         ReadRequest();
     } else {
@@ -614,33 +689,155 @@ void Session::Finish(bool complete) {
     }
 }
 
+bool Session::AnswerLive(unsigned version, bool head, asio::const_buffer& body) {
+    const std::string_view path = std::string_view(target_).substr(0, target_.find('?'));
+    if (path == kLiveEvents && !head) {
+        Listen(version);
+        return true;
+    }
+    AnswerHeader header(version, 200, "OK");
+    if (path == kLiveScript) {
+        live_ = kLiveScriptText;
+        header.Field("Content-Type", "text/javascript; charset=utf-8");
+        header.Field("Cache-Control", "no-store");
+    } else {
+        // An HTML document, whole, gets the script; anything else is answered as usual.
+        content_ = server_.Content();
+        answer_ = content_->Answer(target_, std::nullopt);
+        const ResponsePlan& plan = answer_.plan;
+        const bool html = std::any_of(plan.headers.begin(), plan.headers.end(), [](const auto& h) {
+            return AsciiLowercase(h).starts_with("content-type: text/html");
+        });
+        if (plan.status != 200 || !html || plan.body == BodyKind::None ||
+            plan.bodyLength > (uint64_t{16} << 20)) {
+            answer_ = {};
+            content_.reset();
+            return false;
+        }
+        live_.resize(static_cast<size_t>(plan.bodyLength));
+        if (answer_.bytes != nullptr) {
+            live_.assign(reinterpret_cast<const char*>(answer_.bytes), live_.size());
+        } else if (!answer_.file->ReadAt(plan.bodyOffset, live_.data(), live_.size())) {
+            answer_ = {};
+            content_.reset();
+            return false;
+        }
+        live_ = WithLiveScript(live_);
+        for (const std::string& line : plan.headers) {
+            if (!line.starts_with("Content-Length: ")) {
+                header.Line(line);
+            }
+        }
+    }
+    status_ = 200;
+    header_ = header.End(live_.size(), version, keepAlive_);
+    body = asio::buffer(live_);
+    return true;
+}
+
+// An event stream that stays open, without a length, until the page goes: a reload is one event.
+void Session::Listen(unsigned version) {
+    status_ = 200;
+    listening_ = true;
+    AnswerHeader header(version, 200, "OK");
+    header.Field("Content-Type", "text/event-stream");
+    header.Field("Cache-Control", "no-store");
+    header_ = header.EndOpen() + "retry: 1000\n\n";
+    stream_.expires_never();
+    server_.Listening(weak_from_this());
+    server_.Log(method_ + " " + target_ + " 200 (a page listens for reloads)");
+    asio::async_write(stream_, asio::buffer(header_),
+                      [self = shared_from_this()](const error_code& ec, size_t) {
+                          if (ec) {
+                              self->Close();
+                          }
+                      });
+    // The page never sends more: the read ends when it goes away.
+    stream_.async_read_some(asio::buffer(&peek_, 1),
+                            [self = shared_from_this()](const error_code&, size_t) {
+                                self->Close();
+                            });
+}
+
+void Session::Reload() {
+    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+        self->eventQueued_ = true;
+        self->WriteEvent();
+    });
+}
+
+void Session::WriteEvent() {
+    if (eventWriting_ || !eventQueued_ || !stream_.socket().is_open()) {
+        return;
+    }
+    eventQueued_ = false;
+    eventWriting_ = true;
+    static constexpr std::string_view kEvent = "data: reload\n\n";
+    asio::async_write(stream_, asio::buffer(kEvent.data(), kEvent.size()),
+                      [self = shared_from_this()](const error_code& ec, size_t) {
+                          self->eventWriting_ = false;
+                          if (ec) {
+                              self->Close();
+                          } else {
+                              self->WriteEvent();
+                          }
+                      });
+}
+
 }  // namespace
 
 int Serve(const ServeOptions& options, std::ostream& out, std::ostream& err,
           const ToolEnvironment& environment) {
     const std::filesystem::path& app = options.folder;
-    const AppConfig config = ReadPackageJson(app);
+    ServedApp served(app, options.bundleOnly);
+    const AppConfig config = served.Config();
     if (config.contentMode == ContentMode::Remote) {
         err << "vandrel: " << ShownPath(app / "package.json")
             << " sets settings.content-mode to \"remote\": the app is the page at "
             << Shown(config.main) << ", so there is nothing to serve\n";
         return kExitUsage;
     }
-    const AppContent content(app, config, options.bundleOnly);
+    const std::shared_ptr<const AppContent> content = served.Content();
     ServeLimits limits;
     limits.idle = environment.serveIdleTime;
     limits.connections = environment.serveConnections;
-    Server server(content, options.port, out, options.quiet, limits);
-    for (const std::string& warning : content.Warnings()) {
+    std::optional<AppWatch> watch;
+    if (options.watch) {
+        watch.emplace(app);
+    }
+    Server server(served, options.watch, options.port, out, options.quiet, limits);
+    for (const std::string& warning : content->Warnings()) {
         err << "vandrel: warning: " << Shown(warning, false) << '\n';
     }
     err.flush();
-    out << "Serving " << Shown(content.Describe(), false) << " to this machine only.\n"
+    out << "Serving " << Shown(content->Describe(), false) << " to this machine only.\n"
         << "Start page: http://127.0.0.1:" << server.OwnPort() << "/"
-        << Shown(config.main, false) << '\n'
-        << "Press Ctrl+C to stop." << std::endl;
+        << Shown(config.main, false) << '\n';
+    if (watch) {
+        out << "Watching package.json and www/: open pages reload when they change.\n";
+    }
+    out << "Press Ctrl+C to stop." << std::endl;
+    // With --watch, a thread of its own waits for changes, reads the app again and reloads the
+    // pages, once per burst of changes.
+    std::thread watcher;
+    if (watch) {
+        watcher = std::thread([&] {
+            while (watch->WaitForChanges(std::chrono::milliseconds(150))) {
+                for (const std::string& line : served.Reload()) {
+                    server.Log("warning: " + line);
+                }
+                const size_t pages = server.ReloadPages();
+                server.Log("changed: " + Plural(pages, "page", "pages") + " told to reload");
+                AtTestPoint(environment, "serve-reloaded", std::to_string(pages));
+            }
+        });
+    }
     AtTestPoint(environment, "serve-listening", std::to_string(server.OwnPort()));
     server.Run();
+    if (watch) {
+        watch->Stop();
+        watcher.join();
+    }
     out << "Stopped." << std::endl;
     return kExitOk;
 }
