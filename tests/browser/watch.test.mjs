@@ -74,8 +74,9 @@ test('serve --watch: a broken package.json keeps the last good one', { timeout: 
     .get('cross-origin-opener-policy');
   assert.equal(await opener(), 'same-origin');
   fs.writeFileSync(path.join(app, 'package.json'), '{"name": "test-app", "settings": ');
-  const warning = await server.waitForLine(/^warning: .*package\.json/);
-  assert.match(warning, /is not valid JSON: .*; serving with the last good settings$/);
+  // Said on standard error, as every warning of serve.
+  while (!/package\.json/.test(server.stderr)) await sleep(50);
+  assert.match(server.stderr, /^vandrel: warning: .*package\.json' is not valid JSON: .*; serving with the last good settings\n$/);
   assert.equal(await opener(), 'same-origin', 'the last good settings');
   fs.writeFileSync(path.join(app, 'package.json'), JSON.stringify({ name: 'test-app' }));
   await server.waitForLine(/^changed: 1 page/);

@@ -823,8 +823,9 @@ int Serve(const ServeOptions& options, std::ostream& out, std::ostream& err,
     if (watch) {
         watcher = std::thread([&] {
             while (watch->WaitForChanges(std::chrono::milliseconds(150))) {
+                // Warnings go to standard error, which only this thread writes to by now.
                 for (const std::string& line : served.Reload()) {
-                    server.Log("warning: " + line);
+                    err << "vandrel: warning: " << Shown(line, false) << std::endl;
                 }
                 const size_t pages = server.ReloadPages();
                 server.Log("changed: " + Plural(pages, "page", "pages") + " told to reload");
