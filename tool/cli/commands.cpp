@@ -9,6 +9,7 @@
 #include "check/check.h"
 #include "cli/arguments.h"
 #include "platform/file_io.h"
+#include "runner/run.h"
 #include "serve/serve.h"
 
 namespace vandrel::tool {
@@ -32,6 +33,8 @@ constexpr char kToolUsage[] =
     "  verify FILE            check that the host accepts a bundle, or say why not\n"
     "  extract FILE FOLDER    write every file of a bundle out under FOLDER\n"
     "  serve [APP_FOLDER]     preview an app at http://127.0.0.1:PORT/ as the host serves it\n"
+    "                         (--watch: reload the page when a file changes)\n"
+    "  run [APP_FOLDER]       run the app in the real host, on Windows\n"
     "  --help                 show this help; 'vandrel COMMAND --help' shows a command's own\n"
     "  --version              show the version of the tool and of the host it builds with\n"
     "\n"
@@ -80,7 +83,8 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err,
         "The host is vandrel-host.exe beside this tool unless --host names it; the loader is "
         "--loader, else WebView2Loader.dll beside the host. An existing OUT (and OUT.zip) is "
         "replaced only once the new one is complete, and only when an earlier build made it or "
-        "it is empty; OUT, OUT.zip and OUT-setup.exe are replaced together or not at all. Nothing outside APP_FOLDER is copied, through any link. Ends with "
+        "it is empty; OUT, OUT.zip and OUT-setup.exe are replaced together or not at all. Nothing "
+        "outside APP_FOLDER is copied, through any link. Ends with "
         "'vandrel check OUT'.\n"
         "exit codes: 0 built without errors, 1 not built, or built but the check of the result "
         "found errors, 2 bad command line",
@@ -183,6 +187,39 @@ int ServeApp(const Arguments& args, std::ostream& out, std::ostream& err,
     return Serve(options, out, err, environment);
 }
 
+int RunApp(const Arguments& args, std::ostream& out, std::ostream& err,
+           const ToolEnvironment& environment) {
+    CommandLine line(
+        "run",
+        "Runs the app in APP_FOLDER in the real host, on Windows: from a staging folder beside "
+        "it (APP_FOLDER.vandrel-run, kept for the next run and never shipped) with the host, the "
+        "loader, package.json and a copy of www/, with the developer tools on, printing the "
+        "player log's lines while it runs.",
+        "exit codes: the host's; 1 failure, 2 bad command line or a system that does not run "
+        "Windows programs (use 'vandrel serve --watch' there)",
+        "run takes one app folder: vandrel run [APP_FOLDER]");
+    std::string folder = ".";
+    std::optional<std::string> host;
+    std::optional<std::string> loader;
+    CLI::App& o = line.Options();
+    o.add_option("APP_FOLDER", folder, "the app's folder (default: this one)");
+    o.add_option("--host", host, "the host executable (default: the one beside the tool)")
+        ->option_text("EXE");
+    o.add_option("--loader", loader, "the WebView2Loader.dll to use")->option_text("DLL");
+    if (!line.Parse(args, out)) {
+        return kExitOk;
+    }
+    RunOptions options;
+    options.app = PathFromUtf8(folder);
+    if (host) {
+        options.host = PathFromUtf8(*host);
+    }
+    if (loader) {
+        options.loader = PathFromUtf8(*loader);
+    }
+    return RunCommand(options, out, err, environment);
+}
+
 int Pack(const Arguments& args, std::ostream& out, std::ostream& err,
          const ToolEnvironment& environment) {
     CommandLine line(
@@ -248,6 +285,9 @@ int Dispatch(const std::string& command, const Arguments& args, std::ostream& ou
     }
     if (command == "serve") {
         return ServeApp(args, out, err, environment);
+    }
+    if (command == "run") {
+        return RunApp(args, out, err, environment);
     }
     if (command == "pack") {
         return Pack(args, out, err, environment);

@@ -2,7 +2,9 @@
 
 // Other programs the tool runs: makensis, osslsigncode, an app maker's signing command, the host.
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +24,27 @@ ProgramRun RunProgram(const std::filesystem::path& program, const std::vector<st
 
 // The last line of a program's output that says something ("it said nothing" when none does).
 std::string LastOutputLine(const std::string& output);
+
+// A program started in `folder` and left to run beside the tool (its output is its own).
+class StartedProgram {
+public:
+    // Throws ToolError("cannot run 'program': reason").
+    StartedProgram(const std::filesystem::path& program, const std::filesystem::path& folder);
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+    ~StartedProgram();  // lets go of the program, which runs on
+
+    // Waits up to `timeout` for the program to end: its exit code, or nullopt while it runs.
+    std::optional<int> Wait(std::chrono::milliseconds timeout);
+
+    struct State;  // per platform
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// Whether this system runs Windows programs (the host): Windows does.
+bool RunsWindowsPrograms();
 
 // Runs `command` through the system's shell (/bin/sh -c, or cmd.exe /c on Windows) and waits.
 ProgramRun RunShellCommand(const std::string& command);

@@ -82,6 +82,47 @@ std::string ShellQuoted(const std::string& text) {
     return quoted + "'";
 }
 
+struct StartedProgram::State {
+    pid_t pid = 0;
+    std::optional<int> code;
+};
+
+StartedProgram::StartedProgram(const fs::path& program, const fs::path& folder)
+    : state_(std::make_unique<State>()) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    std::string path = program.native();
+    char* argv[] = {path.data(), nullptr};
+    const int started = posix_spawn(&state_->pid, path.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
+        throw ToolError("cannot run " + ShownPath(program) + ": " + std::strerror(started));
+    }
+}
+
+StartedProgram::~StartedProgram() = default;
+
+std::optional<int> StartedProgram::Wait(std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!state_->code) {
+        int status = 0;
+        const pid_t done = waitpid(state_->pid, &status, WNOHANG);
+        if (done == state_->pid) {
+            state_->code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        } else if (std::chrono::steady_clock::now() >= end) {
+            break;
+        } else {
+            usleep(10000);
+        }
+    }
+    return state_->code;
+}
+
+bool RunsWindowsPrograms() {
+    return false;
+}
+
 std::string ShellMoveCommand(const std::string& from, const std::string& to) {
     return "mv -f " + ShellQuoted(from) + " " + ShellQuoted(to);
 }

@@ -99,6 +99,40 @@ std::string ShellQuoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
+struct StartedProgram::State {
+    UniqueKernelHandle process;
+};
+
+StartedProgram::StartedProgram(const fs::path& program, const fs::path& folder)
+    : state_(std::make_unique<State>()) {
+    std::wstring commandLine = QuotedArgument(program.wstring());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(WidePath(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, WidePath(folder).c_str(), &startup, &info)) {
+        throw ToolError("cannot run " + ShownPath(program) + ": " + LastErrorText());
+    }
+    CloseHandle(info.hThread);
+    state_->process.Reset(info.hProcess);
+}
+
+StartedProgram::~StartedProgram() = default;
+
+std::optional<int> StartedProgram::Wait(std::chrono::milliseconds timeout) {
+    if (WaitForSingleObject(state_->process.Get(), static_cast<DWORD>(timeout.count())) !=
+        WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(state_->process.Get(), &code);
+    return static_cast<int>(code);
+}
+
+bool RunsWindowsPrograms() {
+    return true;
+}
+
 std::string ShellMoveCommand(const std::string& from, const std::string& to) {
     return "move /y " + ShellQuoted(from) + " " + ShellQuoted(to) + " >nul";
 }
