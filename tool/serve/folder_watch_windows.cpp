@@ -80,7 +80,7 @@ AppWatch::AppWatch(const fs::path& folder) : state_(std::make_unique<State>()) {
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING,
                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
-    if (!state_->folder || !state_->Read()) {
+    if (!state_->folder) {
         throw ToolError("cannot watch " + ShownPath(folder) + ": " + LastErrorText());
     }
 }
@@ -94,6 +94,11 @@ AppWatch::~AppWatch() {
 }
 
 bool AppWatch::WaitForChanges(std::chrono::milliseconds settle) {
+    // The read is issued by the thread that waits for it: Windows cancels a thread's pending
+    // reads when it ends, and Wine sees the changes only for the thread that asked.
+    if (!state_->pending && !state_->Read()) {
+        return false;
+    }
     int changed = 0;
     while ((changed = state_->Wait(INFINITE)) == 0) {
     }
