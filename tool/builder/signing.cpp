@@ -1,7 +1,8 @@
 #include "builder/signing.h"
 
 #include <chrono>
-#include <sstream>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "platform/errors.h"
@@ -20,17 +21,13 @@ constexpr char kFilePlaceholder[] = "{file}";
 // The time OpenSSL prints for a certificate ("Feb  1 00:00:00 2020 GMT"), or nullopt.
 std::optional<std::chrono::sys_seconds> OpensslTime(const std::string& text) {
     static const std::string kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    std::istringstream in(text);
-    std::string month;
+    char month[4] = {};
     unsigned day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int year = 0;
-    char colon = 0;
-    in >> month >> day >> hour >> colon >> minute >> colon >> second >> year;
+    int hour = 0, minute = 0, second = 0, year = 0;
+    const bool read = std::sscanf(text.c_str(), "%3s %u %d:%d:%d %d", month, &day, &hour, &minute,
+                                  &second, &year) == 6;
     const size_t index = kMonths.find(month);
-    if (!in || month.size() != 3 || index == std::string::npos || index % 3 != 0) {
+    if (!read || std::strlen(month) != 3 || index == std::string::npos || index % 3 != 0) {
         return std::nullopt;
     }
     const std::chrono::year_month_day date{std::chrono::year{year},

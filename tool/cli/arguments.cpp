@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/errors.h"
+#include "platform/file_io.h"
 #include "platform/shown_text.h"
 
 namespace vandrel::tool {
@@ -47,6 +48,12 @@ CommandLine::CommandLine(const std::string& name, std::string summary, std::stri
     app_.allow_extras();
     // Options start with '-' on every system: "/x" is a path, also on Windows.
     app_.allow_windows_style_options(false);
+}
+
+CLI::Option* CommandLine::Path(const std::string& name, std::optional<std::filesystem::path>& path,
+                               const std::string& description) {
+    return app_.add_option_function<std::string>(
+        name, [&path](const std::string& utf8) { path = PathFromUtf8(utf8); }, description);
 }
 
 bool CommandLine::Parse(const std::vector<std::string>& args, std::ostream& out) {

@@ -4,6 +4,8 @@
 // (-h/--help, "--opt value" and "--opt=value", "--" before names that start with '-'), and said
 // wrong in the tool's own words: one line, exit code 2.
 
+#include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,6 +25,10 @@ public:
     // The options and positional arguments are declared on this. Positional arguments are never
     // `required()` here: Parse says `usage` when one is missing (see Require).
     CLI::App& Options() { return app_; }
+
+    // An option or positional argument that names a file or folder, given in UTF-8.
+    CLI::Option* Path(const std::string& name, std::optional<std::filesystem::path>& path,
+                      const std::string& description);
 
     // Reads `args` (those after the command's name). Returns false after printing the help to
     // `out` for -h/--help. Throws UsageError: "unknown option '--x'", "option --output needs a

@@ -61,14 +61,14 @@ int Check(const Arguments& args, std::ostream& out, std::ostream& err,
                      "exit codes: 0 no errors (warnings allowed), 1 errors, 2 the check could not "
                      "run",
                      "check takes one app folder: vandrel check [APP_FOLDER] [--json]");
-    std::string folder = ".";
+    std::optional<fs::path> folder;
     bool json = false;
-    line.Options().add_option("APP_FOLDER", folder, "the app's folder (default: this one)");
+    line.Path("APP_FOLDER", folder, "the app's folder (default: this one)");
     line.Options().add_flag("--json", json, "print the findings as one JSON array");
     if (!line.Parse(args, out)) {
         return kExitOk;
     }
-    return CheckCommand(PathFromUtf8(folder), json, out, err, environment);
+    return CheckCommand(folder.value_or("."), json, out, err, environment);
 }
 
 int Build(const Arguments& args, std::ostream& out, std::ostream& err,
@@ -89,24 +89,21 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err,
         "exit codes: 0 built without errors, 1 not built, or built but the check of the result "
         "found errors, 2 bad command line",
         "build takes one app folder and an output folder: vandrel build APP_FOLDER -o OUT");
-    std::optional<std::string> app;
-    std::optional<std::string> output;
-    std::optional<std::string> host;
-    std::optional<std::string> loader;
+    std::optional<fs::path> app;
+    std::optional<fs::path> output;
     BuildOptions options;
     CLI::App& o = line.Options();
-    o.add_option("APP_FOLDER", app, "the app's source folder");
-    o.add_option("-o,--output", output, "the finished app's folder")->option_text("OUT");
+    line.Path("APP_FOLDER", app, "the app's source folder");
+    line.Path("-o,--output", output, "the finished app's folder")->option_text("OUT");
     o.add_flag("--bundle", options.bundle, "pack www/ into www/assets.dat");
     o.add_flag("--zip", options.zip, "also write OUT.zip");
-    o.add_option("--host", host, "the host executable to build from")->option_text("EXE");
-    o.add_option("--loader", loader, "the WebView2Loader.dll to ship")->option_text("DLL");
+    line.Path("--host", options.host, "the host executable to build from")->option_text("EXE");
+    line.Path("--loader", options.loader, "the WebView2Loader.dll to ship")->option_text("DLL");
     o.add_flag("--installer", options.installer,
                "also write OUT-setup.exe, a per-user installer (needs NSIS's makensis)");
-    std::optional<std::string> certificate;
-    o.add_option("--sign", certificate,
-                 "sign what runs with this PFX file (osslsigncode; the password in "
-                 "VANDREL_SIGN_PASSWORD)")
+    line.Path("--sign", options.signing.certificate,
+              "sign what runs with this PFX file (osslsigncode; the password in "
+              "VANDREL_SIGN_PASSWORD)")
         ->option_text("CERT.pfx");
     o.add_option("--timestamp", options.signing.timestamp,
                  "with --sign, an RFC 3161 time-stamping server")
@@ -118,17 +115,8 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err,
         return kExitOk;
     }
     line.Require(app && output);
-    options.app = PathFromUtf8(*app);
-    options.out = PathFromUtf8(*output);
-    if (host) {
-        options.host = PathFromUtf8(*host);
-    }
-    if (loader) {
-        options.loader = PathFromUtf8(*loader);
-    }
-    if (certificate) {
-        options.signing.certificate = PathFromUtf8(*certificate);
-    }
+    options.app = *app;
+    options.out = *output;
     CheckSigningOptions(options.signing);
     return BuildCommand(options, out, err, environment);
 }
@@ -154,11 +142,11 @@ int ServeApp(const Arguments& args, std::ostream& out, std::ostream& err,
         "sent for a 206 answer. SOURCE is bundle, folder or kit.\n"
         "exit codes: 0 stopped with Ctrl+C, 1 failure, 2 bad command line or a remote-mode app",
         "serve takes one app folder: vandrel serve [APP_FOLDER] [--port N]");
-    std::string folder = ".";
+    std::optional<fs::path> folder;
     std::optional<std::string> port;
     ServeOptions options;
     CLI::App& o = line.Options();
-    o.add_option("APP_FOLDER", folder, "the app's folder (default: this one)");
+    line.Path("APP_FOLDER", folder, "the app's folder (default: this one)");
     o.add_option("--port", port, "listen on port N (default: a free port)")->option_text("N");
     o.add_flag("--bundle-only", options.bundleOnly,
                "serve the bundle alone, to find files missing from it");
@@ -182,7 +170,7 @@ int ServeApp(const Arguments& args, std::ostream& out, std::ostream& err,
     if (!line.Parse(args, out)) {
         return kExitOk;
     }
-    options.folder = PathFromUtf8(folder);
+    options.folder = folder.value_or(".");
     options.port = port ? ParsePort(*port) : 0;
     return Serve(options, out, err, environment);
 }
@@ -198,25 +186,16 @@ int RunApp(const Arguments& args, std::ostream& out, std::ostream& err,
         "exit codes: the host's; 1 failure, 2 bad command line or a system that does not run "
         "Windows programs (use 'vandrel serve --watch' there)",
         "run takes one app folder: vandrel run [APP_FOLDER]");
-    std::string folder = ".";
-    std::optional<std::string> host;
-    std::optional<std::string> loader;
-    CLI::App& o = line.Options();
-    o.add_option("APP_FOLDER", folder, "the app's folder (default: this one)");
-    o.add_option("--host", host, "the host executable (default: the one beside the tool)")
+    std::optional<fs::path> folder;
+    RunOptions options;
+    line.Path("APP_FOLDER", folder, "the app's folder (default: this one)");
+    line.Path("--host", options.host, "the host executable (default: the one beside the tool)")
         ->option_text("EXE");
-    o.add_option("--loader", loader, "the WebView2Loader.dll to use")->option_text("DLL");
+    line.Path("--loader", options.loader, "the WebView2Loader.dll to use")->option_text("DLL");
     if (!line.Parse(args, out)) {
         return kExitOk;
     }
-    RunOptions options;
-    options.app = PathFromUtf8(folder);
-    if (host) {
-        options.host = PathFromUtf8(*host);
-    }
-    if (loader) {
-        options.loader = PathFromUtf8(*loader);
-    }
+    options.app = folder.value_or(".");
     return RunCommand(options, out, err, environment);
 }
 
@@ -230,15 +209,15 @@ int Pack(const Arguments& args, std::ostream& out, std::ostream& err,
         "are stored once. Bundles must stay below 2 GiB.\n" +
             std::string(kExitCodes),
         "pack takes one folder and an output file: vandrel pack FOLDER -o FILE");
-    std::optional<std::string> folder;
-    std::optional<std::string> output;
-    line.Options().add_option("FOLDER", folder, "the folder to pack");
-    line.Options().add_option("-o,--output", output, "the bundle to write")->option_text("FILE");
+    std::optional<fs::path> folder;
+    std::optional<fs::path> output;
+    line.Path("FOLDER", folder, "the folder to pack");
+    line.Path("-o,--output", output, "the bundle to write")->option_text("FILE");
     if (!line.Parse(args, out)) {
         return kExitOk;
     }
     line.Require(folder && output);
-    return PackCommand(PathFromUtf8(*folder), PathFromUtf8(*output), out, err, environment);
+    return PackCommand(*folder, *output, out, err, environment);
 }
 
 // list, verify: one bundle file.
@@ -247,13 +226,13 @@ int OneBundle(const char* name, const char* summary, const Arguments& args, std:
               const ToolEnvironment& environment) {
     CommandLine line(name, summary, kExitCodes,
                      std::string(name) + " takes one bundle file: vandrel " + name + " FILE");
-    std::optional<std::string> file;
-    line.Options().add_option("FILE", file, "the bundle");
+    std::optional<fs::path> file;
+    line.Path("FILE", file, "the bundle");
     if (!line.Parse(args, out)) {
         return kExitOk;
     }
     line.Require(file.has_value());
-    return command(PathFromUtf8(*file), out, environment);
+    return command(*file, out, environment);
 }
 
 int Extract(const Arguments& args, std::ostream& out, std::ostream&,
@@ -264,15 +243,15 @@ int Extract(const Arguments& args, std::ostream& out, std::ostream&,
         "FOLDER is in the way, and checks every name before it writes anything.\n" +
             std::string(kExitCodes),
         "extract takes a bundle file and a folder: vandrel extract FILE FOLDER");
-    std::optional<std::string> file;
-    std::optional<std::string> folder;
-    line.Options().add_option("FILE", file, "the bundle");
-    line.Options().add_option("FOLDER", folder, "where its files go (made when missing)");
+    std::optional<fs::path> file;
+    std::optional<fs::path> folder;
+    line.Path("FILE", file, "the bundle");
+    line.Path("FOLDER", folder, "where its files go (made when missing)");
     if (!line.Parse(args, out)) {
         return kExitOk;
     }
     line.Require(file && folder);
-    return ExtractCommand(PathFromUtf8(*file), PathFromUtf8(*folder), out, environment);
+    return ExtractCommand(*file, *folder, out, environment);
 }
 
 int Dispatch(const std::string& command, const Arguments& args, std::ostream& out,
