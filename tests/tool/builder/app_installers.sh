@@ -4,11 +4,7 @@
 # loader, as WORK/v1-setup.exe and WORK/v2-setup.exe.
 # Usage: app_installers.sh NATIVE_VANDREL HOST_EXE LOADER_DLL SOURCE_DIR WORK_FOLDER
 set -euo pipefail
-tool=$1
-host=$2
-loader=$3
-source=$4
-work=$5
+tool=$1 host=$2 loader=$3 source=$4 work=$5
 
 rm -rf "$work"
 mkdir -p "$work"

@@ -3,14 +3,7 @@
 # examples/hello with the tool from there alone (the host beside it), as an app maker would.
 # Usage: kit.sh windows|linux VERSION TOOL HOST_EXE LOADER_DLL SOURCE_DIR WORK_FOLDER [EMULATOR]
 set -euo pipefail
-platform=$1
-version=$2
-tool=$3
-host=$4
-loader=$5
-source=$6
-work=$7
-emulator=${8:-}
+platform=$1 version=$2 tool=$3 host=$4 loader=$5 source=$6 work=$7 emulator=${8:-}
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 rm -rf "$work"
