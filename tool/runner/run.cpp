@@ -6,7 +6,7 @@
 #include "check/check.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
-#include "platform/process.h"
+#include "platform/programs.h"
 #include "platform/shown_text.h"
 
 namespace vandrel::tool {

@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "platform/programs.h"
 
 #include <sstream>
 

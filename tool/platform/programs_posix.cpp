@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/errors.h"
-#include "platform/process.h"
+#include "platform/programs.h"
 #include "platform/shown_text.h"
 
 extern char** environ;

@@ -2,7 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/file_io.h"
-#include "platform/process.h"
+#include "platform/programs.h"
 #include "platform/shown_text.h"
 #include "win32/util/handles.h"
 #include "win32/util/text.h"
