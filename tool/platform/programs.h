@@ -37,6 +37,10 @@ public:
     // Waits up to `timeout` for the program to end: its exit code, or nullopt while it runs.
     std::optional<int> Wait(std::chrono::milliseconds timeout);
 
+    // Asks the program to end (its windows are closed on Windows; SIGTERM elsewhere), and ends it
+    // when it is still there after `grace`.
+    void Stop(std::chrono::milliseconds grace);
+
     struct State;  // per platform
 
 private:

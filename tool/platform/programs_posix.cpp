@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -117,6 +118,17 @@ std::optional<int> StartedProgram::Wait(std::chrono::milliseconds timeout) {
         }
     }
     return state_->code;
+}
+
+void StartedProgram::Stop(std::chrono::milliseconds grace) {
+    if (Wait(std::chrono::milliseconds(0))) {
+        return;
+    }
+    kill(state_->pid, SIGTERM);
+    if (!Wait(grace)) {
+        kill(state_->pid, SIGKILL);
+        Wait(std::chrono::milliseconds(1000));
+    }
 }
 
 bool RunsWindowsPrograms() {

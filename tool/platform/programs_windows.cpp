@@ -101,6 +101,7 @@ std::string ShellQuoted(const std::string& text) {
 
 struct StartedProgram::State {
     UniqueKernelHandle process;
+    DWORD id = 0;
 };
 
 StartedProgram::StartedProgram(const fs::path& program, const fs::path& folder)
@@ -115,6 +116,7 @@ StartedProgram::StartedProgram(const fs::path& program, const fs::path& folder)
     }
     CloseHandle(info.hThread);
     state_->process.Reset(info.hProcess);
+    state_->id = info.dwProcessId;
 }
 
 StartedProgram::~StartedProgram() = default;
@@ -127,6 +129,27 @@ std::optional<int> StartedProgram::Wait(std::chrono::milliseconds timeout) {
     DWORD code = 0;
     GetExitCodeProcess(state_->process.Get(), &code);
     return static_cast<int>(code);
+}
+
+void StartedProgram::Stop(std::chrono::milliseconds grace) {
+    if (Wait(std::chrono::milliseconds(0))) {
+        return;
+    }
+    // A window program ends as its user ends it: its top-level windows are asked to close.
+    EnumWindows(
+        [](HWND window, LPARAM id) -> BOOL {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == static_cast<DWORD>(id)) {
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+            return TRUE;
+        },
+        static_cast<LPARAM>(state_->id));
+    if (!Wait(grace)) {
+        TerminateProcess(state_->process.Get(), 1);
+        Wait(std::chrono::milliseconds(1000));
+    }
 }
 
 bool RunsWindowsPrograms() {

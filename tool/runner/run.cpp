@@ -185,9 +185,16 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err,
     out << "running " << Shown(executable) << " in " << ShownPath(staging)
         << " with the developer tools on (F12); the player log follows. Close the window to end."
         << std::endl;
+    // Ctrl+C ends the app too: its window is closed, as the player would close it.
+    const InterruptScope interruptible;
     std::optional<int> code;
     while (!(code = started.Wait(std::chrono::milliseconds(200)))) {
         log.Print(out);
+        if (InterruptSignal() != 0) {
+            started.Stop(std::chrono::milliseconds(5000));
+            log.Print(out);
+            ThrowIfInterrupted();
+        }
     }
     log.Print(out);
     out << "the app ended with exit code " << *code << std::endl;

@@ -21,7 +21,8 @@ struct RunOptions {
 std::filesystem::path RunStagingFolder(const std::filesystem::path& appFolder);
 
 // Stages the app, starts the host there and waits for it, printing the player log's new lines.
-// Returns the host's exit code; 2 on a system that does not run Windows programs (saying to use
+// Ctrl+C closes the app's window (ended after 5 s if it stays) and throws Interrupted. Returns
+// the host's exit code; 2 on a system that does not run Windows programs (saying to use
 // `serve --watch`). Throws ToolError.
 int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err,
                const ToolEnvironment& environment);
