@@ -59,9 +59,6 @@ void CopyInput(InputFile& in, const fs::path& to) {
     out.Commit();
 }
 
-// A build's output folder carries this file, so that the next build knows the folder is one it
-// may replace. It is left out of the zip.
-constexpr char kBuildMark[] = ".vandrel-build";
 constexpr char kBuildMarkText[] =
     "This folder was made by vandrel build, which replaces it when it builds here again.\n";
 

@@ -12,6 +12,10 @@
 
 namespace vandrel::tool {
 
+// A build's output folder carries this file, so that the next build knows the folder is one it
+// may replace. It is left out of the zip and the installer.
+inline constexpr char kBuildMark[] = ".vandrel-build";
+
 struct BuildOptions {
     std::filesystem::path app;
     std::filesystem::path out;

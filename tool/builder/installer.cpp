@@ -4,19 +4,19 @@
 #include <sstream>
 #include <vector>
 
+#include "builder/build.h"
 #include "builder/signing.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
 #include "platform/programs.h"
 #include "platform/shown_text.h"
+#include "portable/config/config_check.h"
 
 namespace vandrel::tool {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr char kBuildMark[] = ".vandrel-build";
 
 // `text` inside a double-quoted NSIS string that the installer reads when it runs.
 std::string Quoted(const std::string& text) {
@@ -37,33 +37,6 @@ std::string CompilePath(const fs::path& path) {
                         ShownPath(path) + ", which holds a double quote");
     }
     return "\"" + text + "\"";
-}
-
-// "1.2.3" as the four numbers of a Windows version ("1.2.3.0"), or nullopt.
-std::optional<std::string> FourPartVersion(const std::string& version) {
-    std::vector<unsigned long> parts;
-    size_t at = 0;
-    while (parts.size() < 4 && at < version.size() &&
-           std::isdigit(static_cast<unsigned char>(version[at]))) {
-        size_t end = at;
-        while (end < version.size() && std::isdigit(static_cast<unsigned char>(version[end]))) {
-            ++end;
-        }
-        if (end - at > 5 || std::stoul(version.substr(at, end - at)) > 65535) {
-            return std::nullopt;
-        }
-        parts.push_back(std::stoul(version.substr(at, end - at)));
-        if (end >= version.size() || version[end] != '.') {
-            break;
-        }
-        at = end + 1;
-    }
-    if (parts.empty()) {
-        return std::nullopt;
-    }
-    parts.resize(4, 0);
-    return std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." +
-           std::to_string(parts[2]) + "." + std::to_string(parts[3]);
 }
 
 struct StagedTree {
@@ -129,8 +102,9 @@ std::string Script(const fs::path& staged, const InstallerApp& app, const fs::pa
          "!insertmacro MUI_UNPAGE_CONFIRM\n"
          "!insertmacro MUI_UNPAGE_INSTFILES\n"
          "!insertmacro MUI_LANGUAGE \"English\"\n";
-    if (const std::optional<std::string> version = FourPartVersion(app.version)) {
-        s << "VIProductVersion " << *version << "\n"
+    if (const auto numbers = ParseVersionNumbers(app.version)) {
+        s << "VIProductVersion " << (*numbers)[0] << "." << (*numbers)[1] << "." << (*numbers)[2]
+          << "." << (*numbers)[3] << "\n"
           << "VIAddVersionKey /LANG=${LANG_ENGLISH} \"ProductName\" " << Quoted(app.title) << "\n"
           << "VIAddVersionKey /LANG=${LANG_ENGLISH} \"ProductVersion\" " << Quoted(app.version)
           << "\n"
